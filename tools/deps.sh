@@ -1,0 +1,19 @@
+# Sourced by ./test and ./run: installs the Debian 12 packages the project needs.
+ECUSCAN_PACKAGES=(
+    cmake g++ make pkg-config
+    qt6-base-dev libqcustomplot-dev libjpeg-dev fonts-liberation
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+)
+
+ecuscan_install_deps() {
+    local missing=() p
+    for p in "${ECUSCAN_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    "${sudo[@]}" apt-get update
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+}
