@@ -1,0 +1,27 @@
+#pragma once
+// Decoding of the ECU's answer to the data request.
+#include "link/EngineData.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+namespace ecu {
+
+// Received bytes of one exchange: the 4-byte echo of the request, then the answer.
+using ByteString = std::vector<std::uint8_t>;
+
+// Item index of the engine-variant combo box; anything else means "no selection".
+enum EngineVariant : int { VariantNone = -1, VariantSohc = 0, VariantDohc = 1 };
+
+// Raised when there is nothing to decode (no byte came back).
+class DecodeError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Removes the echo from rx in place and fills data by the variant's layout.
+// Throws DecodeError when rx is empty.
+void DecodeFrame(ByteString& rx, EngineData& data, int variant);
+
+} // namespace ecu
