@@ -21,7 +21,7 @@ public:
 };
 
 // Removes the echo from rx in place and fills data by the variant's layout.
-// Throws DecodeError when rx is empty.
-void DecodeFrame(ByteString& rx, EngineData& data, int variant);
+// Returns true when data was written. Throws DecodeError when rx is empty.
+bool DecodeFrame(ByteString& rx, EngineData& data, int variant);
 
 } // namespace ecu
