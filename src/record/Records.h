@@ -1,0 +1,93 @@
+#pragma once
+// Cutting a recording into records: one poll cycle (echo + answer) of a fixed size each.
+// The file has no markers, so the size follows from the engine variant alone.
+#include "link/Decode.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace ecu {
+
+inline constexpr std::size_t kSohcRecordSize = 68;
+inline constexpr std::size_t kDohcRecordSize = 72;
+
+// Record size for the engine variant. With no variant selected (−1, or any other index)
+// there is no record size: 0, and a recording then holds no playable record.
+std::size_t RecordSize(int variant) noexcept;
+
+// How a recording of fileSize bytes divides into records of the variant.
+struct RecordSplit {
+    std::size_t recordSize = 0;
+    std::uint64_t records = 0;  // complete records
+    std::uint64_t trailing = 0; // bytes after the last complete record (never decoded)
+};
+RecordSplit SplitRecords(std::uint64_t fileSize, int variant) noexcept;
+
+// Cuts a byte stream that arrives in pieces of any length into complete records, copying
+// only the records that straddle two pieces. A record size of 0 yields no record.
+class RecordCutter {
+public:
+    explicit RecordCutter(std::size_t recordSize) : size_(recordSize) {}
+
+    // Calls onRecord(std::span<const std::uint8_t>) for each record completed by bytes.
+    template <class OnRecord> void Feed(std::span<const std::uint8_t> bytes, OnRecord&& onRecord);
+
+    // Bytes received after the last complete record.
+    std::size_t Pending() const noexcept { return pending_.size(); }
+    std::uint64_t Records() const noexcept { return records_; }
+
+private:
+    std::size_t size_;
+    std::uint64_t records_ = 0;
+    std::vector<std::uint8_t> pending_;
+};
+
+// Which variant a recording was most probably made with: the one under whose record size
+// more complete records begin with the echoed data request F4 56 01. Feed it the whole
+// stream in order; a tie, an empty stream included, picks SOHC.
+class VariantGuess {
+public:
+    void Feed(std::span<const std::uint8_t> bytes);
+
+    std::uint64_t SohcMatches() const noexcept { return sohcMatches_; }
+    std::uint64_t DohcMatches() const noexcept { return dohcMatches_; }
+    int Variant() const noexcept;
+
+private:
+    RecordCutter sohc_{kSohcRecordSize};
+    RecordCutter dohc_{kDohcRecordSize};
+    std::uint64_t sohcMatches_ = 0;
+    std::uint64_t dohcMatches_ = 0;
+};
+
+// True when a record begins with the echo of the data request.
+bool StartsWithDataRequest(std::span<const std::uint8_t> record) noexcept;
+
+template <class OnRecord>
+void RecordCutter::Feed(std::span<const std::uint8_t> bytes, OnRecord&& onRecord) {
+    if (size_ == 0) {
+        return;
+    }
+    if (!pending_.empty()) {
+        const std::size_t take = std::min(size_ - pending_.size(), bytes.size());
+        pending_.insert(pending_.end(), bytes.begin(), bytes.begin() + take);
+        bytes = bytes.subspan(take);
+        if (pending_.size() < size_) {
+            return;
+        }
+        ++records_;
+        onRecord(std::span<const std::uint8_t>(pending_));
+        pending_.clear();
+    }
+    while (bytes.size() >= size_) {
+        ++records_;
+        onRecord(bytes.first(size_));
+        bytes = bytes.subspan(size_);
+    }
+    pending_.assign(bytes.begin(), bytes.end());
+}
+
+} // namespace ecu

@@ -1,0 +1,144 @@
+#include "ui/CsvRow.h"
+#include "link/Decode.h"
+
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cstring>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using ecu::CsvFormat;
+using ecu::EngineData;
+
+EngineData Sample() {
+    EngineData d;
+    d.PromID = 4660;
+    d.TemperatureWater = -39.25;
+    d.TemperatureWaterRaw = 1;
+    d.TemperatureAir = -0.25;
+    d.TemperatureAirRaw = 53;
+    d.UOZ = 32;
+    d.UOZRaw = 90;
+    d.ThrottleAngle = 100;
+    d.ThrottleAngleRaw = 255;
+    d.ThrottlePosition = 0.1;
+    d.ThrottlePositionRaw = 5;
+    d.MapV = 2.675;
+    d.MAPbar = -83;
+    d.Baro = 104;
+    d.RPMengine = 6375;
+    d.RPMengineRaw = 255;
+    d.RPMsec = 255;
+    d.RPMperiod = 3.90625;
+    d.Speed = 120;
+    d.Acc = 13.8;
+    d.OxygenSensor = 1133.3333333333333;
+    d.ErrorText = "0A5F";
+    d.ErrorByte1 = 10;
+    d.ErrorByte2 = 95;
+    d.INJwidth = 1000;
+    d.AirControlDesired = 30;
+    d.AirControl = 31;
+    d.RPMdesired = 12.5;
+    d.RPMdesiredIDLE = 1593.75;
+    d.Timer = 3661;
+    d.FuelAirRatio = 14.7;
+    return d;
+}
+
+std::vector<std::string> SplitLine(const std::string& line) {
+    EXPECT_FALSE(line.empty());
+    EXPECT_EQ(line.back(), '\n');
+    std::vector<std::string> fields;
+    std::stringstream in(line.substr(0, line.size() - 1));
+    std::string f;
+    while (std::getline(in, f, ',')) {
+        fields.push_back(f);
+    }
+    if (!line.empty() && line[line.size() - 2] == ',') {
+        fields.emplace_back();
+    }
+    return fields;
+}
+
+TEST(CsvRow, HeaderNamesEveryFieldInDeclarationOrder) {
+    EXPECT_EQ(ecu::CsvHeader(),
+              "record,decoded,PromID,TemperatureWater,TemperatureWaterRaw,TemperatureAir,"
+              "TemperatureAirRaw,UOZ,UOZRaw,ThrottleAngle,ThrottleAngleRaw,ThrottlePosition,"
+              "ThrottlePositionRaw,MapV,MAPbar,Baro,RPMengine,RPMengineRaw,RPMsec,RPMperiod,"
+              "Speed,Acc,OxygenSensor,ErrorText,ErrorByte1,ErrorByte2,INJwidth,"
+              "AirControlDesired,AirControl,RPMdesired,RPMdesiredIDLE,Timer,FuelAirRatio\n");
+}
+
+TEST(CsvRow, ExactRowBeforeAnyDecodeIsAllZeroWithEmptyFaultText) {
+    EXPECT_EQ(ecu::CsvRow(7, false, EngineData{}, CsvFormat::Exact),
+              "7,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,,0,0,0,0,0,0,0,0,0\n");
+}
+
+TEST(CsvRow, ExactRowPrintsEveryFieldInFullPrecision) {
+    EXPECT_EQ(ecu::CsvRow(12345678901ULL, true, Sample(), CsvFormat::Exact),
+              "12345678901,1,4660,-39.25,1,-0.25,53,32,90,100,255,0.1,5,2.675,-83,104,6375,255,"
+              "255,3.90625,120,13.8,1133.3333333333333,0A5F,10,95,1000,30,31,12.5,1593.75,3661,"
+              "14.7\n");
+}
+
+TEST(CsvRow, DisplayRowShowsFieldsAsTheParametersPage) {
+    EXPECT_EQ(ecu::CsvRow(0, true, Sample(), CsvFormat::Display),
+              "0,1,4660,-39.3,1, -0.3,53,32,90,100,255,0.1,5,2.67,-83,104,6375,255,255,3.9,120,"
+              "13.8,1133,0A5F,10,95,1000.0,30,31, 13,1594,01:01,14.70\n");
+    EXPECT_EQ(ecu::CsvRow(3, false, EngineData{}, CsvFormat::Display),
+              "3,0,0,  0.0,0,  0.0,0, 0,0,  0,0,0.0,0,0.00,  0,  0,0,0,0,0.0,0, 0.0,  0,,0,0, "
+              "0.0,0,0,  0,  0,00:00, 0.00\n");
+}
+
+TEST(CsvRow, ExactDoublesReadBackToTheSameBits) {
+    std::mt19937 rng(7);
+    EngineData data;
+    ecu::ByteString rx;
+    for (int i = 0; i < 2000; ++i) {
+        rx.assign(68, 0);
+        for (auto& b : rx) {
+            b = static_cast<std::uint8_t>(rng());
+        }
+        rx[2] = 1;
+        ASSERT_TRUE(ecu::DecodeFrame(rx, data, ecu::VariantSohc));
+        const auto f = SplitLine(ecu::CsvRow(i, true, data, CsvFormat::Exact));
+        ASSERT_EQ(f.size(), 33U);
+        const std::pair<int, double> doubles[] = {{3, data.TemperatureWater},
+                                                  {5, data.TemperatureAir},
+                                                  {7, data.UOZ},
+                                                  {9, data.ThrottleAngle},
+                                                  {11, data.ThrottlePosition},
+                                                  {13, data.MapV},
+                                                  {14, data.MAPbar},
+                                                  {15, data.Baro},
+                                                  {19, data.RPMperiod},
+                                                  {21, data.Acc},
+                                                  {22, data.OxygenSensor},
+                                                  {26, data.INJwidth},
+                                                  {29, data.RPMdesired},
+                                                  {30, data.RPMdesiredIDLE},
+                                                  {32, data.FuelAirRatio}};
+        for (const auto& [column, want] : doubles) {
+            double got = 0;
+            const std::string& text = f[static_cast<std::size_t>(column)];
+            const auto r = std::from_chars(text.data(), text.data() + text.size(), got);
+            ASSERT_EQ(r.ptr, text.data() + text.size()) << text;
+            ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0) << "column " << column;
+        }
+    }
+}
+
+TEST(CsvRow, FormatNames) {
+    EXPECT_EQ(ecu::CsvFormatFromName("exact"), CsvFormat::Exact);
+    EXPECT_EQ(ecu::CsvFormatFromName("display"), CsvFormat::Display);
+    EXPECT_FALSE(ecu::CsvFormatFromName("Exact"));
+    EXPECT_FALSE(ecu::CsvFormatFromName(""));
+}
+
+} // namespace

@@ -1,0 +1,87 @@
+#pragma once
+// An ECU and its one-wire diagnostic line, played on a pseudo-terminal (or a given tty) by a
+// thread of its own. Every byte received is echoed; complete request frames are answered.
+//
+//   ecu::EcuSimulator sim(options);
+//   sim.Start();                       // fresh pty; sim.SlavePath() is the port to open
+//   ... the program polls sim.SlavePath() ...
+//   sim.WaitForDataRequests(10, 5s);
+//   auto frames = sim.Frames();
+//   sim.Stop();                        // also done by the destructor
+//
+// All members are thread-safe.
+#include "ecu-sim/SimEngine.h"
+#include "ecu-sim/SimOptions.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ecu {
+
+// Bytes the simulator took off the line, in arrival order.
+struct SimFrame {
+    std::vector<std::uint8_t> bytes;
+    std::chrono::steady_clock::time_point time; // when its last byte was read
+    bool valid = true; // false: bytes skipped while looking for a frame (bad length or checksum)
+};
+
+struct SimCounts {
+    std::uint64_t frames = 0;        // valid frames received
+    std::uint64_t dataRequests = 0;  // mode 1
+    std::uint64_t resetRequests = 0; // mode 5
+    std::uint64_t modeZero = 0;      // mode 0
+    std::uint64_t controlFrames = 0; // mode 4
+    std::uint64_t answers = 0;       // answers sent complete and on time
+    std::uint64_t faults = 0;        // exchanges hit by a fault
+    std::uint64_t skippedBytes = 0;  // bytes that belonged to no valid frame
+};
+
+class EcuSimulator {
+public:
+    explicit EcuSimulator(SimOptions options = {});
+    ~EcuSimulator(); // stops
+    EcuSimulator(const EcuSimulator&) = delete;
+    EcuSimulator& operator=(const EcuSimulator&) = delete;
+
+    // Opens a fresh pseudo-terminal (raw on both sides) and starts the line thread.
+    // Throws std::system_error when it cannot; std::logic_error when already running.
+    void Start();
+    // The same on an existing terminal device instead of a pty.
+    void StartOnDevice(const std::string& path);
+    // Ends the thread and closes the line. Idempotent; safe from any thread but the line's own.
+    void Stop();
+    bool Running() const;
+    // Path of the pty's slave side (or the device), empty before Start.
+    std::string SlavePath() const;
+
+    // Options take effect from the next frame; the engine keeps its state.
+    void SetOptions(const SimOptions& options);
+    SimOptions Options() const;
+    // Stored fault codes; a clear-faults control frame sets both to 0.
+    void SetFaultBytes(std::uint8_t byte1, std::uint8_t byte2);
+
+    // Called on the line thread for every entry added to Frames(); set before Start.
+    void SetFrameObserver(std::function<void(const SimFrame&)> observer);
+
+    std::vector<SimFrame> Frames() const;
+    void ClearFrames();
+    SimCounts Counts() const;
+    std::uint64_t DataRequests() const { return Counts().dataRequests; }
+    // Waits until at least n data requests (or n valid frames) have been received.
+    bool WaitForDataRequests(std::uint64_t n, std::chrono::milliseconds timeout) const;
+    bool WaitForFrames(std::uint64_t n, std::chrono::milliseconds timeout) const;
+
+    // The model now, and the values encoded into the latest data answer.
+    SimEngine Engine() const;
+    SimEngine LastAnswered() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace ecu

@@ -1,0 +1,56 @@
+#include "ecu-sim/LineOutput.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <unistd.h>
+#include <vector>
+
+namespace ecu {
+
+void LineOutput::Queue(std::span<const std::uint8_t> bytes, Clock::time_point earliest) {
+    for (const std::uint8_t b : bytes) {
+        const Clock::time_point due = std::max(earliest, tail_ + byteTime_);
+        pending_.push_back({b, due});
+        tail_ = due;
+    }
+}
+
+LineOutput::Clock::time_point LineOutput::FreeAt(Clock::time_point now) const {
+    return std::max(now, tail_ + byteTime_);
+}
+
+bool LineOutput::Flush(int fd, Clock::time_point now) {
+    std::vector<std::uint8_t> due;
+    for (const Byte& b : pending_) {
+        if (b.due > now)
+            break;
+        due.push_back(b.value);
+    }
+    std::size_t done = 0;
+    int err = 0;
+    while (done < due.size()) {
+        const ssize_t n = ::write(fd, due.data() + done, due.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        // EAGAIN: the other side is not reading yet; anything else: nobody to hear it.
+        err = n < 0 ? errno : EIO;
+        break;
+    }
+    const bool blocked = done < due.size() && (err == EAGAIN || err == EWOULDBLOCK);
+    if (!blocked)
+        done = due.size(); // bytes the line refused for good are gone, as on a dead line
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(done));
+    return !blocked;
+}
+
+std::optional<LineOutput::Clock::time_point> LineOutput::NextDue() const {
+    if (pending_.empty())
+        return std::nullopt;
+    return pending_.front().due;
+}
+
+} // namespace ecu
