@@ -1,0 +1,23 @@
+#pragma once
+// Texts of the session's message boxes, shown exactly as written.
+namespace ecu::text {
+
+inline constexpr const char* ApplicationTitle = "ЭБУ-Сканер — диагностика двигателей SOHC и DOHC";
+
+inline constexpr const char* BrokenLinkCaption = "Нарушение связи с ЭБУ !!!";
+inline constexpr const char* BrokenLinkText = "Проверте включение зажигания и кабель адаптера";
+
+inline constexpr const char* SendFailureCaption = "Ошибка передачи";
+inline constexpr const char* SendFailureText =
+    "Команда не передана в ЭБУ: порт связи закрыт или не принимает данные.";
+
+inline constexpr const char* ResetCaption = "Сброс ЭБУ !!!";
+inline constexpr const char* ResetPrompt =
+    "Выключите зажигание на 5 сек. и включите снова, не запуская двигатель!";
+inline constexpr const char* ResetDone = "Сброс ЭБУ произведен!";
+inline constexpr const char* ResetFailed = "Ошибка сброса!";
+
+inline constexpr const char* RecordingTo = "Запись в файл ";
+inline constexpr const char* PlayingFrom = "Чтение файла ";
+
+} // namespace ecu::text

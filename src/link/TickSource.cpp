@@ -1,0 +1,15 @@
+#include "link/TickSource.h"
+
+#include <ctime>
+
+namespace ecu {
+
+std::uint32_t SystemTicks::Now() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    const auto ms = static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
+                    static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
+    return static_cast<std::uint32_t>(ms);
+}
+
+} // namespace ecu

@@ -1,0 +1,44 @@
+#pragma once
+// The session's wait: lets the UI thread handle every event (received bytes,
+// clicks, page changes) for a number of milliseconds. Handlers run inside it, so
+// waits nest.
+#include "link/TickSource.h"
+
+#include <cstdint>
+#include <exception>
+
+namespace ecu {
+
+class Waiter {
+public:
+    // Sleep: rest in the event dispatcher until the next event or the deadline.
+    // Spin: keep polling for events; kept only to measure what sleeping saves.
+    enum class Mode { Sleep, Spin };
+
+    explicit Waiter(TickSource& ticks, Mode mode = Mode::Sleep) : ticks_(ticks), mode_(mode) {}
+    Waiter(const Waiter&) = delete;
+    Waiter& operator=(const Waiter&) = delete;
+
+    // Returns once at least ms milliseconds have passed on the tick; ms <= 0
+    // returns at once without handling any event. An error kept by KeepError
+    // during a pass is rethrown after that pass.
+    void WaitMs(std::int32_t ms);
+
+    // Keeps an error that a handler raised while a wait handles events, so that
+    // the innermost wait rethrows it. Returns false when no wait is running: the
+    // caller must then report the error itself.
+    bool KeepError(std::exception_ptr error);
+
+    int Depth() const { return depth_; }
+
+private:
+    void Pass(std::uint32_t left);
+    void RethrowKept();
+
+    TickSource& ticks_;
+    Mode mode_;
+    std::exception_ptr kept_;
+    int depth_ = 0;
+};
+
+} // namespace ecu

@@ -1,0 +1,41 @@
+#pragma once
+// The setup page's file buttons, the Start button's choice between playback and
+// polling, and the playback loop.
+namespace ecu {
+
+class LinkSession;
+class MessagePresenter;
+class SessionHost;
+class TComm32;
+struct SessionState;
+
+class FileSession {
+public:
+    FileSession(SessionState& state, TComm32& comm, SessionHost& host, MessagePresenter& presenter,
+                LinkSession& link)
+        : state_(state), comm_(comm), host_(host), presenter_(presenter), link_(link) {}
+
+    // Chooses and creates a recording file and arms recording. Throws DataFileError
+    // when the file cannot be created; the slot then keeps its earlier file.
+    void SaveFile();
+    // Chooses and opens a file for playback, arms playback and closes the port.
+    void OpenFile();
+    // Plays the slot's file from its beginning; errors after the start end it
+    // silently.
+    void PlayFile();
+
+    // Entry points: no exception leaves them, errors go to the default box.
+    void SaveFileClick();
+    void OpenFileClick();
+    // Start: plays the armed file, otherwise polls the ECU.
+    void StartClick();
+
+private:
+    SessionState& state_;
+    TComm32& comm_;
+    SessionHost& host_;
+    MessagePresenter& presenter_;
+    LinkSession& link_;
+};
+
+} // namespace ecu

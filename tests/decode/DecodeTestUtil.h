@@ -1,0 +1,49 @@
+#pragma once
+#include "link/Decode.h"
+
+#include <cstdint>
+#include <initializer_list>
+
+namespace ecu::test {
+
+inline constexpr std::uint8_t kEcho[] = {0xF4, 0x56, 0x01, 0xB5};
+
+// The echo followed by an answer of answerSize bytes, all `fill`.
+inline ByteString Exchange(std::size_t answerSize, std::uint8_t fill = 0) {
+    ByteString rx(std::begin(kEcho), std::end(kEcho));
+    rx.resize(4 + answerSize, fill);
+    return rx;
+}
+
+// Sets answer byte n (counted after the echo).
+inline void Set(ByteString& rx, std::size_t n, unsigned value) {
+    rx.at(4 + n) = static_cast<std::uint8_t>(value);
+}
+
+// Int(x) of the exact x = (100000 d + 2941434) / 271000, i.e. d / 2.71 + 10.854, found by
+// search rather than division: the whole number nearest zero on x's side of it.
+inline int ExactKpa(int d) {
+    const long numerator = 100000L * d + 2941434L;
+    int k = 0;
+    if (numerator >= 0) {
+        while (271000L * (k + 1) <= numerator) {
+            ++k;
+        }
+    } else {
+        while (271000L * (k - 1) >= numerator) {
+            --k;
+        }
+    }
+    return k;
+}
+
+// Int(b * 0.35 + 0.5) of the exact decimal value.
+inline int ExactAdvance(unsigned b) {
+    int k = 0;
+    while (100L * (k + 1) <= 35L * b + 50) {
+        ++k;
+    }
+    return k;
+}
+
+} // namespace ecu::test

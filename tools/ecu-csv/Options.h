@@ -1,0 +1,22 @@
+#pragma once
+// Command line of ecu-csv.
+#include "ui/CsvRow.h"
+
+#include <optional>
+#include <string>
+
+namespace ecu::csvtool {
+
+struct Options {
+    std::optional<int> variant; // nothing: guess from the file
+    CsvFormat format = CsvFormat::Exact;
+    std::string file;
+    bool help = false;
+};
+
+extern const char* const kUsage;
+
+// Nothing on bad usage.
+std::optional<Options> ParseOptions(int argc, char** argv);
+
+} // namespace ecu::csvtool
