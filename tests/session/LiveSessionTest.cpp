@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 namespace ecu::testing {
 namespace {
@@ -148,18 +149,22 @@ TEST_F(LiveSession, MalformedCyclesKeepTheLastValuesAndStillStepThePage) {
 }
 
 TEST_F(LiveSession, LateControlReplyLandsAheadOfTheEchoAndTheCycleIsSkipped) {
-    // Frames count: data 1, control 2, data 3, control 4, ... The reply to the first
-    // control frame comes after the next cycle has emptied the buffer.
+    // Frames count: data 1, control 2, data 3, ... The reply to the first control
+    // frame comes 30 ms late, while the UI thread is stalled in the 50 ms wait, so it
+    // is delivered only after the next cycle has emptied the buffer.
     SimOptions o = Fast();
     o.faults = {FaultAt(SimFault::Delayed, {2}, true)};
-    o.faultDelay = 150ms;
+    o.faultDelay = 30ms;
     StartSim(o);
-    host.delayMs = 250;
     host.pages = {PageControl};
     OpenPort();
     link.ControlPageShown();
     std::vector<bool> decoded;
-    host.onStep = [&](const Step&) { decoded.push_back(link.LastCycleDecoded()); };
+    host.onStep = [&](const Step& s) {
+        decoded.push_back(link.LastCycleDecoded());
+        if (s.cycle == 0)
+            QTimer::singleShot(10, [] { std::this_thread::sleep_for(100ms); });
+    };
     host.onCycle = [&](int c) {
         if (c == 1) {
             EXPECT_EQ(state.RxBuffer.at(2), 0x04) << "the control reply leads the buffer";
