@@ -1,12 +1,17 @@
 #pragma once
 // The serial port component: owns one port, a reader and a writer thread, and
 // turns what the threads report into calls on the UI thread.
+#include "serial/LineSettings.h"
+
 #include <QObject>
 #include <QString>
 
 #include <cstdint>
+#include <exception>
 #include <functional>
+#include <memory>
 #include <stdexcept>
+#include <string>
 
 namespace ecu {
 
@@ -21,6 +26,12 @@ enum TStopBits { sb1_0, sb1_5, sb2_0 };
 enum TFlowControl { fcNone, fcHardware, fcSoftware };
 
 class TComm32;
+class TReadThread;
+class TWriteThread;
+class TCommNotice;
+class PortIo;
+class EventSignal;
+class WriteQueue;
 using TReceiveDataEvent = std::function<void(const void* Buffer, std::uint16_t BufferLength)>;
 using TNotifyEvent = std::function<void(TComm32* Sender)>;
 using TErrorEvent = std::function<void(std::uint32_t ErrorCode)>;
@@ -60,19 +71,48 @@ public:
 
     std::uint32_t EventMask() const;
     std::uint32_t ModemStatus() const;
+    // The operating system's text for the last failure of an open or of a
+    // thread (hang-up); for diagnostics, the failure texts stay as they are.
+    const std::string& LastOsError() const { return FLastOsError; }
 
     TReceiveDataEvent OnReceiveData;
     TNotifyEvent OnRequestHangup;
-    TNotifyEvent OnCommEvent, OnBreak, OnChangeCTS, OnChangeDSR, OnPERR, OnChangeRing,
-        OnChangeRLSD, OnRX80FULL, OnTXEMPTY, OnSetCTS, OnSetDSR, OnSetRing, OnSetRLSD,
-        OnClearCTS, OnClearDSR, OnClearRing, OnClearRLSD, OnEventChar;
+    TNotifyEvent OnCommEvent, OnBreak, OnChangeCTS, OnChangeDSR, OnPERR, OnChangeRing, OnChangeRLSD,
+        OnRX80FULL, OnTXEMPTY, OnSetCTS, OnSetDSR, OnSetRing, OnSetRLSD, OnClearCTS, OnClearDSR,
+        OnClearRing, OnClearRLSD, OnEventChar;
     TErrorEvent OnError;
+    // Receives whatever a handler above throws, so that it never crosses Qt's
+    // event dispatch; unbound, the message goes to standard error.
+    std::function<void(std::exception_ptr)> OnHandlerError;
 
 protected:
-    bool event(QEvent* e) override; // the notices posted by the threads
+    bool event(QEvent* e) override; // the notices posted by the threads (CommWndProc)
 
 private:
-    // Filled in with the implementation.
+    void HandleNotice(TCommNotice& n);
+    void RaiseCommEvents(const TCommNotice& n);
+    void ReportHandlerError(std::exception_ptr error);
+    void ApplyLineSettings();
+    void DropPort();
+    void StopReadThread();
+    void StopWriteThread();
+    void StartThreads();
+
+    QString FCommPort;
+    std::unique_ptr<TReadThread> FReadThread;
+    std::unique_ptr<TWriteThread> FWriteThread;
+    std::shared_ptr<WriteQueue> FWriteQueue; // the writer's input, shared with it
+    bool FWriteStarted = false;
+    bool FReadStarted = false;
+    std::unique_ptr<PortIo> FCommHandle;
+    std::unique_ptr<EventSignal> FStopEvent;
+    bool FConnected = false;
+    std::uint32_t FRxQueue = 4096;
+    std::uint32_t FTxQueue = 4096;
+    LineSettings FLineSettings;
+    std::uint32_t FEventMask = 0;
+    std::uint32_t FModemStatus = 0;
+    std::string FLastOsError;
 };
 
 } // namespace ecu

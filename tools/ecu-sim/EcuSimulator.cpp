@@ -29,7 +29,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // A frame whose start has arrived but whose rest has not come within this time is given up.
-constexpr auto kHold = std::chrono::milliseconds(20);
+constexpr auto kHold = std::chrono::milliseconds(50);
 // Wait after the far side went away before looking again.
 constexpr auto kHangupPause = std::chrono::milliseconds(50);
 // Oldest entries of Frames() are dropped beyond this, so a long run does not grow without end.
@@ -161,7 +161,7 @@ void EcuSimulator::Impl::Handle(const FrameScanner::Piece& piece, Clock::time_po
             std::lock_guard lock(mutex);
             counts.skippedBytes += piece.bytes.size();
         }
-        output.Queue(piece.bytes, now);
+        output.Queue(piece.bytes, now, LineOutput::Source::Wire);
         return;
     }
 
@@ -185,18 +185,22 @@ void EcuSimulator::Impl::Handle(const FrameScanner::Piece& piece, Clock::time_po
                      std::chrono::duration<double>(10.0 / std::max(o.lineBaud, 1)));
     output.SetByteTime(byteTime);
 
+    using Source = LineOutput::Source;
     if (fault == SimFault::StrayByte)
-        output.Queue(std::span(&o.strayByte, 1), now);
+        output.Queue(std::span(&o.strayByte, 1), now, Source::Wire);
     if (fault != SimFault::Silence && fault != SimFault::NoEcho)
-        output.Queue(piece.bytes, now);
+        output.Queue(piece.bytes, now, Source::Wire);
     if (answer.empty() || fault == SimFault::Silence || fault == SimFault::EchoOnly) {
         changed.notify_all();
         return;
     }
 
-    Clock::time_point start = output.FreeAt(now);
+    // The ECU speaks once the request is over (its echo has passed) and it is done with
+    // earlier answers.
+    Clock::time_point start = output.FreeAt(Source::Wire, now);
     if (!o.fast)
         start += o.turnaround;
+    start = std::max(start, output.FreeAt(Source::Ecu, start));
     bool complete = true;
     switch (fault) {
     case SimFault::Delayed:
@@ -220,7 +224,7 @@ void EcuSimulator::Impl::Handle(const FrameScanner::Piece& piece, Clock::time_po
     default:
         break;
     }
-    output.Queue(answer, start);
+    output.Queue(answer, start, Source::Ecu);
     {
         std::lock_guard lock(mutex);
         if (complete)

@@ -87,7 +87,8 @@ void EngineModel::Step(double dt) {
     s_.rpm += (rpmTarget - s_.rpm) * (1 - std::exp(-dt / kRpmTau));
     s_.rpm = std::clamp(s_.rpm + 4 * noise, 500.0, 6000.0);
 
-    s_.vacuumKPa = std::clamp(kIdleVacuum * (1 - s_.throttlePct / 40), 2.0, kIdleVacuum);
+    // Never below what the answer's manifold byte can carry at sea level.
+    s_.vacuumKPa = std::clamp(kIdleVacuum * (1 - s_.throttlePct / 40), 8.0, kIdleVacuum);
     const double manifoldKPa = s_.baroKPa - s_.vacuumKPa;
     s_.mapVolts = 0.2 + 4.6 * manifoldKPa / 105;
 

@@ -7,16 +7,21 @@
 
 namespace ecu {
 
-void LineOutput::Queue(std::span<const std::uint8_t> bytes, Clock::time_point earliest) {
+void LineOutput::Queue(std::span<const std::uint8_t> bytes, Clock::time_point earliest,
+                       Source source) {
+    Clock::time_point& tail = tail_[static_cast<int>(source)];
     for (const std::uint8_t b : bytes) {
-        const Clock::time_point due = std::max(earliest, tail_ + byteTime_);
-        pending_.push_back({b, due});
-        tail_ = due;
+        const Clock::time_point due = std::max(earliest, tail + byteTime_);
+        const auto at =
+            std::upper_bound(pending_.begin(), pending_.end(), due,
+                             [](Clock::time_point t, const Byte& p) { return t < p.due; });
+        pending_.insert(at, {b, due});
+        tail = due;
     }
 }
 
-LineOutput::Clock::time_point LineOutput::FreeAt(Clock::time_point now) const {
-    return std::max(now, tail_ + byteTime_);
+LineOutput::Clock::time_point LineOutput::FreeAt(Source source, Clock::time_point now) const {
+    return std::max(now, tail_[static_cast<int>(source)] + byteTime_);
 }
 
 bool LineOutput::Flush(int fd, Clock::time_point now) {

@@ -1,0 +1,75 @@
+#include "serial/WriteThread.h"
+
+#include "serial/CommNotice.h"
+#include "serial/WriteQueue.h"
+
+#include <utility>
+
+namespace ecu {
+
+TWriteThread::TWriteThread(const Handles& handles, std::shared_ptr<WriteQueue> queue)
+    : handles_(handles), queue_(std::move(queue)) {}
+
+void TWriteThread::run() {
+    PostNotice(handles_.NotifyWindow, std::make_unique<TCommNotice>(WM_COMM_STARTED, 1));
+    bool running = true;
+    while (running) {
+        int err = 0;
+        const portio::Wait w = portio::WaitSignal(handles_.StopEvent, queue_->WakeHandle(), err);
+        if (w == portio::Wait::Stop)
+            break;
+        if (w != portio::Wait::Ready) {
+            Hangup(err);
+            break;
+        }
+        queue_->ClearWake();
+        while (std::optional<ByteBlock> block = queue_->Take()) {
+            // A block taken after the stop is not written.
+            if (portio::IsSet(handles_.StopEvent) || WriteCompletely(*block) != Outcome::Written) {
+                running = false;
+                break;
+            }
+        }
+    }
+    queue_->Close();
+    portio::Purge(handles_.CommHandle, purge::Transmit);
+}
+
+TWriteThread::Outcome TWriteThread::WriteCompletely(const ByteBlock& block) {
+    std::size_t offset = 0;
+    while (offset < block.Count()) {
+        const portio::Io io =
+            portio::WriteSome(handles_.CommHandle, block.Data() + offset, block.Count() - offset);
+        switch (io.status) {
+        case portio::Io::Done:
+            offset += io.count;
+            continue;
+        case portio::Io::Closed:
+            return Outcome::Failed; // the port was closed under us
+        case portio::Io::Again:
+            break;
+        default:
+            Hangup(io.err);
+            return Outcome::Failed;
+        }
+        int err = 0;
+        const portio::Wait w = portio::WaitWritable(handles_.CommHandle, handles_.StopEvent, err);
+        if (w == portio::Wait::Stop)
+            return Outcome::Stopped;
+        if (w != portio::Wait::Ready) {
+            Hangup(err);
+            return Outcome::Failed;
+        }
+    }
+    return Outcome::Written;
+}
+
+void TWriteThread::Hangup(int err) {
+    if (portio::IsSet(handles_.StopEvent))
+        return;
+    auto notice = std::make_unique<TCommNotice>(WM_COMM_HANGUP);
+    notice->OsError = portio::ErrorText(err);
+    PostNotice(handles_.NotifyWindow, std::move(notice));
+}
+
+} // namespace ecu

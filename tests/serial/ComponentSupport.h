@@ -1,0 +1,59 @@
+#pragma once
+// A component set up as the scanner's setup page stores it, and a recorder of
+// what it reports.
+#include "serial/Comm32.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ecu::test {
+
+inline std::unique_ptr<TComm32> MakeComponent(const std::string& port) {
+    auto c = std::make_unique<TComm32>();
+    c->SetBaudRate(8200);
+    c->SetCommPort(QString::fromStdString(port));
+    c->SetFlowControl(fcNone);
+    c->SetEventChar('\0');
+    return c;
+}
+
+// The message of the ECommsError that OpenComm raises; empty when it opened.
+inline std::string OpenError(TComm32& c) {
+    try {
+        c.OpenComm();
+    } catch (const ECommsError& e) {
+        return e.what();
+    }
+    return {};
+}
+
+struct Recorder {
+    std::vector<std::string> blocks;
+    bool allZeroTerminated = true;
+    int hangups = 0;
+
+    void Bind(TComm32& c) {
+        c.OnReceiveData = [this](const void* buffer, std::uint16_t length) {
+            const auto* bytes = static_cast<const char*>(buffer);
+            blocks.emplace_back(bytes, length);
+            allZeroTerminated = allZeroTerminated && bytes[length] == '\0';
+        };
+        c.OnRequestHangup = [this](TComm32*) { ++hangups; };
+    }
+    std::string All() const {
+        std::string all;
+        for (const auto& b : blocks)
+            all += b;
+        return all;
+    }
+    std::size_t Total() const {
+        std::size_t n = 0;
+        for (const auto& b : blocks)
+            n += b.size();
+        return n;
+    }
+};
+
+} // namespace ecu::test
