@@ -25,8 +25,6 @@
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -84,6 +82,7 @@ Run RunLogger(const char* program) {
             env.emplace_back(*e);
     env.push_back("XDG_CONFIG_HOME=" + dir.string());
     std::vector<char*> envp;
+    envp.reserve(env.size() + 1);
     for (auto& e : env)
         envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -112,7 +111,9 @@ Run RunLogger(const char* program) {
 
     Run run;
     run.wallSeconds = std::chrono::duration<double>(Clock::now() - start).count();
-    auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
     run.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
     run.uiThreadSeconds = uiSeconds;
 
