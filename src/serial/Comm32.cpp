@@ -3,6 +3,7 @@
 #include "serial/CommNotice.h"
 #include "serial/PortIo.h"
 #include "serial/PortMap.h"
+#include "serial/RaceMarks.h"
 #include "serial/ReadThread.h"
 #include "serial/WriteQueue.h"
 #include "serial/WriteThread.h"
@@ -15,23 +16,17 @@ namespace ecu {
 
 namespace {
 
-constexpr unsigned long kThreadStopWaitMs = 10000;
+constexpr long kThreadStopWaitMs = 10000;
 constexpr std::uint32_t kHardwareBits = dcb::OutxCtsFlow | dcb::RtsControlHandshake; // 0x2004
 constexpr std::uint32_t kSoftwareBits = dcb::OutX | dcb::InX;                        // 0x0300
 
-// A QThread whose creation failed is neither running nor finished.
-bool Started(QThread& thread) {
-    return thread.isRunning() || thread.isFinished();
-}
-
 // Waits for a thread to end; one that hangs is reported and still waited for,
 // since it holds copies of the port's handles.
-void Join(QThread& thread, const char* name) {
-    if (thread.wait(kThreadStopWaitMs))
-        return;
-    std::fprintf(stderr, "ecuscan: serial %s thread has not ended after 10 s; waiting for it\n",
-                 name);
-    thread.wait();
+void Join(TCommThread& thread, const char* name) {
+    if (!thread.WaitFor(kThreadStopWaitMs))
+        std::fprintf(stderr, "ecuscan: serial %s thread has not ended after 10 s; waiting for it\n",
+                     name);
+    thread.Join();
 }
 
 } // namespace
@@ -111,8 +106,7 @@ void TComm32::StartThreads() {
     try {
         FReadThread = std::make_unique<TReadThread>(
             rh, FCommHandle->GetTimeouts().ReadIntervalTimeout, FLineSettings.EvtChar);
-        FReadThread->start(QThread::HighestPriority);
-        if (!Started(*FReadThread))
+        if (!FReadThread->Start())
             FReadThread.reset();
     } catch (const std::exception&) {
         FReadThread.reset();
@@ -125,8 +119,7 @@ void TComm32::StartThreads() {
         auto queue = std::make_shared<WriteQueue>();
         if (queue->Create()) {
             FWriteThread = std::make_unique<TWriteThread>(wh, queue);
-            FWriteThread->start(QThread::HighPriority);
-            if (Started(*FWriteThread))
+            if (FWriteThread->Start())
                 FWriteQueue = std::move(queue);
             else
                 FWriteThread.reset();
@@ -304,6 +297,7 @@ std::uint32_t TComm32::ModemStatus() const {
 // ---- notices -------------------------------------------------------------------
 
 bool TComm32::event(QEvent* e) {
+    MarkTakenOver(e);
     auto* notice = dynamic_cast<TCommNotice*>(e);
     if (!notice)
         return QObject::event(e);

@@ -1,5 +1,7 @@
 #include "serial/CommNotice.h"
 
+#include "serial/RaceMarks.h"
+
 #include <QCoreApplication>
 
 #include <cstring>
@@ -21,7 +23,13 @@ ByteBlock ByteBlock::Copy(const void* bytes, std::size_t count) {
 TCommNotice::TCommNotice(CommNoticeType type, std::uintptr_t wParam, std::uint32_t lParam)
     : QEvent(static_cast<QEvent::Type>(type)), WParam(wParam), LParam(lParam) {}
 
+// A notice may also be deleted unhandled, by the receiver's destructor.
+TCommNotice::~TCommNotice() {
+    MarkTakenOver(this);
+}
+
 void PostNotice(QObject* receiver, std::unique_ptr<TCommNotice> notice) {
+    MarkHandedOver(notice.get());
     QCoreApplication::postEvent(receiver, notice.release());
 }
 

@@ -39,6 +39,7 @@ private:
 class TCommNotice : public QEvent {
 public:
     TCommNotice(CommNoticeType type, std::uintptr_t wParam = 0, std::uint32_t lParam = 0);
+    ~TCommNotice() override;
 
     std::uintptr_t WParam;
     std::uint32_t LParam;

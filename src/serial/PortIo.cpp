@@ -74,6 +74,10 @@ bool EventSignal::IsSet() const {
     return portio::IsSet(fd_);
 }
 
+bool EventSignal::Wait(long timeoutMs) const {
+    return portio::WaitSet(fd_, timeoutMs);
+}
+
 // ---- PortIo ----------------------------------------------------------------
 
 PortIo::~PortIo() {
@@ -410,8 +414,12 @@ Io WriteSome(OsHandle port, const void* buffer, std::size_t size) {
 }
 
 bool IsSet(OsHandle event) {
+    return WaitSet(event, 0);
+}
+
+bool WaitSet(OsHandle event, long timeoutMs) {
     pollfd p{event, POLLIN, 0};
-    return PollFor(&p, 1, 0) > 0 && (p.revents & POLLIN);
+    return PollFor(&p, 1, timeoutMs * 1000) > 0 && (p.revents & POLLIN);
 }
 
 bool ModemStatus(OsHandle port, std::uint32_t& status) {

@@ -26,6 +26,8 @@ public:
     void Set();
     void Drain();
     bool IsSet() const;
+    // True once set; false when the time ran out first.
+    bool Wait(long timeoutMs) const;
     OsHandle Handle() const { return fd_; }
 
 private:
@@ -94,6 +96,7 @@ Io ReadSome(OsHandle port, void* buffer, std::size_t size);
 Io WriteSome(OsHandle port, const void* buffer, std::size_t size);
 
 bool IsSet(OsHandle event);
+bool WaitSet(OsHandle event, long timeoutMs);
 
 // Modem lines as ms:: bits; false when the driver has none (pseudo-terminals).
 bool ModemStatus(OsHandle port, std::uint32_t& status);

@@ -12,7 +12,7 @@ namespace ecu {
 TReadThread::TReadThread(const Handles& handles, std::uint32_t readIntervalMs, char evtChar)
     : handles_(handles), gapUs_(static_cast<long>(readIntervalMs) * 1000), evtChar_(evtChar) {}
 
-void TReadThread::run() {
+void TReadThread::Execute() {
     const std::unique_ptr<char[]> buffer(new (std::nothrow) char[kBurstSize]);
     if (!buffer) {
         Hangup(ENOMEM);

@@ -1,9 +1,8 @@
 #pragma once
 // The reader: sleeps until the port has input or the stop event is set, and
 // posts every received burst to the component.
+#include "serial/CommThread.h"
 #include "serial/PortIo.h"
-
-#include <QThread>
 
 #include <cstddef>
 #include <cstdint>
@@ -13,7 +12,7 @@ class QObject;
 
 namespace ecu {
 
-class TReadThread : public QThread {
+class TReadThread : public TCommThread {
 public:
     static constexpr std::size_t kBurstSize = 32768;
 
@@ -25,8 +24,10 @@ public:
     // readIntervalMs: the gap that ends a burst; evtChar: raises ev::RxFlag.
     TReadThread(const Handles& handles, std::uint32_t readIntervalMs, char evtChar);
 
+    ~TReadThread() override { Join(); }
+
 protected:
-    void run() override;
+    void Execute() override;
 
 private:
     bool TakeBurst(char* buffer);

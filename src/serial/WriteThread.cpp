@@ -10,7 +10,7 @@ namespace ecu {
 TWriteThread::TWriteThread(const Handles& handles, std::shared_ptr<WriteQueue> queue)
     : handles_(handles), queue_(std::move(queue)) {}
 
-void TWriteThread::run() {
+void TWriteThread::Execute() {
     PostNotice(handles_.NotifyWindow, std::make_unique<TCommNotice>(WM_COMM_STARTED, 1));
     bool running = true;
     while (running) {

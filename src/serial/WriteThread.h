@@ -1,9 +1,8 @@
 #pragma once
 // The writer: takes the blocks WriteComm queues, in order, and writes each one
 // completely before looking at the next.
+#include "serial/CommThread.h"
 #include "serial/PortIo.h"
-
-#include <QThread>
 
 #include <memory>
 
@@ -14,7 +13,7 @@ namespace ecu {
 class ByteBlock;
 class WriteQueue;
 
-class TWriteThread : public QThread {
+class TWriteThread : public TCommThread {
 public:
     struct Handles {
         OsHandle CommHandle;
@@ -23,8 +22,10 @@ public:
     };
     TWriteThread(const Handles& handles, std::shared_ptr<WriteQueue> queue);
 
+    ~TWriteThread() override { Join(); }
+
 protected:
-    void run() override;
+    void Execute() override;
 
 private:
     enum class Outcome { Written, Stopped, Failed };
