@@ -50,13 +50,15 @@ double Rpm625(unsigned b) {
 
 // Int(b * 0.35 + 0.5) = floor((35b + 50) / 100): exact on every platform.
 double Advance(unsigned b) {
-    return static_cast<double>((35U * b + 50U) / 100U);
+    const unsigned whole = (35U * b + 50U) / 100U;
+    return whole;
 }
 
 // Int(d / 2.71 + 10.854) = trunc((100000d + 2941434) / 271000); C++ integer division
 // truncates toward zero exactly as Int does, also for negative d.
 double Kpa(int d) {
-    return static_cast<double>((100000L * d + 2941434L) / 271000L);
+    const long whole = (100000L * d + 2941434L) / 271000L;
+    return static_cast<double>(whole);
 }
 
 void SetFaults(EngineData& data, unsigned first, unsigned second) {

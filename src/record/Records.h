@@ -73,7 +73,8 @@ void RecordCutter::Feed(std::span<const std::uint8_t> bytes, OnRecord&& onRecord
     }
     if (!pending_.empty()) {
         const std::size_t take = std::min(size_ - pending_.size(), bytes.size());
-        pending_.insert(pending_.end(), bytes.begin(), bytes.begin() + take);
+        const auto head = bytes.first(take);
+        pending_.insert(pending_.end(), head.begin(), head.end());
         bytes = bytes.subspan(take);
         if (pending_.size() < size_) {
             return;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <charconv>
 #include <cstring>
 #include <random>
@@ -129,7 +130,8 @@ TEST(CsvRow, ExactDoublesReadBackToTheSameBits) {
             const std::string& text = f[static_cast<std::size_t>(column)];
             const auto r = std::from_chars(text.data(), text.data() + text.size(), got);
             ASSERT_EQ(r.ptr, text.data() + text.size()) << text;
-            ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0) << "column " << column;
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(want))
+                << "column " << column;
         }
     }
 }

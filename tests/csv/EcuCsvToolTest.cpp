@@ -47,7 +47,7 @@ protected:
     void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
 
     std::string Write(const std::string& name, const ByteString& bytes) {
-        const std::string path = dir_ + "/" + name;
+        std::string path = dir_ + "/" + name;
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()),
                    static_cast<std::streamsize>(bytes.size()));
@@ -181,7 +181,7 @@ TEST_F(EcuCsv, AutoPicksTheSizeUnderWhichMoreRecordsStartWithTheRequest) {
     EXPECT_NE(r.err.find("variant SOHC (68-byte records)"), std::string::npos) << r.err;
 
     // A tie (here: no record starts with the request under either size) picks SOHC.
-    const std::string noise = Write("n.bin", ByteString(68 * 72, 0x00));
+    const std::string noise = Write("n.bin", ByteString(std::size_t{68} * 72, 0x00));
     r = Run({noise});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(Lines(r.out), 1U + 72U);

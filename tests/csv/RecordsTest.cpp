@@ -15,10 +15,10 @@ TEST(Records, SizeBySelectedVariant) {
     EXPECT_EQ(ecu::RecordSize(ecu::VariantNone), 0U);
     EXPECT_EQ(ecu::RecordSize(2), 0U);
 
-    const auto sohc = ecu::SplitRecords(68 * 5 + 67, ecu::VariantSohc);
+    const auto sohc = ecu::SplitRecords(std::uint64_t{68} * 5 + 67, ecu::VariantSohc);
     EXPECT_EQ(sohc.records, 5U);
     EXPECT_EQ(sohc.trailing, 67U);
-    const auto dohc = ecu::SplitRecords(72 * 3, ecu::VariantDohc);
+    const auto dohc = ecu::SplitRecords(std::uint64_t{72} * 3, ecu::VariantDohc);
     EXPECT_EQ(dohc.records, 3U);
     EXPECT_EQ(dohc.trailing, 0U);
     // Without a variant nothing is playable.
