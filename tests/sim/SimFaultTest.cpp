@@ -107,6 +107,23 @@ TEST(SimFaults, GarbageIsAnAnswerSizedRunOfBytesThatIsNoValidFrame) {
     }
 }
 
+TEST(SimFaults, AFrameLostToSilenceOrIgnitionOffNeverReachesTheEcu) {
+    for (const SimFault fault : {SimFault::Silence, SimFault::EchoOnly}) {
+        SimOptions o = FastOptions();
+        o.faults = {SimFaultRule{fault, 0.0, {1}, true}};
+        EcuSimulator sim(o);
+        sim.SetFaultBytes(0x12, 0x34);
+        sim.Start();
+        PtyClient client(sim.SlavePath());
+        const Bytes clearFaults{0xF4, 0x60, 0x04, 0, 0, 0x40, 0, 0, 0, 0, 0, 0, 0, 0x68};
+        client.Exchange(clearFaults);
+        EXPECT_EQ(sim.Engine().faultByte1, 0x12);
+        EXPECT_EQ(sim.Counts().controlFrames, 1u);
+        client.Exchange(clearFaults);
+        EXPECT_EQ(sim.Engine().faultByte1, 0);
+    }
+}
+
 TEST(SimFaults, PacedDelayedAnswerDoesNotHoldUpTheNextRequestsEcho) {
     SimOptions o; // paced, as a session polling every 120 ms would see it
     o.faultDelay = 1000ms;

@@ -58,7 +58,8 @@ public:
     // Path of the pty's slave side (or the device), empty before Start.
     std::string SlavePath() const;
 
-    // Options take effect from the next frame; the engine keeps its state.
+    // Options take effect from the next frame; the engine keeps its state. Before the first
+    // Start the engine is rebuilt from them (seed, starting temperature, PROM id).
     void SetOptions(const SimOptions& options);
     SimOptions Options() const;
     // Stored fault codes; a clear-faults control frame sets both to 0.
