@@ -25,6 +25,9 @@ public:
     LinkSession& operator=(const LinkSession&) = delete;
 
     void WaitMs(std::int32_t ms) { waiter_.WaitMs(ms); }
+    // Ends the innermost running wait at once, as an error of its cycle would: a
+    // live loop then ends with the broken-link box. False when no wait runs.
+    bool InterruptWait();
 
     // Hands bytes to the port's writer. A refusal is shown in a box and otherwise
     // ignored: callers carry on as if the frame had gone out.

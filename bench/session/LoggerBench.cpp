@@ -1,0 +1,140 @@
+// A live session as the logger runs it: ecu-log polling the simulator at 120 ms.
+// Measures the processor time the logger takes (sleeping wait against a spinning
+// one) and how far the period between data requests, as the simulator sees them,
+// exceeds PollDelay.
+//
+// ECU_BENCH_SECONDS sets the length of each run (default 30).
+#include "ecu-sim/EcuSimulator.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int PollDelayMs = 120;
+
+int RunSeconds() {
+    const char* s = std::getenv("ECU_BENCH_SECONDS");
+    const int n = s ? std::atoi(s) : 0;
+    return n > 0 ? n : 30;
+}
+
+struct Run {
+    double cpuSeconds = 0;
+    double wallSeconds = 0;
+    std::vector<double> excessMs; // period between data requests minus PollDelay
+};
+
+Run RunLogger(const char* program) {
+    char tmpl[] = "/tmp/ecu-bench-XXXXXX";
+    const fs::path dir = mkdtemp(tmpl);
+    const fs::path ports = dir / "ecuscan" / "ports";
+    fs::create_directories(ports);
+
+    ecu::EcuSimulator sim; // paced like the real line
+    sim.Start();
+    fs::create_symlink(sim.SlavePath(), ports / "COM1");
+
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+        if (std::string(*e).rfind("XDG_CONFIG_HOME=", 0) != 0)
+            env.emplace_back(*e);
+    env.push_back("XDG_CONFIG_HOME=" + dir.string());
+    std::vector<char*> envp;
+    for (auto& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    std::string delay = std::to_string(PollDelayMs);
+    std::vector<char*> argv = {const_cast<char*>(program), const_cast<char*>("--delay"),
+                               delay.data(), const_cast<char*>("COM1"), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const auto start = Clock::now();
+    if (posix_spawn(&pid, program, &actions, nullptr, argv.data(), envp.data()) != 0) {
+        posix_spawn_file_actions_destroy(&actions);
+        fs::remove_all(dir);
+        return {};
+    }
+    posix_spawn_file_actions_destroy(&actions);
+
+    std::this_thread::sleep_for(std::chrono::seconds(RunSeconds()));
+    ::kill(pid, SIGINT);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+
+    Run run;
+    run.wallSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+    auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    run.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+
+    std::vector<Clock::time_point> requests;
+    for (const ecu::SimFrame& f : sim.Frames())
+        if (f.valid && f.bytes.size() == 4 && f.bytes[2] == 0x01)
+            requests.push_back(f.time);
+    for (std::size_t i = 1; i < requests.size(); ++i)
+        run.excessMs.push_back(
+            std::chrono::duration<double, std::milli>(requests[i] - requests[i - 1]).count() -
+            PollDelayMs);
+    sim.Stop();
+    fs::remove_all(dir);
+    return run;
+}
+
+double Percentile(std::vector<double> v, double p) {
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1))];
+}
+
+void Logger(benchmark::State& state, const char* program) {
+    Run run;
+    for (auto _ : state) {
+        run = RunLogger(program);
+        state.SetIterationTime(run.wallSeconds);
+    }
+    if (run.wallSeconds == 0) {
+        state.SkipWithError("could not start the logger");
+        return;
+    }
+    state.counters["cpu_pct_of_core"] = 100.0 * run.cpuSeconds / run.wallSeconds;
+    state.counters["cycles"] = static_cast<double>(run.excessMs.size() + 1);
+    state.counters["excess_median_ms"] = Percentile(run.excessMs, 0.5);
+    state.counters["excess_p90_ms"] = Percentile(run.excessMs, 0.9);
+    state.counters["excess_max_ms"] = Percentile(run.excessMs, 1.0);
+}
+
+BENCHMARK_CAPTURE(Logger, sleeping_wait, ECU_LOG_PATH)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(Logger, spinning_wait, ECU_LOG_SPIN_PATH)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

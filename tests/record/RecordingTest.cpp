@@ -1,0 +1,261 @@
+// Recording live sessions to a data file and playing files back.
+#include "../session/SessionHarness.h"
+
+#include "link/Frames.h"
+#include "link/Messages.h"
+
+#include <QTimer>
+
+#include <fstream>
+
+namespace ecu::testing {
+namespace {
+
+constexpr std::size_t Sohc = 68;
+const ByteString Echo(DataRequest.begin(), DataRequest.end());
+
+QString T(const char* s) {
+    return QString::fromUtf8(s);
+}
+
+// The file as whole exchanges: every one starts with the echo of the data request.
+std::size_t ExchangesIn(const std::vector<std::uint8_t>& bytes) {
+    EXPECT_EQ(bytes.size() % Sohc, 0u);
+    for (std::size_t at = 0; at + Sohc <= bytes.size(); at += Sohc)
+        EXPECT_TRUE(std::equal(Echo.begin(), Echo.end(), bytes.begin() + at)) << "at " << at;
+    return bytes.size() / Sohc;
+}
+
+class Recording : public SessionTest {
+protected:
+    void SetUp() override {
+        StartSim(Fast());
+        host.delayMs = 60;
+        OpenPort();
+        path = TempPath("rec.bin");
+        host.saveChoice = QString::fromStdString(path);
+    }
+    void StopAtCycle(int cycle) {
+        host.onCycle = [this, cycle](int c) {
+            if (c == cycle)
+                host.Stop();
+        };
+    }
+    std::string path;
+};
+
+TEST_F(Recording, SaveArmsRecordingFromTheSecondCycle) {
+    files.SaveFileClick();
+    EXPECT_TRUE(state.Flags.RecordArmed);
+    EXPECT_FALSE(state.Flags.PlaybackArmed);
+    EXPECT_EQ(host.fileLabel, T(text::RecordingTo) + "rec.bin");
+    StopAtCycle(4);
+    RunLivePoll();
+    EXPECT_EQ(ExchangesIn(ReadFileBytes(path)), 4u); // cycles 2 to 5
+}
+
+TEST_F(Recording, WhatIsRecordedFollowsThePageOfTheCycleBefore) {
+    files.SaveFileClick();
+    // The flag is set after each cycle's bytes have come: setup and about keep it,
+    // the control page clears it before its frame goes out, graphs set it again.
+    host.pages = {PageParameters, PageParameters, PageAbout,  PageSetup,     PageControl,
+                  PageControl,    PageGraphs,     PageGraphs, PageParameters};
+    link.ControlPageShown();
+    StopAtCycle(8);
+    RunLivePoll();
+    // Recorded: cycles 2, 3, 4, 5 (its control frame is not), 8 and 9.
+    EXPECT_EQ(ExchangesIn(ReadFileBytes(path)), 6u);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(Recording, StopBeforeTheAnswerCarriesRecordingIntoTheNextStart) {
+    comm.CloseComm();
+    sim.Stop();
+    SimOptions o = Fast();
+    SimFaultRule echoOnly;
+    echoOnly.fault = SimFault::EchoOnly;
+    echoOnly.cycles = {3};
+    o.faults = {echoOnly};
+    StartSim(o);
+    OpenPort();
+    files.SaveFileClick();
+    host.onStep = [this](const Step& s) {
+        if (s.cycle == 1) // lands in the third cycle's wait, which gets only the echo
+            QTimer::singleShot(20, [this] { host.Stop(); });
+    };
+    RunLivePoll();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].caption, T(text::BrokenLinkCaption));
+    EXPECT_FALSE(state.Flags.RecordArmed);
+    EXPECT_TRUE(state.Flags.RecordingActive) << "kept over the stop";
+
+    host.onStep = nullptr;
+    host.OpenPort();
+    StopAtCycle(2);
+    RunLivePoll();
+    // Cycle 2, the lone echo of cycle 3, then only the first cycle after Start.
+    const auto bytes = ReadFileBytes(path);
+    ASSERT_EQ(bytes.size(), Sohc + 4 + Sohc);
+    for (const std::size_t at : {std::size_t{0}, Sohc, Sohc + 4})
+        EXPECT_TRUE(std::equal(Echo.begin(), Echo.end(), bytes.begin() + at)) << "at " << at;
+}
+
+TEST_F(Recording, WorkingModeZeroPausesOneCycleOnly) {
+    files.SaveFileClick();
+    host.onStep = [this](const Step& s) {
+        if (s.cycle == 1) {
+            state.Flags.WorkingModeChosen(0);
+            EXPECT_FALSE(state.Flags.RecordingActive);
+            EXPECT_TRUE(state.Flags.RecordArmed);
+        }
+    };
+    StopAtCycle(4);
+    RunLivePoll();
+    // Cycle 2 recorded; mode 0 after it keeps cycle 3 out; cycle 3's page step arms
+    // recording again for cycles 4 and 5.
+    EXPECT_EQ(ExchangesIn(ReadFileBytes(path)), 3u);
+}
+
+TEST_F(Recording, SavingOntoAnExistingFileNeedsConfirmation) {
+    std::ofstream(path) << "keep me";
+    host.confirmOverwrite = false;
+    files.SaveFileClick();
+    EXPECT_FALSE(state.File.IsOpen());
+    EXPECT_FALSE(state.Flags.RecordArmed);
+    EXPECT_EQ(ReadFileBytes(path).size(), 7u);
+    host.confirmOverwrite = true;
+    files.SaveFileClick();
+    EXPECT_TRUE(state.Flags.RecordArmed);
+    EXPECT_TRUE(ReadFileBytes(path).empty());
+}
+
+TEST_F(Recording, FullDiskEndsTheSessionAndKeepsWhatWasWritten) {
+    files.SaveFileClick();
+    host.onCycle = [this](int c) {
+        if (c == 3) { // the next recording goes nowhere
+            host.saveChoice = QStringLiteral("/dev/full");
+            files.SaveFileClick();
+        }
+    };
+    RunLivePoll();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].caption, T(text::BrokenLinkCaption));
+    EXPECT_EQ(ExchangesIn(ReadFileBytes(path)), 3u);
+    EXPECT_TRUE(comm.Connected()) << "a broken link leaves the port open";
+    EXPECT_TRUE(state.RxBuffer.empty()) << "the failing byte is not appended";
+}
+
+class Playback : public Recording {
+protected:
+    // Records `cycles` cycles (the first is not recorded) and returns what the
+    // parameters page showed for the recorded ones.
+    std::vector<EngineData> RecordSession(int cycles) {
+        files.SaveFileClick();
+        StopAtCycle(cycles - 1);
+        RunLivePoll();
+        std::vector<EngineData> shown;
+        for (std::size_t i = 1; i < host.steps.size(); ++i)
+            shown.push_back(host.steps[i].engine);
+        host.ForgetSteps();
+        return shown;
+    }
+    void WriteFile(const std::vector<std::uint8_t>& bytes) {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+    }
+    void Open() {
+        host.openChoice = QString::fromStdString(path);
+        files.OpenFileClick();
+    }
+};
+
+TEST_F(Playback, PlaysBackTheValuesTheLiveSessionShowed) {
+    const auto live = RecordSession(5);
+    host.OpenPort();
+    Open();
+    EXPECT_FALSE(comm.Connected()) << "opening a file closes the port";
+    EXPECT_EQ(host.portClosedByPlayback, 1);
+    EXPECT_EQ(host.fileLabel, T(text::PlayingFrom) + "rec.bin");
+    EXPECT_TRUE(state.Flags.PlaybackArmed);
+    EXPECT_FALSE(state.Flags.RecordArmed);
+    EXPECT_FALSE(state.Flags.RecordingActive);
+    state.Engine = EngineData{};
+    files.StartClick();
+    ASSERT_EQ(host.steps.size(), live.size());
+    for (std::size_t i = 0; i < live.size(); ++i)
+        EXPECT_EQ(host.steps[i].engine, live[i]) << "record " << i;
+    EXPECT_EQ(host.progressMaximum, 4);
+    EXPECT_EQ(host.progressPosition, 4);
+    EXPECT_TRUE(host.progressVisible && host.percentLabelsVisible);
+    EXPECT_EQ(host.graphResets, 1);
+    // Start again plays the same file from its beginning.
+    host.ForgetSteps();
+    files.StartClick();
+    EXPECT_EQ(host.steps.size(), live.size());
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(sim.DataRequests(), 5u) << "playback sends nothing";
+}
+
+TEST_F(Playback, EmptyFileAndPartialLastRecord) {
+    WriteFile({});
+    Open();
+    files.StartClick();
+    EXPECT_EQ(host.graphResets, 1);
+    EXPECT_EQ(host.progressMaximum, 0);
+    EXPECT_TRUE(host.progressVisible);
+    EXPECT_EQ(host.cycles, 0);
+
+    auto two = ExpectedExchange(sim.LastAnswered(), SimVariant::Sohc);
+    const auto one = two;
+    two.insert(two.end(), one.begin(), one.end());
+    two.insert(two.end(), one.begin(), one.begin() + 10);
+    WriteFile(two);
+    files.StartClick();
+    EXPECT_EQ(host.progressMaximum, 2);
+    EXPECT_EQ(host.progressPosition, 2);
+    EXPECT_EQ(host.steps.size(), 2u);
+    EXPECT_TRUE(boxes.boxes.empty()) << "a partial record ends playback silently";
+}
+
+TEST_F(Playback, WrongVariantCutsMisalignedRecordsThatKeepTheLastValues) {
+    RecordSession(6); // five SOHC exchanges: 340 bytes
+    Open();
+    host.variant = 1; // played as DOHC: four records of 72, 52 bytes left over
+    host.pages = {PageGraphs};
+    const auto bytes = ReadFileBytes(path);
+    files.StartClick();
+    ASSERT_EQ(host.steps.size(), 4u);
+    EXPECT_EQ(host.progressMaximum, 4);
+    for (std::size_t i = 1; i < 4; ++i)
+        if (bytes[i * 72 + 2] != 0x01) {
+            EXPECT_EQ(host.steps[i].engine, host.steps[i - 1].engine) << "record " << i;
+        }
+    EXPECT_EQ(host.steps[0].kind, StepKind::Graphs);
+}
+
+TEST_F(Playback, OtherPagesShowNothingButTheBarAdvances) {
+    RecordSession(4);
+    Open();
+    host.pages = {PageControl};
+    files.StartClick();
+    EXPECT_TRUE(host.steps.empty());
+    EXPECT_EQ(host.cycles, 3);
+    EXPECT_EQ(host.progressPosition, 3);
+}
+
+TEST_F(Playback, AFileThatCannotBeOpenedChangesNothing) {
+    files.SaveFileClick();
+    host.openChoice = QString::fromStdString(TempPath("missing.bin"));
+    files.OpenFileClick();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].caption, T(text::ApplicationTitle));
+    EXPECT_TRUE(boxes.boxes[0].text.contains("No such file or directory"));
+    EXPECT_TRUE(comm.Connected());
+    EXPECT_TRUE(state.Flags.RecordArmed);
+    EXPECT_FALSE(state.Flags.PlaybackArmed);
+    EXPECT_EQ(state.File.Path(), path) << "the recording stays in the slot";
+}
+
+} // namespace
+} // namespace ecu::testing

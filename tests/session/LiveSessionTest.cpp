@@ -1,0 +1,302 @@
+// The live loop against the simulator over the real serial component.
+#include "SessionHarness.h"
+
+#include "link/Frames.h"
+#include "link/Messages.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace ecu::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+const QString BrokenLink = QString::fromUtf8(text::BrokenLinkCaption);
+const QString SendFailure = QString::fromUtf8(text::SendFailureCaption);
+
+std::vector<QString> Captions(const RecordingPresenter& p) {
+    std::vector<QString> out;
+    for (const Box& b : p.boxes)
+        out.push_back(b.caption);
+    return out;
+}
+
+SimFaultRule FaultAt(SimFault fault, std::vector<std::uint64_t> cycles, bool allFrames = false) {
+    SimFaultRule r;
+    r.fault = fault;
+    r.cycles = std::move(cycles);
+    r.allFrames = allFrames;
+    return r;
+}
+
+class LiveSession : public SessionTest {
+protected:
+    // Stops the loop at the page read of the given cycle (counted from 0).
+    void StopAtCycle(int cycle) {
+        host.onCycle = [this, cycle](int c) {
+            if (c == cycle)
+                host.Stop();
+        };
+    }
+};
+
+TEST_F(LiveSession, DecodesTheSimulatorsAnswersInBothVariants) {
+    for (const SimVariant v : {SimVariant::Sohc, SimVariant::Dohc}) {
+        SCOPED_TRACE(v == SimVariant::Sohc ? "SOHC" : "DOHC");
+        sim.Stop();
+        StartSim(Fast(v));
+        host.variant = v == SimVariant::Sohc ? 0 : 1;
+        host.ForgetSteps();
+        OpenPort();
+        std::vector<EngineData> expected;
+        std::vector<SimEngine> answered;
+        host.onStep = [&](const Step&) {
+            const SimEngine e = sim.LastAnswered();
+            answered.push_back(e);
+            ByteString rx = ExpectedExchange(e, v);
+            EngineData d = state.Engine;
+            EXPECT_TRUE(DecodeFrame(rx, d, host.variant));
+            expected.push_back(d);
+            EXPECT_TRUE(link.LastCycleDecoded());
+            if (host.steps.size() == 3)
+                host.Stop();
+        };
+        RunLivePoll();
+        ASSERT_EQ(host.steps.size(), 3u);
+        for (std::size_t i = 0; i < 3; ++i)
+            EXPECT_EQ(host.steps[i].engine, expected[i]) << "cycle " << i;
+        // And in the units the simulator thinks in.
+        const EngineData& shown = host.steps.back().engine;
+        const SimEngine& e = answered.back();
+        EXPECT_EQ(shown.PromID, e.promId);
+        EXPECT_NEAR(shown.TemperatureWater, e.coolantC, 0.75);
+        EXPECT_NEAR(shown.RPMengine, e.rpm, 25);
+        EXPECT_NEAR(shown.Acc, e.batteryVolts, 0.1);
+        EXPECT_TRUE(boxes.boxes.empty());
+    }
+}
+
+TEST_F(LiveSession, CyclePeriodFollowsPollDelay) {
+    SimOptions o; // paced like a real line: an answer takes about 85 ms
+    StartSim(o);
+    host.delayMs = 150;
+    OpenPort();
+    StopAtCycle(6);
+    RunLivePoll();
+    std::vector<std::chrono::steady_clock::time_point> requests;
+    for (const SimFrame& f : sim.Frames())
+        if (f.valid && f.bytes == ByteString(DataRequest.begin(), DataRequest.end()))
+            requests.push_back(f.time);
+    ASSERT_EQ(requests.size(), 7u);
+    std::vector<double> periods;
+    for (std::size_t i = 1; i < requests.size(); ++i)
+        periods.push_back(
+            std::chrono::duration<double, std::milli>(requests[i] - requests[i - 1]).count());
+    std::sort(periods.begin(), periods.end());
+    EXPECT_GE(periods.front(), 145.0); // whole ticks and the simulator's read timing
+    EXPECT_LT(periods[periods.size() / 2], 150.0 + 40.0);
+    EXPECT_EQ(host.steps.size(), 7u);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(LiveSession, NoAnswerEndsTheFirstCycleWithTheBrokenLinkBox) {
+    for (const SimFault fault : {SimFault::Silence, SimFault::EchoOnly}) {
+        SCOPED_TRACE(fault == SimFault::Silence ? "silence" : "echo only");
+        sim.Stop();
+        SimOptions o = Fast();
+        o.faults = {FaultAt(fault, {1})};
+        StartSim(o);
+        boxes.boxes.clear();
+        host.ForgetSteps();
+        OpenPort();
+        QElapsedTimer clock;
+        clock.start();
+        RunLivePoll();
+        EXPECT_GE(clock.elapsed(), host.delayMs - 1);
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].caption, BrokenLink);
+        EXPECT_EQ(boxes.boxes[0].text, QString::fromUtf8(text::BrokenLinkText));
+        EXPECT_EQ(boxes.boxes[0].icon, MessageIcon::Error);
+        EXPECT_TRUE(host.steps.empty());
+        EXPECT_TRUE(comm.Connected()) << "the port stays open";
+        EXPECT_EQ(FramesReceived().size(), 1u);
+        EXPECT_EQ(Delivered().size(), fault == SimFault::Silence ? 0u : 4u);
+        comm.CloseComm();
+    }
+}
+
+TEST_F(LiveSession, MalformedCyclesKeepTheLastValuesAndStillStepThePage) {
+    // Cycle 2 answers only half, cycle 3 has a stray byte ahead of the echo.
+    SimOptions o = Fast();
+    o.faults = {FaultAt(SimFault::Partial, {2}), FaultAt(SimFault::StrayByte, {3})};
+    o.strayByte = 0x5A;
+    StartSim(o);
+    OpenPort();
+    std::vector<bool> decoded;
+    host.onStep = [&](const Step&) { decoded.push_back(link.LastCycleDecoded()); };
+    StopAtCycle(3);
+    RunLivePoll();
+    ASSERT_EQ(host.steps.size(), 4u);
+    EXPECT_EQ(decoded, (std::vector<bool>{true, false, false, true}));
+    EXPECT_EQ(host.steps[1].engine, host.steps[0].engine);
+    EXPECT_EQ(host.steps[2].engine, host.steps[0].engine);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(LiveSession, LateControlReplyLandsAheadOfTheEchoAndTheCycleIsSkipped) {
+    // Frames count: data 1, control 2, data 3, ... The reply to the first control
+    // frame comes 30 ms late, while the UI thread is stalled in the 50 ms wait, so it
+    // is delivered only after the next cycle has emptied the buffer.
+    SimOptions o = Fast();
+    o.faults = {FaultAt(SimFault::Delayed, {2}, true)};
+    o.faultDelay = 30ms;
+    StartSim(o);
+    host.pages = {PageControl};
+    OpenPort();
+    link.ControlPageShown();
+    std::vector<bool> decoded;
+    host.onStep = [&](const Step& s) {
+        decoded.push_back(link.LastCycleDecoded());
+        if (s.cycle == 0)
+            QTimer::singleShot(10, [] { std::this_thread::sleep_for(100ms); });
+    };
+    host.onCycle = [&](int c) {
+        if (c == 1) {
+            EXPECT_EQ(state.RxBuffer.at(2), 0x04) << "the control reply leads the buffer";
+        }
+        if (c == 2)
+            host.Stop();
+    };
+    RunLivePoll();
+    EXPECT_EQ(decoded, (std::vector<bool>{true, false, true}));
+    // The third cycle's control frame is refused: the port is closed by then.
+    EXPECT_EQ(Captions(boxes), std::vector<QString>{SendFailure});
+    ASSERT_EQ(host.steps.size(), 3u);
+    EXPECT_EQ(host.steps[1].engine, host.steps[0].engine);
+}
+
+TEST_F(LiveSession, ClosedPortSendsNothing) {
+    StartSim(Fast());
+    RunLivePoll();
+    EXPECT_EQ(host.cycles, 0);
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_FALSE(sim.WaitForFrames(1, 200ms));
+}
+
+TEST_F(LiveSession, StopBeforeTheAnswerGivesTheBrokenLinkBoxAfterItNone) {
+    // Before: cycle 2's answer comes 200 ms late and Stop lands 50 ms into the wait.
+    {
+        SimOptions o = Fast();
+        o.faults = {FaultAt(SimFault::Delayed, {2})};
+        o.faultDelay = 200ms;
+        StartSim(o);
+        host.delayMs = 300;
+        OpenPort();
+        host.onStep = [&](const Step& s) {
+            if (s.cycle == 0)
+                QTimer::singleShot(50, [&] { host.Stop(); });
+        };
+        RunLivePoll();
+        EXPECT_EQ(host.steps.size(), 1u);
+        EXPECT_EQ(Captions(boxes), std::vector<QString>{BrokenLink});
+        EXPECT_FALSE(comm.Connected());
+        EXPECT_EQ(Delivered().size() % 68, 4u) << "only the echo of the last request";
+    }
+    sim.Stop();
+    boxes.boxes.clear();
+    host.ForgetSteps();
+    // After: the answer is in by the time Stop lands; the cycle completes quietly.
+    {
+        StartSim(Fast());
+        host.delayMs = 300;
+        OpenPort();
+        host.onStep = [&](const Step& s) {
+            if (s.cycle == 0)
+                QTimer::singleShot(150, [&] { host.Stop(); });
+        };
+        RunLivePoll();
+        EXPECT_EQ(host.steps.size(), 2u);
+        EXPECT_TRUE(boxes.boxes.empty());
+        EXPECT_NE(host.steps[1].engine, EngineData{});
+    }
+}
+
+TEST_F(LiveSession, StopOnTheControlPageRefusesTheFrameOnceOrEndsQuietly) {
+    // Stop while the answer is in, before the control frame: one send-failure box.
+    StartSim(Fast());
+    host.delayMs = 300;
+    host.pages = {PageControl};
+    OpenPort();
+    link.ControlPageShown();
+    host.onStep = [&](const Step& s) {
+        if (s.cycle == 0)
+            QTimer::singleShot(150, [&] { host.Stop(); });
+    };
+    RunLivePoll();
+    EXPECT_EQ(Captions(boxes), std::vector<QString>{SendFailure});
+    EXPECT_EQ(boxes.boxes[0].icon, MessageIcon::Error);
+    EXPECT_EQ(host.steps.size(), 2u);
+
+    // Stop inside the 50 ms wait after the control frame: no box at all.
+    boxes.boxes.clear();
+    host.ForgetSteps();
+    OpenPort();
+    host.onStep = [&](const Step& s) {
+        if (s.cycle == 1)
+            QTimer::singleShot(10, [&] { host.Stop(); });
+    };
+    RunLivePoll();
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(host.steps.size(), 2u);
+}
+
+TEST_F(LiveSession, StartAgainRunsANestedLoopAndTheOuterFinishesItsCycle) {
+    StartSim(Fast());
+    OpenPort();
+    host.onStep = [&](const Step& s) {
+        if (s.cycle == 0) // lands in the outer loop's second wait
+            QTimer::singleShot(20, [&] { files.StartClick(); });
+        if (s.cycle == 3) // the inner loop's third cycle
+            host.Stop();
+    };
+    RunLivePoll();
+    // Outer cycle 1, inner cycles 1-3, then the outer's second cycle completes on
+    // what the inner one left: an answer without its echo, which is not decoded.
+    ASSERT_EQ(host.steps.size(), 5u);
+    EXPECT_EQ(host.steps[4].engine, host.steps[3].engine);
+    EXPECT_FALSE(link.LastCycleDecoded());
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(sim.DataRequests(), 5u);
+}
+
+TEST_F(LiveSession, ResetDuringASessionReopensThePortAndNestsItsLoop) {
+    StartSim(Fast());
+    OpenPort();
+    host.onStep = [&](const Step& s) {
+        if (s.cycle == 0)
+            QTimer::singleShot(20, [&] { link.ResetEcuClick(); });
+        if (s.cycle == 2) // the reset's own loop, second cycle
+            host.Stop();
+    };
+    RunLivePoll();
+    const auto frames = FramesReceived();
+    const auto data = ByteString(DataRequest.begin(), DataRequest.end());
+    const auto reset = ByteString(ResetRequest.begin(), ResetRequest.end());
+    const auto zero = ByteString(ModeZeroRequest.begin(), ModeZeroRequest.end());
+    EXPECT_EQ(frames, (std::vector<ByteString>{data, data, reset, zero, data, data}));
+    EXPECT_EQ(host.portOpens, 2);
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[0].text, QString::fromUtf8(text::ResetPrompt));
+    EXPECT_EQ(boxes.boxes[1].text, QString::fromUtf8(text::ResetDone));
+    // Outer cycle 1, the reset's two cycles, then the outer's interrupted cycle.
+    EXPECT_EQ(host.steps.size(), 4u);
+    EXPECT_FALSE(comm.Connected());
+}
+
+} // namespace
+} // namespace ecu::testing

@@ -1,0 +1,140 @@
+#include "SessionHarness.h"
+
+#include "ecu-sim/AnswerEncoder.h"
+#include "link/Frames.h"
+#include "link/PortOpen.h"
+
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace ecu::testing {
+
+namespace fs = std::filesystem;
+
+void RecordingPresenter::ShowMessage(const QString& caption, const QString& text,
+                                     MessageIcon icon) {
+    boxes.push_back({caption, text, icon});
+    if (whileOpen)
+        whileOpen(boxes.back());
+}
+
+void FakeHost::Stop() {
+    if (!comm_.Connected())
+        return;
+    comm_.CloseComm();
+    state_.Flags.StoppedWithPortOpen();
+}
+
+int FakeHost::ActivePageIndex() const {
+    const int cycle = reads_++;
+    auto* self = const_cast<FakeHost*>(this);
+    self->cycles = reads_;
+    if (onCycle)
+        onCycle(cycle);
+    const auto index = std::min<std::size_t>(cycle, pages.size() - 1);
+    return pages.at(index);
+}
+
+void FakeHost::Record(StepKind kind) {
+    steps.push_back({kind, reads_ - 1, state_.Engine});
+    if (onStep)
+        onStep(steps.back());
+}
+
+void FakeHost::OpenPort() {
+    if (OpenPortWith(comm_, port, 8200, delayMs, state_.PollDelay))
+        ++portOpens;
+}
+
+std::optional<QString> FakeHost::ChooseSaveFile() {
+    // The save dialog's overwrite prompt, answered by confirmOverwrite.
+    if (saveChoice && QFileInfo::exists(*saveChoice) && !confirmOverwrite)
+        return std::nullopt;
+    return saveChoice;
+}
+
+SessionTest::SessionTest() {
+    char tmpl[] = "/tmp/ecu-session-XXXXXX";
+    dir_ = mkdtemp(tmpl);
+    const fs::path ports = fs::path(dir_) / "ecuscan" / "ports";
+    fs::create_directories(ports);
+    // Dangling until a simulator runs: COMn must never fall back to the machine's ttyS.
+    fs::create_symlink(fs::path(dir_) / "absent", ports / "COM1");
+    fs::create_symlink(fs::path(dir_) / "absent", ports / "COM2");
+    setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+
+    auto handler = comm.OnReceiveData;
+    comm.OnReceiveData = [this, handler](const void* buffer, std::uint16_t length) {
+        const auto* p = static_cast<const std::uint8_t*>(buffer);
+        delivered_.insert(delivered_.end(), p, p + length);
+        handler(buffer, length);
+    };
+}
+
+SessionTest::~SessionTest() {
+    comm.CloseComm();
+    sim.Stop();
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+}
+
+SimOptions SessionTest::Fast(SimVariant variant) {
+    SimOptions o;
+    o.variant = variant;
+    o.fast = true;
+    return o;
+}
+
+void SessionTest::StartSim(const SimOptions& options) {
+    sim.SetOptions(options);
+    sim.ClearFrames();
+    sim.Start();
+    const fs::path com1 = fs::path(dir_) / "ecuscan" / "ports" / "COM1";
+    fs::remove(com1);
+    fs::create_symlink(sim.SlavePath(), com1);
+}
+
+void SessionTest::OpenPort() {
+    host.OpenPort();
+    ASSERT_TRUE(comm.Connected());
+}
+
+void SessionTest::RunLivePoll() {
+    bool fired = false;
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        fired = true;
+        comm.CloseComm();
+    });
+    watchdog.start(30000);
+    link.LivePoll();
+    EXPECT_FALSE(fired) << "the live loop did not end by itself";
+}
+
+std::vector<std::vector<std::uint8_t>> SessionTest::FramesReceived() const {
+    std::vector<std::vector<std::uint8_t>> out;
+    for (const SimFrame& f : sim.Frames())
+        if (f.valid)
+            out.push_back(f.bytes);
+    return out;
+}
+
+ByteString ExpectedExchange(const SimEngine& engine, SimVariant variant) {
+    ByteString rx(DataRequest.begin(), DataRequest.end());
+    const auto answer = EncodeDataAnswer(engine, variant);
+    rx.insert(rx.end(), answer.begin(), answer.end());
+    return rx;
+}
+
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+} // namespace ecu::testing

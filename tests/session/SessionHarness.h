@@ -1,0 +1,145 @@
+#pragma once
+// What the session tests run on: the real serial component on the simulator's
+// pseudo-terminal (reached as COM1 through a temporary port map), a fake host that
+// records the page steps, and a presenter that records the boxes.
+#include "ecu-sim/EcuSimulator.h"
+#include "link/LinkSession.h"
+#include "link/MessagePresenter.h"
+#include "link/SessionHost.h"
+#include "link/SessionState.h"
+#include "record/FileSession.h"
+#include "serial/Comm32.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ecu::testing {
+
+struct Box {
+    QString caption;
+    QString text;
+    MessageIcon icon;
+};
+
+class RecordingPresenter : public MessagePresenter {
+public:
+    void ShowMessage(const QString& caption, const QString& text, MessageIcon icon) override;
+    std::vector<Box> boxes;
+    // Runs while "the box is open", as a user acting before pressing OK.
+    std::function<void(const Box&)> whileOpen;
+};
+
+enum class StepKind { Parameters, Graphs, Control };
+
+struct Step {
+    StepKind kind;
+    int cycle;         // the count of page reads before this step, from 0
+    EngineData engine; // what the page would show
+};
+
+class FakeHost : public SessionHost {
+public:
+    FakeHost(SessionState& state, TComm32& comm) : state_(state), comm_(comm) {}
+
+    // Page for each page read (one per live cycle or played record); the last
+    // entry holds from then on.
+    std::vector<int> pages{PageParameters};
+    int variant = 0;
+    QString port = QStringLiteral("COM1");
+    std::int32_t delayMs = 100;
+    // Called with the cycle number at each page read, before the page is returned.
+    std::function<void(int cycle)> onCycle;
+    // Called at each page step, after it was recorded.
+    std::function<void(const Step&)> onStep;
+
+    std::vector<Step> steps;
+    int cycles = 0;
+    int graphResets = 0;
+    int portOpens = 0;
+    int progressPosition = -1;
+    int progressMaximum = -1;
+    bool progressVisible = false;
+    bool percentLabelsVisible = false;
+    QString fileLabel;
+    int portClosedByPlayback = 0;
+    std::optional<QString> saveChoice;
+    std::optional<QString> openChoice;
+    bool confirmOverwrite = true;
+
+    // The footer's Stop: closes an open port and disarms both file modes.
+    void Stop();
+    // Forgets the steps and restarts the cycle count, for a second session.
+    void ForgetSteps() {
+        steps.clear();
+        cycles = 0;
+        reads_ = 0;
+    }
+
+    int ActivePageIndex() const override;
+    int EngineVariant() const override { return variant; }
+    void ShowParameters() override { Record(StepKind::Parameters); }
+    void AddGraphPoints() override { Record(StepKind::Graphs); }
+    void ResetGraphs() override { ++graphResets; }
+    void ControlPageRefresh() override { Record(StepKind::Control); }
+    void OpenPort() override;
+    void SetProgressPosition(int position) override { progressPosition = position; }
+    int ProgressPosition() const override { return progressPosition; }
+    void SetProgressMaximum(int maximum) override { progressMaximum = maximum; }
+    void ShowProgressBar() override { progressVisible = true; }
+    void ShowPercentLabels() override { percentLabelsVisible = true; }
+    void SetFileNameLabel(const QString& caption) override { fileLabel = caption; }
+    void ShowPortClosedByPlayback() override { ++portClosedByPlayback; }
+    std::optional<QString> ChooseSaveFile() override;
+    std::optional<QString> ChooseOpenFile() override { return openChoice; }
+
+private:
+    void Record(StepKind kind);
+
+    SessionState& state_;
+    TComm32& comm_;
+    mutable int reads_ = 0;
+};
+
+// A session on the simulator, ready to open the port.
+class SessionTest : public ::testing::Test {
+protected:
+    SessionTest();
+    ~SessionTest() override;
+
+    // Starts the simulator and links COM1 to it.
+    void StartSim(const SimOptions& options);
+    static SimOptions Fast(SimVariant variant = SimVariant::Sohc);
+    void OpenPort();
+    // Runs the live loop with a watchdog that fails the test if it never ends.
+    void RunLivePoll();
+    // Valid frames the simulator received, bytes only.
+    std::vector<std::vector<std::uint8_t>> FramesReceived() const;
+    // Every byte delivered to the receive handler, in order.
+    const std::vector<std::uint8_t>& Delivered() const { return delivered_; }
+    std::string TempPath(const char* name) const { return dir_ + "/" + name; }
+
+    EcuSimulator sim;
+    SessionState state;
+    TComm32 comm;
+    FakeHost host{state, comm};
+    RecordingPresenter boxes;
+    SystemTicks ticks;
+    LinkSession link{state, comm, host, boxes, ticks};
+    FileSession files{state, comm, host, boxes, link};
+
+private:
+    std::string dir_;
+    std::vector<std::uint8_t> delivered_;
+};
+
+// The whole exchange the simulator would send for its last answer: the echo of
+// the data request, then the answer.
+ByteString ExpectedExchange(const SimEngine& engine, SimVariant variant);
+
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
+
+} // namespace ecu::testing

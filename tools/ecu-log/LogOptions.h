@@ -1,0 +1,25 @@
+#pragma once
+// Command line of ecu-log.
+#include "ui/CsvRow.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace ecu::logtool {
+
+struct Options {
+    int variant = 0;            // engine variant: 0 SOHC, 1 DOHC
+    std::int32_t delayMs = 120; // wait after each data request
+    CsvFormat format = CsvFormat::Exact;
+    std::optional<std::string> record; // .bin file that receives every byte from the first cycle
+    std::string port;                  // COM1, COM2 or a device path
+    bool help = false;
+};
+
+extern const char* const kUsage;
+
+// Nothing on bad usage.
+std::optional<Options> ParseOptions(int argc, char** argv);
+
+} // namespace ecu::logtool

@@ -1,0 +1,88 @@
+// ecu-log: a headless live logger. Polls the ECU through the same serial component
+// and session loop as the window, printing one CSV row per cycle.
+#include "LogHost.h"
+#include "LogOptions.h"
+#include "StopSignals.h"
+#include "link/LinkSession.h"
+#include "link/SessionState.h"
+#include "record/DataFile.h"
+#include "serial/Comm32.h"
+
+#include <QCoreApplication>
+
+#include <atomic>
+#include <cstdio>
+#include <exception>
+
+namespace {
+
+#ifdef ECU_LOG_SPIN_WAIT
+constexpr auto WaitMode = ecu::Waiter::Mode::Spin; // measuring build only
+#else
+constexpr auto WaitMode = ecu::Waiter::Mode::Sleep;
+#endif
+
+enum Exit { ExitStopped = 0, ExitCannotOpen = 1, ExitUsage = 2, ExitLinkBroken = 3 };
+
+int Run(const ecu::logtool::Options& options) {
+    using namespace ecu;
+    using namespace ecu::logtool;
+
+    std::atomic<bool> stopRequested{false};
+    SessionState state;
+    TComm32 comm;
+    LogHost host(options, state, comm, stdout);
+    LogPresenter presenter(stopRequested);
+    SystemTicks ticks;
+    LinkSession link(state, comm, host, presenter, ticks, WaitMode);
+    host.SetLink(&link);
+    // Closing the port ends the loop at its next test; interrupting the wait gets
+    // there now rather than at the end of a long delay.
+    StopSignals stopOnSignal(stopRequested, [&comm, &link] {
+        comm.CloseComm();
+        link.InterruptWait();
+    });
+
+    try {
+        host.OpenPort();
+        if (!comm.Connected()) {
+            std::fprintf(stderr, "ecu-log: cannot open %s\n", options.port.c_str());
+            return ExitCannotOpen;
+        }
+        if (options.record)
+            state.File.Create(*options.record);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ecu-log: %s\n", e.what());
+        return ExitCannotOpen;
+    }
+    if (options.record) {
+        // Armed and active before the loop, so the first cycle is recorded too.
+        state.Flags.RecordFileCreated();
+        state.Flags.RecordingActive = true;
+    }
+
+    host.PrintHeader();
+    link.LivePoll();
+    comm.CloseComm();
+    state.File.Close();
+    return presenter.LinkBroken() ? ExitLinkBroken : ExitStopped;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Before any thread exists, so that no thread takes the signals the signalfd waits for.
+    ecu::logtool::BlockStopSignals();
+    QCoreApplication app(argc, argv);
+
+    const auto options = ecu::logtool::ParseOptions(argc, argv);
+    if (!options) {
+        std::fputs(ecu::logtool::kUsage, stderr);
+        return ExitUsage;
+    }
+    if (options->help) {
+        std::fputs(ecu::logtool::kUsage, stdout);
+        return 0;
+    }
+    return Run(*options);
+}
