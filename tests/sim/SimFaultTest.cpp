@@ -15,7 +15,7 @@ using Clock = std::chrono::steady_clock;
 // A simulator whose second data request is hit by `fault`; the first and third are clean.
 struct FaultAtSecond {
     explicit FaultAtSecond(SimFault fault, SimOptions o = FastOptions())
-        : sim(Configure(fault, o)) {
+        : sim(Configure(fault, std::move(o))) {
         sim.Start();
         client = std::make_unique<PtyClient>(sim.SlavePath());
         EXPECT_EQ(client->Exchange(kDataRequest).size(), 68u);

@@ -108,10 +108,10 @@ struct EcuSimulator::Impl {
     void Handle(const FrameScanner::Piece& piece, Clock::time_point now);
     std::vector<std::uint8_t> Answer(std::uint8_t mode, const std::vector<std::uint8_t>& frame,
                                      Clock::time_point now);
-    void Record(SimFrame frame);
+    void Record(const SimFrame& frame);
 };
 
-void EcuSimulator::Impl::Record(SimFrame frame) {
+void EcuSimulator::Impl::Record(const SimFrame& frame) {
     std::function<void(const SimFrame&)> notify;
     {
         std::lock_guard lock(mutex);
