@@ -14,15 +14,16 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <spawn.h>
+#include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -39,9 +40,31 @@ int RunSeconds() {
 
 struct Run {
     double cpuSeconds = 0;
+    double uiThreadSeconds = 0; // the thread that runs the session loop
     double wallSeconds = 0;
     std::vector<double> excessMs; // period between data requests minus PollDelay
 };
+
+// User and system time of one thread so far, from /proc.
+double ThreadCpuSeconds(pid_t pid, pid_t tid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/task/" + std::to_string(tid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), {});
+    const auto close = stat.rfind(')'); // the command name may hold blanks
+    if (close == std::string::npos)
+        return 0;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    double utime = 0, stime = 0;
+    for (int i = 3; fields >> field; ++i) {
+        if (i == 14)
+            utime = std::stod(field);
+        if (i == 15) {
+            stime = std::stod(field);
+            break;
+        }
+    }
+    return (utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
 
 Run RunLogger(const char* program) {
     char tmpl[] = "/tmp/ecu-bench-XXXXXX";
@@ -59,6 +82,7 @@ Run RunLogger(const char* program) {
             env.emplace_back(*e);
     env.push_back("XDG_CONFIG_HOME=" + dir.string());
     std::vector<char*> envp;
+    envp.reserve(env.size() + 1);
     for (auto& e : env)
         envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -79,6 +103,7 @@ Run RunLogger(const char* program) {
     posix_spawn_file_actions_destroy(&actions);
 
     std::this_thread::sleep_for(std::chrono::seconds(RunSeconds()));
+    const double uiSeconds = ThreadCpuSeconds(pid, pid);
     ::kill(pid, SIGINT);
     int status = 0;
     rusage usage{};
@@ -86,8 +111,11 @@ Run RunLogger(const char* program) {
 
     Run run;
     run.wallSeconds = std::chrono::duration<double>(Clock::now() - start).count();
-    auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
     run.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    run.uiThreadSeconds = uiSeconds;
 
     std::vector<Clock::time_point> requests;
     for (const ecu::SimFrame& f : sim.Frames())
@@ -120,6 +148,7 @@ void Logger(benchmark::State& state, const char* program) {
         return;
     }
     state.counters["cpu_pct_of_core"] = 100.0 * run.cpuSeconds / run.wallSeconds;
+    state.counters["ui_thread_cpu_pct"] = 100.0 * run.uiThreadSeconds / run.wallSeconds;
     state.counters["cycles"] = static_cast<double>(run.excessMs.size() + 1);
     state.counters["excess_median_ms"] = Percentile(run.excessMs, 0.5);
     state.counters["excess_p90_ms"] = Percentile(run.excessMs, 0.9);

@@ -7,7 +7,7 @@
 namespace ecu {
 namespace {
 
-// The floating formulas are defined on the 80-bit extended type, whose constants 0.35, 2.55,
+// The floating formulas are defined on the 80-bit extended type, whose constants 2.55, 0.225,
 // 0.02 … differ from their doubles. A platform without a 64-bit significand would show
 // different values in the last digit, so refuse to build there rather than drift silently.
 static_assert(std::numeric_limits<long double>::digits >= 64,

@@ -32,7 +32,7 @@ LinkSession::LinkSession(SessionState& state, TComm32& comm, SessionHost& host,
     comm_.OnReceiveData = [this](const void* buffer, std::uint16_t length) {
         ComPortReceiveData(buffer, length);
     };
-    comm_.OnHandlerError = [this](std::exception_ptr error) { ReportHandlerError(error); };
+    comm_.OnHandlerError = [this](const std::exception_ptr& error) { ReportHandlerError(error); };
 }
 
 LinkSession::~LinkSession() {
@@ -40,7 +40,7 @@ LinkSession::~LinkSession() {
     comm_.OnHandlerError = nullptr;
 }
 
-void LinkSession::ReportHandlerError(std::exception_ptr error) {
+void LinkSession::ReportHandlerError(const std::exception_ptr& error) {
     // Inside a wait the error ends the running loop; outside one nothing would
     // see it, so it gets the default box.
     if (!waiter_.KeepError(error))

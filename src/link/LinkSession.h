@@ -58,7 +58,7 @@ public:
 
 private:
     void RunCycle();
-    void ReportHandlerError(std::exception_ptr error);
+    void ReportHandlerError(const std::exception_ptr& error);
 
     SessionState& state_;
     TComm32& comm_;

@@ -35,7 +35,7 @@ void LinkSession::ResetEcu() {
     rx.clear();
     SendFrame(ResetRequest);
     WaitMs(state_.PollDelay);
-    rx.erase(rx.begin(), rx.begin() + std::min(rx.size(), EchoLength));
+    rx.erase(rx.begin(), rx.begin() + static_cast<std::ptrdiff_t>(std::min(rx.size(), EchoLength)));
 
     if (rx.size() > AckOffset && rx[AckOffset] == ResetAcknowledged) {
         rx.clear();

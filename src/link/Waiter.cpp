@@ -24,26 +24,24 @@ void Waiter::WaitMs(std::int32_t ms) {
     const auto span = static_cast<std::uint32_t>(ms);
     const std::uint32_t start = ticks_.Now();
     DepthGuard guard(depth_);
+    // One timer for the whole wait bounds each sleep; the deadline itself is judged
+    // on the tick. It is restarted only if it fired before the tick got there.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer);
     for (;;) {
         const std::uint32_t elapsed = ticks_.Now() - start; // wraps correctly at 2^32
         if (elapsed >= span)
             return;
-        Pass(span - elapsed);
+        if (mode_ == Mode::Spin) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        } else {
+            if (!deadline.isActive())
+                deadline.start(static_cast<int>(span - elapsed));
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
         RethrowKept();
     }
-}
-
-void Waiter::Pass(std::uint32_t left) {
-    if (mode_ == Mode::Spin) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        return;
-    }
-    // The timer only bounds the sleep; the deadline itself is judged on the tick.
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    deadline.setTimerType(Qt::PreciseTimer);
-    deadline.start(static_cast<int>(left));
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 bool Waiter::KeepError(std::exception_ptr error) {

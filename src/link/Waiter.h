@@ -32,7 +32,6 @@ public:
     int Depth() const { return depth_; }
 
 private:
-    void Pass(std::uint32_t left);
     void RethrowKept();
 
     TickSource& ticks_;

@@ -11,6 +11,15 @@ TWriteThread::TWriteThread(const Handles& handles, std::shared_ptr<WriteQueue> q
     : handles_(handles), queue_(std::move(queue)) {}
 
 void TWriteThread::Execute() {
+    // However the writer ends, later blocks are refused and unsent output dropped.
+    struct Finish {
+        const TWriteThread& writer;
+        ~Finish() {
+            writer.queue_->Close();
+            portio::Purge(writer.handles_.CommHandle, purge::Transmit);
+        }
+    } finish{*this};
+
     PostNotice(handles_.NotifyWindow, std::make_unique<TCommNotice>(WM_COMM_STARTED, 1));
     bool running = true;
     while (running) {
@@ -31,8 +40,6 @@ void TWriteThread::Execute() {
             }
         }
     }
-    queue_->Close();
-    portio::Purge(handles_.CommHandle, purge::Transmit);
 }
 
 TWriteThread::Outcome TWriteThread::WriteCompletely(const ByteBlock& block) {

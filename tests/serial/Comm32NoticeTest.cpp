@@ -19,7 +19,7 @@ TEST(Comm32Notice, ReceiveHandlerErrorGoesToOnHandlerError) {
         throw std::runtime_error("bad frame");
     };
     std::string caught;
-    port->OnHandlerError = [&](std::exception_ptr e) {
+    port->OnHandlerError = [&](const std::exception_ptr& e) {
         try {
             std::rethrow_exception(e);
         } catch (const std::exception& ex) {
@@ -51,7 +51,7 @@ TEST(Comm32Notice, UnclaimedHandlerErrorIsWrittenToStandardError) {
     EXPECT_NE(err.find("bad frame"), std::string::npos);
 
     // An error handler that throws in turn is contained as well.
-    port->OnHandlerError = [](std::exception_ptr) { throw 42; };
+    port->OnHandlerError = [](const std::exception_ptr&) { throw 42; };
     thrown = false;
     testing::internal::CaptureStderr();
     ASSERT_TRUE(pty.Write("two"));

@@ -50,7 +50,7 @@ TEST(Comm32Transfer, LargeBlocksAreWrittenCompletelyAndInOrder) {
     auto port = MakeComponent(pty.SlavePath());
     ASSERT_TRUE(port->OpenComm());
     // Far more than the pseudo-terminal takes at once, so writes go partial.
-    const std::string data = Pattern(16 * 65535, 7);
+    const std::string data = Pattern(std::size_t{16} * 65535, 7);
     std::string received;
     std::thread reader([&] { received = pty.Read(data.size(), 30000); });
     for (std::size_t off = 0; off < data.size(); off += 65535)

@@ -57,11 +57,11 @@ bool Pty::Write(const void* data, std::size_t size, int timeoutMs) {
         if (n > 0) {
             p += n;
             size -= static_cast<std::size_t>(n);
-        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            return false;
-        } else if (!WaitFd(master_, POLLOUT, deadline)) {
-            return false;
+            continue;
         }
+        const bool retry = n == 0 || errno == EAGAIN || errno == EINTR;
+        if (!retry || !WaitFd(master_, POLLOUT, deadline))
+            return false;
     }
     return true;
 }

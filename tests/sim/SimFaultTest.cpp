@@ -15,7 +15,7 @@ using Clock = std::chrono::steady_clock;
 // A simulator whose second data request is hit by `fault`; the first and third are clean.
 struct FaultAtSecond {
     explicit FaultAtSecond(SimFault fault, SimOptions o = FastOptions())
-        : sim(Configure(fault, o)) {
+        : sim(Configure(fault, std::move(o))) {
         sim.Start();
         client = std::make_unique<PtyClient>(sim.SlavePath());
         EXPECT_EQ(client->Exchange(kDataRequest).size(), 68u);
@@ -104,6 +104,23 @@ TEST(SimFaults, GarbageIsAnAnswerSizedRunOfBytesThatIsNoValidFrame) {
         EXPECT_EQ(Slice(got, 0, 4), kDataRequest);
         EXPECT_FALSE(SumsToZero(Slice(got, 4))) << "seed " << seed;
         EXPECT_EQ(sim.Counts().answers, 0u);
+    }
+}
+
+TEST(SimFaults, AFrameLostToSilenceOrIgnitionOffNeverReachesTheEcu) {
+    for (const SimFault fault : {SimFault::Silence, SimFault::EchoOnly}) {
+        SimOptions o = FastOptions();
+        o.faults = {SimFaultRule{fault, 0.0, {1}, true}};
+        EcuSimulator sim(o);
+        sim.SetFaultBytes(0x12, 0x34);
+        sim.Start();
+        PtyClient client(sim.SlavePath());
+        const Bytes clearFaults{0xF4, 0x60, 0x04, 0, 0, 0x40, 0, 0, 0, 0, 0, 0, 0, 0x68};
+        client.Exchange(clearFaults);
+        EXPECT_EQ(sim.Engine().faultByte1, 0x12);
+        EXPECT_EQ(sim.Counts().controlFrames, 1u);
+        client.Exchange(clearFaults);
+        EXPECT_EQ(sim.Engine().faultByte1, 0);
     }
 }
 

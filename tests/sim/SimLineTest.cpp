@@ -122,7 +122,11 @@ TEST(SimLine, KeepsServingWhenTheProgramClosesAndReopensThePort) {
 }
 
 TEST(SimLine, OptionsChangedWhileRunningApplyFromTheNextFrame) {
-    EcuSimulator sim(FastOptions());
+    EcuSimulator sim;
+    SimOptions before = FastOptions();
+    before.ambientC = -25; // set before the start, so the engine starts cold
+    sim.SetOptions(before);
+    EXPECT_NEAR(sim.Engine().coolantC, -25, 0.5);
     sim.Start();
     PtyClient client(sim.SlavePath());
     EXPECT_EQ(client.Exchange(kDataRequest).size(), 68u);

@@ -61,6 +61,7 @@ struct EcuSimulator::Impl {
     std::deque<SimFrame> frames;
     SimCounts counts;
     std::function<void(const SimFrame&)> observer;
+    bool started = false; // once true, the engine keeps its state across option changes
 
     // Lifecycle, under lifeMutex.
     std::mutex lifeMutex;
@@ -97,6 +98,7 @@ struct EcuSimulator::Impl {
         {
             std::lock_guard lock(mutex);
             path = line.path;
+            started = true;
             picker = std::make_unique<FaultPicker>(options.seed);
             garbageRng.seed(options.seed ^ 0x9E3779B9u);
         }
@@ -108,10 +110,30 @@ struct EcuSimulator::Impl {
     void Handle(const FrameScanner::Piece& piece, Clock::time_point now);
     std::vector<std::uint8_t> Answer(std::uint8_t mode, const std::vector<std::uint8_t>& frame,
                                      Clock::time_point now);
-    void Record(SimFrame frame);
+    void Record(const SimFrame& frame);
+
+    void Count(std::uint8_t mode) {
+        ++counts.frames;
+        switch (mode) {
+        case link_bytes::kModeData:
+            ++counts.dataRequests;
+            break;
+        case link_bytes::kModeControl:
+            ++counts.controlFrames;
+            break;
+        case link_bytes::kModeReset:
+            ++counts.resetRequests;
+            break;
+        case link_bytes::kModeZero:
+            ++counts.modeZero;
+            break;
+        default:
+            break;
+        }
+    }
 };
 
-void EcuSimulator::Impl::Record(SimFrame frame) {
+void EcuSimulator::Impl::Record(const SimFrame& frame) {
     std::function<void(const SimFrame&)> notify;
     {
         std::lock_guard lock(mutex);
@@ -120,8 +142,13 @@ void EcuSimulator::Impl::Record(SimFrame frame) {
             frames.pop_front();
         notify = observer;
     }
-    if (notify)
+    if (!notify)
+        return;
+    try {
         notify(frame);
+    } catch (...) {
+        // An observer's failure must not take the line down.
+    }
 }
 
 std::vector<std::uint8_t> EcuSimulator::Impl::Answer(std::uint8_t mode,
@@ -131,23 +158,19 @@ std::vector<std::uint8_t> EcuSimulator::Impl::Answer(std::uint8_t mode,
     AdvanceModel(now);
     switch (mode) {
     case kModeData: {
-        ++counts.dataRequests;
         lastAnswered = model.State();
         return EncodeDataAnswer(lastAnswered, options.variant);
     }
     case kModeControl:
-        ++counts.controlFrames;
         // Data sits between the mode byte and the checksum.
         model.ApplyControl(std::span<const std::uint8_t>(frame).subspan(3, frame.size() - 4));
         return MakeFrame(kModeControl, {});
     case kModeReset: {
-        ++counts.resetRequests;
         model.Reset();
         const std::array<std::uint8_t, 1> ack{kResetAck};
         return MakeFrame(kModeReset, ack);
     }
     case kModeZero:
-        ++counts.modeZero;
         return MakeFrame(kModeZero, {});
     default:
         return {}; // modes this ECU does not know go unanswered
@@ -172,11 +195,13 @@ void EcuSimulator::Impl::Handle(const FrameScanner::Piece& piece, Clock::time_po
     {
         std::lock_guard lock(mutex);
         o = options;
-        ++counts.frames;
+        Count(mode);
         fault = picker->Pick(options.faults, mode == link_bytes::kModeData);
-        answer = Answer(mode, piece.bytes, now);
         if (fault != SimFault::None)
             ++counts.faults;
+        // With the cable off or the ignition off the ECU never hears the frame.
+        if (fault != SimFault::Silence && fault != SimFault::EchoOnly)
+            answer = Answer(mode, piece.bytes, now);
     }
 
     const Clock::duration byteTime =
@@ -190,7 +215,7 @@ void EcuSimulator::Impl::Handle(const FrameScanner::Piece& piece, Clock::time_po
         output.Queue(std::span(&o.strayByte, 1), now, Source::Wire);
     if (fault != SimFault::Silence && fault != SimFault::NoEcho)
         output.Queue(piece.bytes, now, Source::Wire);
-    if (answer.empty() || fault == SimFault::Silence || fault == SimFault::EchoOnly) {
+    if (answer.empty()) {
         changed.notify_all();
         return;
     }
@@ -332,6 +357,14 @@ void EcuSimulator::SetOptions(const SimOptions& options) {
     std::lock_guard lock(impl_->mutex);
     impl_->AdvanceModel(Clock::now()); // time so far runs at the old scale
     impl_->options = options;
+    if (!impl_->started) {
+        // Nothing has run yet: the engine starts afresh from the new seed and temperature.
+        const SimEngine old = impl_->model.State();
+        impl_->model = EngineModel(options.seed, options.ambientC, options.promId);
+        impl_->model.SetFaultBytes(old.faultByte1, old.faultByte2);
+        impl_->lastAnswered = impl_->model.State();
+        return;
+    }
     impl_->model.SetPromId(options.promId);
     impl_->model.SetAmbient(options.ambientC);
 }

@@ -35,7 +35,7 @@ struct SimCounts {
     std::uint64_t resetRequests = 0; // mode 5
     std::uint64_t modeZero = 0;      // mode 0
     std::uint64_t controlFrames = 0; // mode 4
-    std::uint64_t answers = 0;       // answers sent complete and on time
+    std::uint64_t answers = 0;       // complete valid answers queued, late ones included
     std::uint64_t faults = 0;        // exchanges hit by a fault
     std::uint64_t skippedBytes = 0;  // bytes that belonged to no valid frame
 };
@@ -58,7 +58,8 @@ public:
     // Path of the pty's slave side (or the device), empty before Start.
     std::string SlavePath() const;
 
-    // Options take effect from the next frame; the engine keeps its state.
+    // Options take effect from the next frame; the engine keeps its state. Before the first
+    // Start the engine is rebuilt from them (seed, starting temperature, PROM id).
     void SetOptions(const SimOptions& options);
     SimOptions Options() const;
     // Stored fault codes; a clear-faults control frame sets both to 0.

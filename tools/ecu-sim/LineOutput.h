@@ -28,7 +28,7 @@ public:
 
 private:
     struct Byte {
-        std::uint8_t value;
+        std::uint8_t value{};
         Clock::time_point due;
     };
     std::deque<Byte> pending_;    // ordered by due time, first come first within a time

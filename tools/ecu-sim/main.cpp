@@ -77,7 +77,7 @@ int Run(const ecu::SimCommand& command) {
         std::printf("%s -> %s\n", link->Path().c_str(), sim.SlavePath().c_str());
     std::fflush(stdout);
 
-    const timespec tick{0, 200 * 1000 * 1000};
+    const timespec tick{0, 200'000'000L};
     while (sim.Running()) {
         if (sigtimedwait(&signals, nullptr, &tick) > 0)
             break;
