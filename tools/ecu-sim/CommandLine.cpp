@@ -62,26 +62,26 @@ bool ParseFaultKind(const std::string& name, SimFault& fault) {
 }
 
 // KIND[:RATE][@N,N...][/all]
-bool ParseFaultRule(std::string spec, SimFaultRule& rule) {
-    if (spec.size() > 4 && spec.compare(spec.size() - 4, 4, "/all") == 0) {
+bool ParseFaultRule(std::string text, SimFaultRule& rule) {
+    if (text.size() > 4 && text.compare(text.size() - 4, 4, "/all") == 0) {
         rule.allFrames = true;
-        spec.resize(spec.size() - 4);
+        text.resize(text.size() - 4);
     }
     std::string cycles;
-    if (const auto at = spec.find('@'); at != std::string::npos) {
-        cycles = spec.substr(at + 1);
-        spec.resize(at);
+    if (const auto at = text.find('@'); at != std::string::npos) {
+        cycles = text.substr(at + 1);
+        text.resize(at);
         if (cycles.empty())
             return false;
     }
     std::string rate;
-    if (const auto colon = spec.find(':'); colon != std::string::npos) {
-        rate = spec.substr(colon + 1);
-        spec.resize(colon);
+    if (const auto colon = text.find(':'); colon != std::string::npos) {
+        rate = text.substr(colon + 1);
+        text.resize(colon);
         if (!ParseDouble(rate, rule.rate) || !(rule.rate >= 0 && rule.rate <= 1))
             return false;
     }
-    if (!ParseFaultKind(spec, rule.fault))
+    if (!ParseFaultKind(text, rule.fault))
         return false;
     std::size_t start = 0;
     while (start < cycles.size()) {
