@@ -1,5 +1,6 @@
 #include "Options.h"
 
+#include "common/CommandLine.h"
 #include "link/Decode.h"
 
 #include <string_view>
@@ -41,44 +42,31 @@ bool SetFormat(std::string_view value, Options& options) {
 } // namespace
 
 std::optional<Options> ParseOptions(int argc, char** argv) {
+    using Kind = cmdline::Arg::Kind;
     Options options;
     bool haveFile = false;
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (!optionsEnded && arg.starts_with("-") && arg != "-") {
-            if (arg == "--") {
-                optionsEnded = true;
-                continue;
-            }
-            if (arg == "--help" || arg == "-h") {
-                options.help = true;
-                return options;
-            }
-            // --name value or --name=value
-            const auto eq = arg.find('=');
-            const std::string_view name = arg.substr(0, eq);
-            std::string_view value;
-            if (eq != std::string_view::npos) {
-                value = arg.substr(eq + 1);
-            } else if (i + 1 < argc) {
-                value = argv[++i];
-            } else {
+    cmdline::Scanner args(argc, argv, {"--variant", "--format"});
+    for (auto arg = args.Next(); arg.kind != Kind::End; arg = args.Next()) {
+        switch (arg.kind) {
+        case Kind::Help:
+            options.help = true;
+            return options;
+        case Kind::Option:
+            if (!(arg.name == "--variant" ? SetVariant(arg.value, options)
+                                          : SetFormat(arg.value, options))) {
                 return std::nullopt;
             }
-            const bool ok = name == "--variant"  ? SetVariant(value, options)
-                            : name == "--format" ? SetFormat(value, options)
-                                                 : false;
-            if (!ok) {
+            break;
+        case Kind::Positional:
+            if (haveFile) {
                 return std::nullopt;
             }
-            continue;
-        }
-        if (haveFile) {
+            options.file = arg.value;
+            haveFile = true;
+            break;
+        default: // missing value, unknown option
             return std::nullopt;
         }
-        options.file = arg;
-        haveFile = true;
     }
     if (!haveFile) {
         return std::nullopt;

@@ -1,5 +1,7 @@
 #include "LogOptions.h"
 
+#include "common/CommandLine.h"
+
 #include <charconv>
 #include <string_view>
 
@@ -56,43 +58,33 @@ bool SetRecord(std::string_view value, Options& o) {
 } // namespace
 
 std::optional<Options> ParseOptions(int argc, char** argv) {
+    using Kind = cmdline::Arg::Kind;
     Options o;
     bool havePort = false;
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (!optionsEnded && arg.starts_with("-") && arg != "-") {
-            if (arg == "--") {
-                optionsEnded = true;
-                continue;
-            }
-            if (arg == "--help" || arg == "-h") {
-                o.help = true;
-                return o;
-            }
-            // --name value or --name=value
-            const auto eq = arg.find('=');
-            const std::string_view name = arg.substr(0, eq);
-            std::string_view value;
-            if (eq != std::string_view::npos)
-                value = arg.substr(eq + 1);
-            else if (i + 1 < argc)
-                value = argv[++i];
-            else
-                return std::nullopt;
-            const bool ok = name == "--variant"  ? SetVariant(value, o)
-                            : name == "--delay"  ? SetDelay(value, o)
-                            : name == "--format" ? SetFormat(value, o)
-                            : name == "--record" ? SetRecord(value, o)
-                                                 : false;
+    cmdline::Scanner args(argc, argv, {"--variant", "--delay", "--format", "--record"});
+    for (auto arg = args.Next(); arg.kind != Kind::End; arg = args.Next()) {
+        switch (arg.kind) {
+        case Kind::Help:
+            o.help = true;
+            return o;
+        case Kind::Option: {
+            const bool ok = arg.name == "--variant"  ? SetVariant(arg.value, o)
+                            : arg.name == "--delay"  ? SetDelay(arg.value, o)
+                            : arg.name == "--format" ? SetFormat(arg.value, o)
+                                                     : SetRecord(arg.value, o);
             if (!ok)
                 return std::nullopt;
-            continue;
+            break;
         }
-        if (havePort)
+        case Kind::Positional:
+            if (havePort)
+                return std::nullopt;
+            o.port = arg.value;
+            havePort = true;
+            break;
+        default: // missing value, unknown option
             return std::nullopt;
-        o.port = arg;
-        havePort = true;
+        }
     }
     if (!havePort || o.port.empty())
         return std::nullopt;

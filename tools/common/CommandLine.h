@@ -1,0 +1,43 @@
+#pragma once
+// Scanning of a tool's command line: options with values and positional arguments.
+#include <string_view>
+#include <vector>
+
+namespace ecu::cmdline {
+
+struct Arg {
+    enum class Kind {
+        End,           // no arguments left
+        Option,        // a known option and its value
+        Positional,    // an argument that is not an option
+        Help,          // --help or -h
+        MissingValue,  // a known option last on the line, without its value
+        UnknownOption, // an option that is not among the known names
+    };
+    Kind kind = Kind::End;
+    std::string_view name;  // the option as written, without any "=value"
+    std::string_view value; // the option's value, or the positional argument
+};
+
+// Walks argv[1..argc) in order. Every known option takes a value, as `--name value` or
+// `--name=value`; `--` ends the options and a lone `-` is positional. What follows help or an
+// error is left to the tool: after MissingValue or UnknownOption the scan ends.
+class Scanner {
+public:
+    // `valueOptions` name the options with their dashes, e.g. "--format"; they are not copied,
+    // so they must outlive the scanner (string literals do).
+    Scanner(int argc, char** argv, std::vector<std::string_view> valueOptions);
+
+    Arg Next();
+
+private:
+    bool Known(std::string_view name) const;
+
+    int argc_;
+    char** argv_;
+    std::vector<std::string_view> valueOptions_;
+    int next_ = 1;
+    bool optionsEnded_ = false;
+};
+
+} // namespace ecu::cmdline
