@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <dirent.h>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -19,7 +20,10 @@ public:
         char tmpl[] = "/tmp/ecu-datafile-XXXXXX";
         path_ = mkdtemp(tmpl);
     }
-    ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
     std::string File(const char* name) const { return path_ + "/" + name; }
 
 private:
