@@ -26,7 +26,7 @@ std::string ResolvePortName(const std::string& name) {
         char* end = nullptr;
         const long n = std::strtol(name.c_str() + 3, &end, 10);
         if (*end == '\0' && n >= 1 && n <= 256)
-            return "/dev/ttyS" + std::to_string(n - 1);
+            return BuiltinPortPrefix + std::to_string(n - 1);
     }
     return name;
 }

@@ -8,8 +8,11 @@ namespace ecu {
 // ~/.config/ecuscan/ports when XDG_CONFIG_HOME is unset or empty.
 std::string PortMapDirectory();
 
+// Device path of the built-in ports: "COMn" without a link is this prefix and n-1.
+inline constexpr const char* BuiltinPortPrefix = "/dev/ttyS";
+
 // "COMn" resolves through a symbolic link of that name in the port map; without
-// a link it maps to /dev/ttyS(n-1). A name starting with '/' is used as it is.
+// a link it maps to the built-in port n-1. A name starting with '/' is used as it is.
 std::string ResolvePortName(const std::string& name);
 
 } // namespace ecu

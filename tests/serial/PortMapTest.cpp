@@ -57,7 +57,7 @@ TEST_F(PortMapTest, LinkedNamesFollowTheLinkOthersMapToBuiltInPorts) {
 
     const std::string com1 = ResolvePortName("COM1");
     EXPECT_EQ(fs::read_symlink(com1), "/dev/ttyUSB0");
-    EXPECT_EQ(ResolvePortName("COM2"), "/dev/ttyS1");
+    EXPECT_EQ(ResolvePortName("COM2"), std::string(BuiltinPortPrefix) + "1");
     EXPECT_EQ(ResolvePortName("/dev/pts/7"), "/dev/pts/7");
     EXPECT_EQ(ResolvePortName("COM0"), "COM0");
     EXPECT_EQ(ResolvePortName("COM1x"), "COM1x");
