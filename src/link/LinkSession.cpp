@@ -96,19 +96,11 @@ void LinkSession::RunCycle() {
 
     const int page = host_.ActivePageIndex();
     state_.Flags.CycleOnPage(page);
-    switch (page) {
-    case PageParameters:
-        host_.ShowParameters();
-        break;
-    case PageGraphs:
-        host_.AddGraphPoints();
-        break;
-    case PageControl:
+    if (page == PageControl) {
         host_.ControlPageRefresh();
         SendControlFrame();
-        break;
-    default:
-        break;
+    } else {
+        StepDisplayPage(host_, page);
     }
 }
 

@@ -54,4 +54,13 @@ public:
     virtual std::optional<QString> ChooseOpenFile() = 0;
 };
 
+// The display step of a cycle, live or played back: the parameters page shows the
+// values, the graphs page adds a point, other pages show nothing.
+inline void StepDisplayPage(SessionHost& host, int page) {
+    if (page == PageParameters)
+        host.ShowParameters();
+    else if (page == PageGraphs)
+        host.AddGraphPoints();
+}
+
 } // namespace ecu

@@ -68,16 +68,8 @@ void FileSession::PlayFile() {
                 rx.push_back(file.ReadByte());
             link_.WaitMs(RecordPaceMs);
             DecodeFrame(rx, state_.Engine, host_.EngineVariant());
-            switch (host_.ActivePageIndex()) {
-            case PageParameters:
-                host_.ShowParameters();
-                break;
-            case PageGraphs:
-                host_.AddGraphPoints();
-                break;
-            default:
-                break;
-            }
+            StepDisplayPage(host_,
+                            host_.ActivePageIndex()); // never sends, not even on the control page
             host_.SetProgressPosition(host_.ProgressPosition() + 1);
         }
     } catch (...) {
