@@ -67,6 +67,19 @@ TEST(SimFaults, PartialAnswerStopsAfterTheAskedNumberOfBytesOrHalfway) {
     EXPECT_EQ(client.Exchange(kDataRequest).size(), 14u);
 }
 
+TEST(SimFaults, PartialAnswerAsLongAsTheAnswerOrLongerIsStillCutShort) {
+    for (const std::size_t asked : {std::size_t{64}, std::size_t{65}, std::size_t{100000}}) {
+        SimOptions o = FastOptions();
+        o.partialBytes = asked;
+        FaultAtSecond f(SimFault::Partial, o);
+        const Bytes got = f.client->Exchange(kDataRequest);
+        ASSERT_EQ(got.size(), 4u + 63u) << asked;
+        EXPECT_EQ(Slice(got, 4, 3), (Bytes{0xF4, 0x92, 0x01}));
+        EXPECT_FALSE(SumsToZero(Slice(got, 4))) << "no valid frame";
+        EXPECT_EQ(f.sim.Counts().answers, 1u) << "only the first cycle's answer was whole";
+    }
+}
+
 TEST(SimFaults, StrayByteComesAheadOfTheEchoAndTheAnswerFollowsWhole) {
     SimOptions o = FastOptions();
     o.strayByte = 0x3C;
