@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <termios.h>
 #include <thread>
 
 namespace ecu::test {
@@ -175,6 +176,23 @@ TEST(SimLine, StopIsIdempotentAndTheSimulatorCanStartAgainOnAFreshPty) {
     PtyClient client(sim.SlavePath());
     EXPECT_EQ(client.Exchange(kDataRequest).size(), 68u);
     EXPECT_EQ(sim.DataRequests(), 2u);
+}
+
+TEST(SimLine, LineRateIsTheRateLastSetOnEitherSide) {
+    EcuSimulator sim(FastOptions());
+    EXPECT_EQ(sim.LineRate(), 0u);
+    sim.Start();
+    EXPECT_EQ(sim.LineRate(), 8192u);
+    {
+        PtyClient client(sim.SlavePath());
+        termios t{};
+        ASSERT_EQ(tcgetattr(client.Fd(), &t), 0);
+        cfsetspeed(&t, B9600);
+        ASSERT_EQ(tcsetattr(client.Fd(), TCSANOW, &t), 0);
+        EXPECT_EQ(sim.LineRate(), 9600u);
+    }
+    sim.Stop();
+    EXPECT_EQ(sim.LineRate(), 0u);
 }
 
 TEST(SimLine, WaitForDataRequestsReturnsOnceTheyArriveAndTimesOutOtherwise) {
