@@ -1,5 +1,6 @@
 // ecu-log run as a process against the simulator.
 #include "ecu-sim/EcuSimulator.h"
+#include "serial/LineSettings.h"
 #include "session/Messages.h"
 #include "ui/CsvRow.h"
 
@@ -115,7 +116,7 @@ TEST_F(LogTool, PrintsOneRowPerCycleAndEndsCleanlyOnSigint) {
         EXPECT_EQ(fields[0], QString::number(i - 1));
         EXPECT_EQ(fields[1], "1") << "decoded";
     }
-    EXPECT_EQ(sim_.LineRate(), 8200u) << "the rate ecu-log set on the line";
+    EXPECT_EQ(sim_.LineRate(), LinkBaudRate) << "the rate ecu-log set on the line";
     Signal(SIGINT);
     EXPECT_EQ(Finish(), 0);
     EXPECT_TRUE(err_.isEmpty()) << err_.toStdString();
