@@ -1,6 +1,6 @@
 #pragma once
 // Message boxes shown with the toolkit: caption, text, icon and one OK button.
-#include "link/MessagePresenter.h"
+#include "session/MessagePresenter.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -24,7 +24,7 @@ TFrameAbout::TFrameAbout(QWidget* parent)
         QPixmap::fromImage(DecodeJpeg(ReadResource(QStringLiteral(":/about/about.jpg")))));
 
     SetBackground(*ui_->Panel2, palette().color(QPalette::ButtonText));
-    const std::uint32_t colours[] = {BgrRed, BgrYellow, BgrAqua, BgrLime};
+    const std::uint32_t colours[] = {bgr::Red, bgr::Yellow, bgr::Aqua, bgr::Lime};
     QLabel* const texts[] = {ui_->StaticText1, ui_->StaticText2, ui_->StaticText3,
                              ui_->StaticText4};
     for (int i = 0; i < 4; ++i) {

@@ -2,12 +2,12 @@
 
 #include "app/MessageBoxPresenter.h"
 #include "app/TFrameAbout.h"
-#include "link/LinkSession.h"
-#include "link/PortOpen.h"
-#include "link/SessionState.h"
-#include "record/FileSession.h"
 #include "serial/Comm32.h"
 #include "serial/PortMap.h"
+#include "session/FileSession.h"
+#include "session/LinkSession.h"
+#include "session/PortOpen.h"
+#include "session/SessionState.h"
 #include "ui/FileDialogs.h"
 #include "ui/TFramePort.h"
 #include "ui/WidgetLook.h"
@@ -71,7 +71,7 @@ TGlForm::TGlForm(WindowServices services, QWidget* parent)
       dialogs_(Choose(services.dialogs, ownDialogs_)), gate_(*this, presenter_),
       state_(std::make_unique<SessionState>()), comm_(std::make_unique<TComm32>()),
       link_(std::make_unique<LinkSession>(*state_, *comm_, *this, gate_, ticks_)),
-      files_(std::make_unique<FileSession>(*state_, *comm_, *this, gate_, *link_)),
+      files_(std::make_unique<FileSession>(*state_, *comm_, *this, *this, gate_, *link_)),
       ui_(std::make_unique<Ui::TGlForm>()) {
     comm_->SetCommPort(QStringLiteral("COM1"));
     comm_->SetBaudRate(StoredBaudRate);
@@ -114,10 +114,10 @@ void TGlForm::SetUpFooter() {
     ui_->BitBtnClose->setIcon(abort);
     for (QLabel* label : {ui_->Label8, ui_->Label1}) {
         SetFontStyle(*label, Bold);
-        SetTextColor(*label, BgrColor(BgrRed));
+        SetTextColor(*label, BgrColor(bgr::Red));
     }
     SetFontStyle(*ui_->LabelNameFile, Bold);
-    SetTextColor(*ui_->LabelNameFile, BgrColor(BgrBlue));
+    SetTextColor(*ui_->LabelNameFile, BgrColor(bgr::Blue));
     SetPortIndicator(false);
 
     connect(ui_->BitBtnStart, &QPushButton::clicked, this, &TGlForm::BitBtnStartClick);
@@ -292,7 +292,7 @@ void TGlForm::WorkingModeChosen(int item) {
 }
 
 void TGlForm::SetPortIndicator(bool open) {
-    SetBackground(*ui_->PanelPortIndicator, BgrColor(open ? BgrLime : BgrRed));
+    SetBackground(*ui_->PanelPortIndicator, BgrColor(open ? bgr::Lime : bgr::Red));
 }
 
 void TGlForm::SetGraphScrollEnabled(bool enabled) {
@@ -304,8 +304,8 @@ int TGlForm::ActivePageIndex() const {
     return ui_->GlPageControl->currentIndex();
 }
 
-int TGlForm::EngineVariant() const {
-    return framePort_->EngineVariant();
+EngineVariant TGlForm::SelectedVariant() const {
+    return VariantFromIndex(framePort_->EngineVariant());
 }
 
 void TGlForm::ShowParameters() {

@@ -3,9 +3,10 @@
 // footer with Start, Stop, Exit, the port indicator and the playback progress.
 // It owns the session (state, serial component, live and file sessions), serves
 // it as its host, and wires the pages to it.
-#include "link/MessagePresenter.h"
-#include "link/SessionHost.h"
-#include "link/TickSource.h"
+#include "session/FileHost.h"
+#include "session/MessagePresenter.h"
+#include "session/SessionHost.h"
+#include "session/TickSource.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -34,7 +35,7 @@ struct WindowServices {
     FileDialogs* dialogs = nullptr;        // nullptr: the toolkit's file dialogs
 };
 
-class TGlForm : public QWidget, public SessionHost {
+class TGlForm : public QWidget, public SessionHost, public FileHost {
     Q_OBJECT
 public:
     // Builds the window and runs the start-up (defaults, graphs, port opening);
@@ -69,12 +70,14 @@ public:
 
     // SessionHost.
     int ActivePageIndex() const override;
-    int EngineVariant() const override;
+    EngineVariant SelectedVariant() const override;
     void ShowParameters() override;
     void AddGraphPoints() override;
     void ResetGraphs() override;
     void ControlPageRefresh() override;
     void OpenPort() override;
+
+    // FileHost.
     void SetProgressPosition(int position) override;
     int ProgressPosition() const override;
     void SetProgressMaximum(int maximum) override;

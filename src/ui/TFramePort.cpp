@@ -37,13 +37,13 @@ TFramePort::TFramePort(QWidget* parent)
     ui_->RadioButtonRegim0->setChecked(true);
 
     SetPixelFont(*ui_->Label1, "Times New Roman", 16, Bold | Italic);
-    SetTextColor(*ui_->Label1, BgrColor(BgrTeal));
+    SetTextColor(*ui_->Label1, BgrColor(bgr::Teal));
     for (QLabel* label : {ui_->Label4, ui_->Label5, ui_->Label6, ui_->Label7}) {
         SetPixelFont(*label, "Times New Roman", 13, Bold | Italic);
-        SetTextColor(*label, BgrColor(BgrBlue));
+        SetTextColor(*label, BgrColor(bgr::Blue));
     }
-    SetTextColor(*ui_->SpeedButtonOpenFile, BgrColor(BgrBlue));
-    SetTextColor(*ui_->SpeedButtonSaveFile, BgrColor(BgrRed));
+    SetTextColor(*ui_->SpeedButtonOpenFile, BgrColor(bgr::Blue));
+    SetTextColor(*ui_->SpeedButtonSaveFile, BgrColor(bgr::Red));
     // Typed rates other than the listed ones are allowed, digits only.
     ui_->ComboBoxBoudRate->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[0-9]{0,%1}").arg(BaudDigits)), this));

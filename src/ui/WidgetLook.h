@@ -1,28 +1,12 @@
 #pragma once
-// Small helpers that give the pages' controls the colours and fonts of the forms:
-// colours are given as 0x00BBGGRR numbers (red in the low byte), font heights in
-// pixels.
-#include <QColor>
-
-#include <cstdint>
+// Small helpers that give the pages' controls the fonts and colours of the forms:
+// font heights in pixels, colours as QColor (BgrColor turns the forms' 0x00BBGGRR
+// numbers into one).
+#include "ui/Colors.h"
 
 class QWidget;
 
 namespace ecu {
-
-// 0x00BBGGRR -> QColor.
-constexpr QColor BgrColor(std::uint32_t bgr) {
-    return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
-                  static_cast<int>((bgr >> 16) & 0xFF));
-}
-
-// Colours the forms use, as BGR numbers.
-inline constexpr std::uint32_t BgrRed = 0x0000FF;
-inline constexpr std::uint32_t BgrLime = 0x00FF00;
-inline constexpr std::uint32_t BgrBlue = 0xFF0000;
-inline constexpr std::uint32_t BgrTeal = 0x808000;
-inline constexpr std::uint32_t BgrYellow = 0x00FFFF;
-inline constexpr std::uint32_t BgrAqua = 0xFFFF00;
 
 enum FontStyle : unsigned { Plain = 0, Bold = 1, Italic = 2 };
 

@@ -2,9 +2,9 @@
 // file modes, and Exit while a session runs.
 #include "WindowHarness.h"
 
-#include "link/Frames.h"
-#include "link/SessionState.h"
 #include "serial/Comm32.h"
+#include "session/SessionState.h"
+#include "wire/Frames.h"
 
 #include <QElapsedTimer>
 #include <QLabel>

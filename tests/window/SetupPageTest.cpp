@@ -2,9 +2,9 @@
 // the graph choices, the working modes and a bad baud rate.
 #include "WindowHarness.h"
 
-#include "link/Messages.h"
-#include "link/SessionState.h"
 #include "serial/Comm32.h"
+#include "session/Messages.h"
+#include "session/SessionState.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,9 +1,9 @@
 // Start-up of the main window, with and without a port to open.
 #include "WindowHarness.h"
 
-#include "link/Messages.h"
-#include "link/SessionState.h"
 #include "serial/Comm32.h"
+#include "session/Messages.h"
+#include "session/SessionState.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

@@ -1,9 +1,9 @@
 #include "WindowHarness.h"
 
 #include "ecu-sim/AnswerEncoder.h"
-#include "link/Frames.h"
-#include "link/LinkSession.h"
 #include "serial/Comm32.h"
+#include "session/LinkSession.h"
+#include "wire/Frames.h"
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
@@ -79,7 +79,7 @@ WindowTest::~WindowTest() {
     fs::remove_all(dir_, ec);
 }
 
-SimOptions WindowTest::FastSim(SimVariant variant) {
+SimOptions WindowTest::FastSim(EngineVariant variant) {
     SimOptions options;
     options.variant = variant;
     options.fast = true;
@@ -217,7 +217,7 @@ std::vector<std::uint8_t> WindowTest::ReadFileBytes(const std::string& path) {
 }
 
 std::string WindowTest::WriteRecording(const char* name, int records, const SimEngine& engine,
-                                       SimVariant variant) const {
+                                       EngineVariant variant) const {
     const std::string path = TempPath(name);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     const std::vector<std::uint8_t> answer = EncodeDataAnswer(engine, variant);

@@ -15,7 +15,7 @@
 //   }
 #include "app/TGlForm.h"
 #include "ecu-sim/EcuSimulator.h"
-#include "link/MessagePresenter.h"
+#include "session/MessagePresenter.h"
 #include "ui/FileDialogs.h"
 
 #include <QColor>
@@ -70,7 +70,7 @@ protected:
     ~WindowTest() override;
 
     // Fast simulator (whole answers at once): the usual choice for window tests.
-    static SimOptions FastSim(SimVariant variant = SimVariant::Sohc);
+    static SimOptions FastSim(EngineVariant variant = EngineVariant::Sohc);
     // Starts `sim` with options and links `port` to it.
     void StartSim(const SimOptions& options = FastSim(), const char* port = "COM1");
     // Points a port name of the map at target (a path that need not exist).
@@ -116,7 +116,7 @@ protected:
     // Writes a recording of `records` cycles (the request's echo, then the answer
     // the simulator would give for engine) and returns its path.
     std::string WriteRecording(const char* name, int records, const SimEngine& engine = {},
-                               SimVariant variant = SimVariant::Sohc) const;
+                               EngineVariant variant = EngineVariant::Sohc) const;
     // Collects every byte the serial component delivers from now on, in order.
     void TapReceivedBytes();
     std::vector<std::uint8_t> received;

@@ -7,7 +7,7 @@
 #include "app/Application.h"
 #include "app/TGlForm.h"
 #include "ecu-sim/EcuSimulator.h"
-#include "link/LinkSession.h"
+#include "session/LinkSession.h"
 #include "serial/Comm32.h"
 
 #include <QApplication>
