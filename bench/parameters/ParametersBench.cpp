@@ -13,10 +13,10 @@ namespace {
 
 ecu::EngineData Decoded(const ecu::SimEngine& engine) {
     ecu::ByteString rx{0xF4, 0x56, 0x01, 0xB5};
-    const auto answer = ecu::EncodeDataAnswer(engine, ecu::SimVariant::Sohc);
+    const auto answer = ecu::EncodeDataAnswer(engine, ecu::EngineVariant::Sohc);
     rx.insert(rx.end(), answer.begin(), answer.end());
     ecu::EngineData data;
-    ecu::DecodeFrame(rx, data, ecu::VariantSohc);
+    ecu::DecodeFrame(rx, data, ecu::EngineVariant::Sohc);
     return data;
 }
 

@@ -18,11 +18,11 @@ namespace ecu::test {
 class ParameterPage : public ::testing::Test {
 protected:
     // Encodes the engine state, decodes it with the echo in front, shows it.
-    void Show(const SimEngine& engine, SimVariant variant = SimVariant::Sohc) {
+    void Show(const SimEngine& engine, EngineVariant variant = EngineVariant::Sohc) {
         ByteString rx{0xF4, 0x56, 0x01, 0xB5};
         const auto answer = EncodeDataAnswer(engine, variant);
         rx.insert(rx.end(), answer.begin(), answer.end());
-        ASSERT_TRUE(DecodeFrame(rx, data, variant == SimVariant::Dohc ? VariantDohc : VariantSohc));
+        ASSERT_TRUE(DecodeFrame(rx, data, variant));
         page->ShowParameters();
     }
 

@@ -127,20 +127,20 @@ TEST_F(ParameterPage, DohcKeepsTheValuesItDoesNotCarry) {
     engine.throttlePct = 40;
     engine.runSeconds = 600;
     engine.coolantC = 90.5; // byte 174 after rounding: 90.5 °C
-    Show(engine, SimVariant::Dohc);
+    Show(engine, EngineVariant::Dohc);
     for (const auto& [edit, text] : zeros)
         EXPECT_EQ(Text(edit), QString::fromLatin1(text)) << edit;
     EXPECT_EQ(Bar("ProgressBarThrottleAngle"), 0);
     EXPECT_EQ(Text("EditTemperatureWater"), " 90.5");
     EXPECT_EQ(Text("EditRPMengine"), "850");
 
-    Show(engine, SimVariant::Sohc);
+    Show(engine, EngineVariant::Sohc);
     const QString sohcTimer = Text("EditTimer");
     const QString sohcRatio = Text("EditFuelAirRatio");
     EXPECT_EQ(sohcTimer, "00:10");
     engine.rpm = 2000;
     engine.runSeconds = 1200;
-    Show(engine, SimVariant::Dohc);
+    Show(engine, EngineVariant::Dohc);
     EXPECT_EQ(Text("EditRPMengine"), "2000");
     EXPECT_EQ(Text("EditTimer"), sohcTimer);
     EXPECT_EQ(Text("EditFuelAirRatio"), sohcRatio);
