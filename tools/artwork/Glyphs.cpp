@@ -42,41 +42,6 @@ QImage Stop() {
     return image;
 }
 
-// A circular arrow: reset the control unit.
-QImage Reset() {
-    QImage image = Blank();
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QColor blue(0x1C, 0x4E, 0xB8);
-    p.setPen(QPen(blue, 2.2, Qt::SolidLine, Qt::FlatCap));
-    p.drawArc(QRectF(2.5, 2.5, 11, 11), 100 * 16, 290 * 16);
-    QPainterPath head;
-    head.moveTo(7.0, 0.5);
-    head.lineTo(11.5, 3.2);
-    head.lineTo(7.0, 6.3);
-    head.closeSubpath();
-    p.fillPath(head, blue);
-    return image;
-}
-
-// A warning triangle: the fault list.
-QImage Faults() {
-    QImage image = Blank();
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.moveTo(8, 1.5);
-    path.lineTo(15, 14.5);
-    path.lineTo(1, 14.5);
-    path.closeSubpath();
-    p.fillPath(path, QColor(0xF2, 0xC2, 0x1A));
-    p.setPen(QPen(QColor(0x8A, 0x62, 0x00), 1));
-    p.drawPath(path);
-    p.fillRect(QRectF(7.2, 5.5, 1.6, 5), Qt::black);
-    p.fillRect(QRectF(7.2, 11.5, 1.6, 1.6), Qt::black);
-    return image;
-}
-
 // Grey, lighter and flatter: how a glyph looks on a disabled button.
 QImage Disabled(const QImage& source) {
     QImage image = source.convertToFormat(QImage::Format_ARGB32);
@@ -94,8 +59,7 @@ QImage Disabled(const QImage& source) {
 
 std::vector<Glyph> DrawGlyphs() {
     std::vector<Glyph> out;
-    const std::pair<const char*, QImage> drawn[] = {
-        {"start", Start()}, {"stop", Stop()}, {"reset", Reset()}, {"faults", Faults()}};
+    const std::pair<const char*, QImage> drawn[] = {{"start", Start()}, {"stop", Stop()}};
     for (const auto& [name, image] : drawn) {
         out.push_back({QString::fromLatin1(name), image});
         out.push_back({QString::fromLatin1(name) + QStringLiteral("-disabled"), Disabled(image)});

@@ -1,5 +1,5 @@
 #pragma once
-// 16 x 16 button glyphs, each in a normal and a disabled look.
+// The footer's 16 x 16 button glyphs, each in a normal and a disabled look.
 #include <QImage>
 #include <QString>
 
@@ -12,7 +12,7 @@ struct Glyph {
     QImage image;
 };
 
-// start, stop, reset, faults; each followed by its "-disabled" twin.
+// start and stop, each followed by its "-disabled" twin.
 std::vector<Glyph> DrawGlyphs();
 
 } // namespace artwork
