@@ -79,6 +79,8 @@ int DataFile::Fd() const {
 }
 
 void DataFile::Write(const std::uint8_t* bytes, std::size_t count) {
+    if (count == 0)
+        return;
     if (fd_ < 0)
         throw DataFileWriteError(std::strerror(EBADF), 0);
     std::size_t done = 0;
