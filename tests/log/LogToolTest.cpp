@@ -12,6 +12,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <sys/resource.h>
 
 namespace ecu {
 namespace {
@@ -38,8 +39,8 @@ protected:
         fs::remove_all(dir_, ec);
     }
 
-    void StartSim(SimOptions o = {}) {
-        o.fast = true;
+    void StartSim(SimOptions o = {}, bool fast = true) {
+        o.fast = fast;
         sim_.SetOptions(o);
         sim_.Start();
         fs::remove(ports_ / "COM1");
@@ -146,8 +147,8 @@ TEST_F(LogTool, BrokenLinkAndUnopenablePortHaveTheirExitCodes) {
 
     Launch({"COM2"});
     EXPECT_EQ(Finish(), 1);
-    EXPECT_TRUE(err_.startsWith("ecu-log: ")) << err_.toStdString();
-    EXPECT_GT(err_.size(), 10);
+    EXPECT_EQ(err_.toStdString(), "ecu-log: Error opening com port: COM2 (" + dir_ +
+                                      "/absent): No such file or directory\n");
 
     Launch({"--delay", "0", "COM1"});
     EXPECT_EQ(Finish(), 2);
@@ -181,6 +182,25 @@ TEST_F(LogTool, RecordingPlaysBackThroughEcuCsvToTheSameRows) {
     if (logged.size() > exported.size()) {
         EXPECT_EQ(logged.back().split(',')[1], "0");
     }
+}
+
+TEST_F(LogTool, RecordingToAFullDiskEndsWithOneMessageAndExitOne) {
+    StartSim({}, false); // paced: the answer's bytes arrive one by one
+    constexpr rlim_t Limit = 2 * 68 + 20;
+    // The disk of the logger fills up after two cycles and 20 bytes of the third.
+    proc_.setChildProcessModifier([] {
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = Limit;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        signal(SIGXFSZ, SIG_IGN);
+    });
+    const std::string bin = dir_ + "/full.bin";
+    Launch({"--delay", "150", "--record", QString::fromStdString(bin), "COM1"});
+    EXPECT_EQ(Finish(), 1);
+    EXPECT_EQ(err_.toStdString(), "ecu-log: " + bin + ": File too large\n");
+    EXPECT_EQ(fs::file_size(bin), Limit);
+    EXPECT_EQ(Rows().size(), 3) << "header and the two recorded cycles";
 }
 
 } // namespace

@@ -1,10 +1,11 @@
 #include "record/DataFile.h"
 
+#include "FileLimits.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,7 +13,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -20,6 +20,9 @@
 
 namespace ecu {
 namespace {
+
+using testing::FileSizeLimit;
+using testing::WriteCalls;
 
 class TempDir {
 public:
@@ -41,40 +44,6 @@ std::vector<std::uint8_t> Contents(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
-
-// Write system calls made by the calling thread so far.
-long WriteCalls() {
-    std::ifstream io("/proc/thread-self/io");
-    std::string key;
-    long value = 0;
-    while (io >> key >> value)
-        if (key == "syscw:")
-            return value;
-    return -1;
-}
-
-// Files this process writes stop growing at `bytes`; a write past it fails
-// with EFBIG instead of killing the process.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit saved_{};
-    void (*oldHandler_)(int) = nullptr;
-};
 
 int OpenFdCount() {
     int n = 0;

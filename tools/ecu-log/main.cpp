@@ -6,6 +6,7 @@
 #include "record/DataFile.h"
 #include "serial/Comm32.h"
 #include "session/LinkSession.h"
+#include "session/PortOpen.h"
 #include "session/SessionState.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,7 @@
 #include <atomic>
 #include <cstdio>
 #include <exception>
+#include <string>
 
 namespace {
 
@@ -22,7 +24,13 @@ constexpr auto WaitMode = ecu::Waiter::Mode::Spin; // measuring build only
 constexpr auto WaitMode = ecu::Waiter::Mode::Sleep;
 #endif
 
-enum Exit { ExitStopped = 0, ExitCannotOpen = 1, ExitUsage = 2, ExitLinkBroken = 3 };
+enum Exit {
+    ExitStopped = 0,
+    ExitCannotOpen = 1,
+    ExitFailed = 1, // the recording could not be written
+    ExitUsage = 2,
+    ExitLinkBroken = 3
+};
 
 int Run(const ecu::logtool::Options& options) {
     using namespace ecu;
@@ -46,11 +54,18 @@ int Run(const ecu::logtool::Options& options) {
     try {
         host.OpenPort();
         if (!comm.Connected()) {
-            std::fprintf(stderr, "ecu-log: cannot open %s\n", options.port.c_str());
+            std::fprintf(stderr, "ecu-log: cannot open %s\n", PortOpenDetail(comm).c_str());
             return ExitCannotOpen;
         }
         if (options.record)
             state.File.Create(*options.record);
+    } catch (const PortOpenError& e) {
+        // One line: the component's text, then the port, its device and the reason.
+        std::string text = e.ComponentText();
+        while (!text.empty() && text.back() == ' ')
+            text.pop_back();
+        std::fprintf(stderr, "ecu-log: %s: %s\n", text.c_str(), e.Detail().c_str());
+        return ExitCannotOpen;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "ecu-log: %s\n", e.what());
         return ExitCannotOpen;
@@ -65,7 +80,9 @@ int Run(const ecu::logtool::Options& options) {
     link.LivePoll();
     comm.CloseComm();
     state.File.Close();
-    return presenter.LinkBroken() ? ExitLinkBroken : ExitStopped;
+    if (presenter.LinkBroken())
+        return ExitLinkBroken;
+    return presenter.Failed() ? ExitFailed : ExitStopped;
 }
 
 } // namespace
