@@ -3,6 +3,7 @@
 #include "LogHost.h"
 #include "LogOptions.h"
 #include "StopSignals.h"
+#include "common/StandardStreams.h"
 #include "record/DataFile.h"
 #include "serial/Comm32.h"
 #include "session/LinkSession.h"
@@ -12,7 +13,9 @@
 #include <QCoreApplication>
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 
@@ -27,10 +30,16 @@ constexpr auto WaitMode = ecu::Waiter::Mode::Sleep;
 enum Exit {
     ExitStopped = 0,
     ExitCannotOpen = 1,
+    ExitOutputFailed = 1,
     ExitFailed = 1, // the recording could not be written
     ExitUsage = 2,
     ExitLinkBroken = 3
 };
+
+int ReportOutputError(int error) {
+    std::fprintf(stderr, "ecu-log: standard output: %s\n", std::strerror(error));
+    return ExitOutputFailed;
+}
 
 int Run(const ecu::logtool::Options& options) {
     using namespace ecu;
@@ -46,10 +55,14 @@ int Run(const ecu::logtool::Options& options) {
     host.SetLink(&link);
     // Closing the port ends the loop at its next test; interrupting the wait gets
     // there now rather than at the end of a long delay.
-    StopSignals stopOnSignal(stopRequested, [&comm, &link] {
+    const auto stop = [&stopRequested, &comm, &link] {
+        stopRequested.store(true);
         comm.CloseComm();
         link.InterruptWait();
-    });
+    };
+    StopSignals stopOnSignal(stopRequested, stop);
+    // Rows nobody can read are no reason to go on polling; the recording ends with them.
+    host.SetOnOutputFailed(stop);
 
     try {
         host.OpenPort();
@@ -77,9 +90,12 @@ int Run(const ecu::logtool::Options& options) {
     }
 
     host.PrintHeader();
-    link.LivePoll();
+    if (!host.OutputError())
+        link.LivePoll();
     comm.CloseComm();
     state.File.Close();
+    if (host.OutputError())
+        return ReportOutputError(host.OutputError());
     if (presenter.LinkBroken())
         return ExitLinkBroken;
     return presenter.Failed() ? ExitFailed : ExitStopped;
@@ -88,13 +104,18 @@ int Run(const ecu::logtool::Options& options) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (!ecu::cmdline::OpenClosedStandardStreams())
+        return ExitCannotOpen;
+    // A reader that went away is a failed write like any other, reported and ended cleanly.
+    std::signal(SIGPIPE, SIG_IGN);
     // Before any thread exists, so that no thread takes the signals the signalfd waits for.
     ecu::logtool::BlockStopSignals();
     QCoreApplication app(argc, argv);
 
-    const auto options = ecu::logtool::ParseOptions(argc, argv);
+    std::string error;
+    const auto options = ecu::logtool::ParseOptions(argc, argv, error);
     if (!options) {
-        std::fputs(ecu::logtool::kUsage, stderr);
+        std::fprintf(stderr, "ecu-log: %s\n\n%s", error.c_str(), ecu::logtool::kUsage);
         return ExitUsage;
     }
     if (options->help) {
