@@ -3,7 +3,6 @@
 #include "app/MessageBoxPresenter.h"
 #include "app/TFrameAbout.h"
 #include "serial/Comm32.h"
-#include "serial/PortMap.h"
 #include "session/FileSession.h"
 #include "session/LinkSession.h"
 #include "session/PortOpen.h"
@@ -50,15 +49,6 @@ QIcon TwoStateIcon(const char* name) {
     return icon;
 }
 
-// The component's text, and under it the port it resolved to and the system's reason.
-QString OpenFailureText(const ECommsError& error, const QString& portName, const TComm32& comm) {
-    QString text = QString::fromUtf8(error.what());
-    if (!comm.LastOsError().empty())
-        text += QStringLiteral("\n%1 (%2): %3")
-                    .arg(portName, QString::fromStdString(ResolvePortName(portName.toStdString())),
-                         QString::fromStdString(comm.LastOsError()));
-    return text;
-}
 } // namespace
 
 void TGlForm::BoxGate::ShowMessage(const QString& caption, const QString& text, MessageIcon icon) {
@@ -268,7 +258,7 @@ void TGlForm::TabSheetControlShow() {
 }
 
 void TGlForm::TabSheetControlHide() {
-    RunSession([this] { link_->RestoreAndSendControlFrame(); });
+    RunSession([this] { link_->RestoreAndSendControlFrameGuarded(); });
 }
 
 void TGlForm::GlPageControlChange(int index) {
@@ -327,13 +317,9 @@ void TGlForm::ControlPageRefresh() {
 void TGlForm::OpenPort() {
     // Checked before the port is touched: a bad rate leaves everything closed.
     const std::uint32_t baudRate = framePort_->BaudRate();
-    try {
-        if (!OpenPortWith(*comm_, state_->PortName, baudRate, framePort_->Delay(),
-                          state_->PollDelay))
-            return;
-    } catch (const ECommsError& e) {
-        throw ECommsError(OpenFailureText(e, state_->PortName, *comm_).toStdString());
-    }
+    // A refusal comes out with the port, its device and the system's reason.
+    if (!OpenPortWith(*comm_, state_->PortName, baudRate, framePort_->Delay(), state_->PollDelay))
+        return;
     framePort_->ShowPortOpen();
     SetPortIndicator(true);
     ui_->BitBtnStart->setEnabled(true);
