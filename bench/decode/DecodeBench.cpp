@@ -1,8 +1,10 @@
 // DecodeFrame per frame, with the copy into the receive buffer a live cycle also makes.
 #include "link/Decode.h"
+#include "wire/Frames.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -15,15 +17,12 @@ std::vector<ecu::ByteString> Frames(std::size_t size) {
         for (auto& b : f) {
             b = static_cast<std::uint8_t>(rng());
         }
-        f[0] = 0xF4;
-        f[1] = 0x56;
-        f[2] = 0x01;
-        f[3] = 0xB5;
+        std::copy(ecu::DataRequest.begin(), ecu::DataRequest.end(), f.begin());
     }
     return frames;
 }
 
-void DecodeFrame(benchmark::State& state, int variant, std::size_t size) {
+void DecodeFrame(benchmark::State& state, ecu::EngineVariant variant, std::size_t size) {
     const auto frames = Frames(size);
     ecu::ByteString rx;
     rx.reserve(size);
@@ -38,7 +37,7 @@ void DecodeFrame(benchmark::State& state, int variant, std::size_t size) {
     state.SetItemsProcessed(state.iterations());
 }
 
-BENCHMARK_CAPTURE(DecodeFrame, sohc, ecu::VariantSohc, 68);
-BENCHMARK_CAPTURE(DecodeFrame, dohc, ecu::VariantDohc, 72);
+BENCHMARK_CAPTURE(DecodeFrame, sohc, ecu::EngineVariant::Sohc, 68);
+BENCHMARK_CAPTURE(DecodeFrame, dohc, ecu::EngineVariant::Dohc, 72);
 
 } // namespace

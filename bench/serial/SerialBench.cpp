@@ -1,6 +1,7 @@
 // How quickly received bytes reach OnReceiveData on the UI thread, and what an
 // open, idle port costs. The far side is a pseudo-terminal's master.
 #include "serial/Comm32.h"
+#include "wire/Frames.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -51,7 +52,7 @@ double Percentile(std::vector<double> v, double p) {
 void BM_ReceiveLatency(benchmark::State& state) {
     Pty pty;
     ecu::TComm32 port;
-    port.SetBaudRate(8200);
+    port.SetBaudRate(ecu::LinkBaudRate);
     port.SetCommPort(QString::fromStdString(pty.slave));
     bool arrived = false;
     Clock::time_point at;
@@ -64,12 +65,13 @@ void BM_ReceiveLatency(benchmark::State& state) {
     wakeUp.start(1000);
     QCoreApplication::processEvents();
 
-    const unsigned char request[] = {0xF4, 0x56, 0x01, 0xB5};
+    const ecu::RequestFrame& request = ecu::DataRequest;
     std::vector<double> samples;
     for (auto _ : state) {
         arrived = false;
         const Clock::time_point sent = Clock::now();
-        if (::write(pty.master, request, sizeof request) != sizeof request) {
+        if (::write(pty.master, request.data(), request.size()) !=
+            static_cast<ssize_t>(request.size())) {
             state.SkipWithError("write failed");
             break;
         }
@@ -92,7 +94,7 @@ BENCHMARK(BM_ReceiveLatency)->UseManualTime()->Iterations(1000)->Unit(benchmark:
 void BM_IdleOpenPort(benchmark::State& state) {
     Pty pty;
     ecu::TComm32 port;
-    port.SetBaudRate(8200);
+    port.SetBaudRate(ecu::LinkBaudRate);
     port.SetCommPort(QString::fromStdString(pty.slave));
     port.OpenComm();
     QCoreApplication::processEvents();
