@@ -224,7 +224,7 @@ TEST_F(GraphPage, DohcRunKeepsTheFieldsOnlySohcFillsConstant) {
     const std::uint8_t echo[] = {0xF4, 0x56, 0x01, 0xB5};
     ecu::ByteString sohc(echo, echo + 4);
     sohc.resize(4 + 43, 0x40);
-    ASSERT_TRUE(ecu::DecodeFrame(sohc, engine, ecu::VariantSohc));
+    ASSERT_TRUE(ecu::DecodeFrame(sohc, engine, ecu::EngineVariant::Sohc));
     const EngineData afterSohc = engine;
 
     std::mt19937 random(7);
@@ -232,7 +232,7 @@ TEST_F(GraphPage, DohcRunKeepsTheFieldsOnlySohcFillsConstant) {
         ecu::ByteString dohc(echo, echo + 4);
         for (int i = 0; i < 26; ++i)
             dohc.push_back(static_cast<std::uint8_t>(random()));
-        ASSERT_TRUE(ecu::DecodeFrame(dohc, engine, ecu::VariantDohc));
+        ASSERT_TRUE(ecu::DecodeFrame(dohc, engine, ecu::EngineVariant::Dohc));
         page.AddGraphPoints();
     }
     const std::vector<double> rpm = Ys(1);
