@@ -23,22 +23,22 @@ QFont PageFont(int pixels, bool bold = false, bool italic = false) {
     return font;
 }
 
-void SetColour(QWidget* widget, QPalette::ColorRole role, std::uint32_t bgr) {
+void SetColour(QWidget* widget, QPalette::ColorRole role, std::uint32_t colour) {
     QPalette palette = widget->palette();
-    palette.setColor(role, BgrColor(bgr));
+    palette.setColor(role, BgrColor(colour));
     widget->setPalette(palette);
 }
 
 // A value box: black, lime bold digits.
 void LookOfValueBox(QWidget* edit) {
     edit->setFont(PageFont(13, true));
-    SetColour(edit, QPalette::Base, BgrBlack);
-    SetColour(edit, QPalette::Text, BgrLime);
+    SetColour(edit, QPalette::Base, bgr::Black);
+    SetColour(edit, QPalette::Text, bgr::Lime);
 }
 
 // An output's state panel: yellow bold caption on grey (off) or red (on).
 void ShowOutput(QWidget* panel, bool on) {
-    SetColour(panel, QPalette::Window, on ? BgrRed : BgrGray);
+    SetColour(panel, QPalette::Window, on ? bgr::Red : bgr::Gray);
 }
 
 QIcon TwoStateGlyph(const QString& name) {
@@ -65,14 +65,14 @@ TFrameManager::~TFrameManager() = default;
 void TFrameManager::SetUpLook() {
     setFont(PageFont(11)); // the window's font; the value boxes are larger to read at a glance
     ui_->Label1->setFont(PageFont(16, true, true));
-    SetColour(ui_->Label1, QPalette::WindowText, BgrTeal);
-    SetColour(ui_->GroupBoxStatus, QPalette::WindowText, BgrRed);
+    SetColour(ui_->Label1, QPalette::WindowText, bgr::Teal);
+    SetColour(ui_->GroupBoxStatus, QPalette::WindowText, bgr::Red);
     for (QWidget* edit :
          {ui_->EditIACDesired, ui_->EditRPMIAC, ui_->EditUOZDesired, ui_->EditFuelAirRatio})
         LookOfValueBox(edit);
     for (QWidget* panel : {ui_->PanelCheckEngie, ui_->PanelCarlson}) {
         panel->setFont(PageFont(11, true));
-        SetColour(panel, QPalette::WindowText, BgrYellow);
+        SetColour(panel, QPalette::WindowText, bgr::Yellow);
         ShowOutput(panel, false);
     }
 }

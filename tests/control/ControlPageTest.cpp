@@ -11,8 +11,8 @@ protected:
 };
 
 TEST_P(PageHandlers, TogglesSetAndClearBothOutputCopiesAndColourTheirPanels) {
-    const QColor red = BgrColor(BgrRed);
-    const QColor grey = BgrColor(BgrGray);
+    const QColor red = BgrColor(bgr::Red);
+    const QColor grey = BgrColor(bgr::Gray);
     Click("SpeedButtonCheckEngie");
     EXPECT_TRUE(Get<QToolButton>("SpeedButtonCheckEngie")->isChecked());
     EXPECT_EQ(frame.Bytes, With({{4, 0x01}, {5, 0x01}}));
@@ -169,8 +169,8 @@ TEST_F(PageRefresh, LeavingReleasesTheTogglesButKeepsTheUsersIacChoice) {
     page->ControlPageOff();
     EXPECT_FALSE(Get<QToolButton>("SpeedButtonCheckEngie")->isChecked());
     EXPECT_FALSE(Get<QToolButton>("SpeedButtonCarlson")->isChecked());
-    EXPECT_EQ(PanelColour("PanelCheckEngie"), BgrColor(BgrGray));
-    EXPECT_EQ(PanelColour("PanelCarlson"), BgrColor(BgrGray));
+    EXPECT_EQ(PanelColour("PanelCheckEngie"), BgrColor(bgr::Gray));
+    EXPECT_EQ(PanelColour("PanelCarlson"), BgrColor(bgr::Gray));
     EXPECT_FALSE(Get<QPushButton>("ButtonIACStart")->isEnabled());
     EXPECT_EQ(frame.Bytes, edited) << "releasing the toggles runs no click handler";
 
