@@ -128,7 +128,7 @@ void CsvRow(benchmark::State& state, ecu::CsvFormat format) {
     std::vector<ecu::EngineData> rows(256);
     for (auto& d : rows) {
         auto rx = RandomSohcRecord(rng);
-        ecu::DecodeFrame(rx, d, ecu::VariantSohc);
+        ecu::DecodeFrame(rx, d, ecu::EngineVariant::Sohc);
     }
     std::string out;
     std::uint64_t k = 0;

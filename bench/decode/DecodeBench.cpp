@@ -23,7 +23,7 @@ std::vector<ecu::ByteString> Frames(std::size_t size) {
     return frames;
 }
 
-void DecodeFrame(benchmark::State& state, int variant, std::size_t size) {
+void DecodeFrame(benchmark::State& state, ecu::EngineVariant variant, std::size_t size) {
     const auto frames = Frames(size);
     ecu::ByteString rx;
     rx.reserve(size);
@@ -38,7 +38,7 @@ void DecodeFrame(benchmark::State& state, int variant, std::size_t size) {
     state.SetItemsProcessed(state.iterations());
 }
 
-BENCHMARK_CAPTURE(DecodeFrame, sohc, ecu::VariantSohc, 68);
-BENCHMARK_CAPTURE(DecodeFrame, dohc, ecu::VariantDohc, 72);
+BENCHMARK_CAPTURE(DecodeFrame, sohc, ecu::EngineVariant::Sohc, 68);
+BENCHMARK_CAPTURE(DecodeFrame, dohc, ecu::EngineVariant::Dohc, 72);
 
 } // namespace

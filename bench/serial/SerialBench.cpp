@@ -51,7 +51,7 @@ double Percentile(std::vector<double> v, double p) {
 void BM_ReceiveLatency(benchmark::State& state) {
     Pty pty;
     ecu::TComm32 port;
-    port.SetBaudRate(8200);
+    port.SetBaudRate(ecu::LinkBaudRate);
     port.SetCommPort(QString::fromStdString(pty.slave));
     bool arrived = false;
     Clock::time_point at;
@@ -92,7 +92,7 @@ BENCHMARK(BM_ReceiveLatency)->UseManualTime()->Iterations(1000)->Unit(benchmark:
 void BM_IdleOpenPort(benchmark::State& state) {
     Pty pty;
     ecu::TComm32 port;
-    port.SetBaudRate(8200);
+    port.SetBaudRate(ecu::LinkBaudRate);
     port.SetCommPort(QString::fromStdString(pty.slave));
     port.OpenComm();
     QCoreApplication::processEvents();

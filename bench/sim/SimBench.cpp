@@ -46,7 +46,7 @@ bool ReadAll(int fd, std::size_t count) {
 void Exchange(benchmark::State& state, bool fast) {
     ecu::SimOptions o;
     o.fast = fast;
-    o.variant = state.range(0) ? ecu::SimVariant::Dohc : ecu::SimVariant::Sohc;
+    o.variant = state.range(0) ? ecu::EngineVariant::Dohc : ecu::EngineVariant::Sohc;
     ecu::EcuSimulator sim(o);
     sim.Start();
     const int fd = OpenRaw(sim.SlavePath());

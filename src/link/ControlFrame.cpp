@@ -1,17 +1,17 @@
 #include "link/ControlFrame.h"
 
-#include "link/Frames.h"
+#include "wire/Frames.h"
 
 namespace ecu {
 
-void SetControlLayout(ControlLayout& layout, int variant) {
+void SetControlLayout(ControlLayout& layout, EngineVariant variant) {
     // Both variants use the same positions; the table stays per variant so that a
     // future ECU with another layout needs only a new row.
     static constexpr ControlLayout sohc{4, 5, 6, 10, 11};
     static constexpr ControlLayout dohc{4, 5, 6, 10, 11};
-    if (variant == 0)
+    if (variant == EngineVariant::Sohc)
         layout = sohc;
-    else if (variant == 1)
+    else if (variant == EngineVariant::Dohc)
         layout = dohc;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 // The 14-byte actuator control frame (mode 4) and the table of its byte positions.
+#include "wire/EngineVariant.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -30,8 +32,8 @@ struct ControlLayout {
     bool operator==(const ControlLayout&) const = default;
 };
 
-// Fills the layout for engine variant 0 or 1; any other index leaves it as it was.
-void SetControlLayout(ControlLayout& layout, int variant);
+// Fills the layout for SOHC or DOHC; with no variant it stays as it was.
+void SetControlLayout(ControlLayout& layout, EngineVariant variant);
 
 // Every edit reaches the frame through the layout. A position outside the frame
 // (the layout was never set) makes the edit do nothing rather than write astray.

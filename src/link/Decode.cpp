@@ -1,5 +1,7 @@
 #include "link/Decode.h"
 
+#include "wire/Frames.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <limits>
@@ -12,10 +14,6 @@ namespace {
 // different values in the last digit, so refuse to build there rather than drift silently.
 static_assert(std::numeric_limits<long double>::digits >= 64,
               "long double must have a 64-bit significand (x87 extended precision)");
-
-constexpr std::size_t kEchoSize = 4;
-constexpr std::size_t kModeOffset = 2;
-constexpr std::uint8_t kDataMode = 0x01;
 
 // Answer bytes each layout needs: one past its highest byte offset.
 constexpr std::size_t kSohcAnswerSize = 43;
@@ -127,24 +125,24 @@ void DecodeDohc(Answer a, EngineData& d) {
 
 } // namespace
 
-bool DecodeFrame(ByteString& rx, EngineData& data, int variant) {
+bool DecodeFrame(ByteString& rx, EngineData& data, EngineVariant variant) {
     if (rx.empty()) {
         throw DecodeError("no answer received from the ECU");
     }
-    if (rx.size() <= kModeOffset || rx[kModeOffset] != kDataMode) {
+    if (rx.size() <= ModeOffset || rx[ModeOffset] != DataRequest[ModeOffset]) {
         return false;
     }
-    rx.erase(rx.begin(), rx.begin() + static_cast<std::ptrdiff_t>(std::min(kEchoSize, rx.size())));
+    rx.erase(rx.begin(), rx.begin() + static_cast<std::ptrdiff_t>(std::min(EchoLength, rx.size())));
 
     switch (variant) {
-    case VariantSohc:
+    case EngineVariant::Sohc:
         // A cut-off answer decodes nothing rather than mixing old and new values.
         if (rx.size() < kSohcAnswerSize) {
             return false;
         }
         DecodeSohc(Answer{rx.data()}, data);
         return true;
-    case VariantDohc:
+    case EngineVariant::Dohc:
         if (rx.size() < kDohcAnswerSize) {
             return false;
         }

@@ -1,6 +1,7 @@
 #pragma once
 // Decoding of the ECU's answer to the data request.
 #include "link/EngineData.h"
+#include "wire/EngineVariant.h"
 
 #include <cstdint>
 #include <stdexcept>
@@ -11,9 +12,6 @@ namespace ecu {
 // Received bytes of one exchange: the 4-byte echo of the request, then the answer.
 using ByteString = std::vector<std::uint8_t>;
 
-// Item index of the engine-variant combo box; anything else means "no selection".
-enum EngineVariant : int { VariantNone = -1, VariantSohc = 0, VariantDohc = 1 };
-
 // Raised when there is nothing to decode (no byte came back).
 class DecodeError : public std::runtime_error {
 public:
@@ -21,7 +19,8 @@ public:
 };
 
 // Removes the echo from rx in place and fills data by the variant's layout.
-// Returns true when data was written. Throws DecodeError when rx is empty.
-bool DecodeFrame(ByteString& rx, EngineData& data, int variant);
+// Returns true when data was written (never with no variant). Throws DecodeError when
+// rx is empty.
+bool DecodeFrame(ByteString& rx, EngineData& data, EngineVariant variant);
 
 } // namespace ecu

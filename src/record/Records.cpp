@@ -1,19 +1,21 @@
 #include "record/Records.h"
 
+#include "wire/Frames.h"
+
 namespace ecu {
 
-std::size_t RecordSize(int variant) noexcept {
+std::size_t RecordSize(EngineVariant variant) noexcept {
     switch (variant) {
-    case VariantSohc:
+    case EngineVariant::Sohc:
         return kSohcRecordSize;
-    case VariantDohc:
+    case EngineVariant::Dohc:
         return kDohcRecordSize;
     default:
         return 0;
     }
 }
 
-RecordSplit SplitRecords(std::uint64_t fileSize, int variant) noexcept {
+RecordSplit SplitRecords(std::uint64_t fileSize, EngineVariant variant) noexcept {
     RecordSplit split;
     split.recordSize = RecordSize(variant);
     if (split.recordSize == 0) {
@@ -26,7 +28,10 @@ RecordSplit SplitRecords(std::uint64_t fileSize, int variant) noexcept {
 }
 
 bool StartsWithDataRequest(std::span<const std::uint8_t> record) noexcept {
-    return record.size() >= 3 && record[0] == 0xF4 && record[1] == 0x56 && record[2] == 0x01;
+    // Device, length and mode: the checksum byte adds nothing to tell them apart.
+    constexpr std::size_t head = ModeOffset + 1;
+    return record.size() >= head &&
+           std::equal(DataRequest.begin(), DataRequest.begin() + head, record.begin());
 }
 
 void VariantGuess::Feed(std::span<const std::uint8_t> bytes) {
@@ -38,8 +43,8 @@ void VariantGuess::Feed(std::span<const std::uint8_t> bytes) {
     });
 }
 
-int VariantGuess::Variant() const noexcept {
-    return dohcMatches_ > sohcMatches_ ? VariantDohc : VariantSohc;
+EngineVariant VariantGuess::Variant() const noexcept {
+    return dohcMatches_ > sohcMatches_ ? EngineVariant::Dohc : EngineVariant::Sohc;
 }
 
 } // namespace ecu

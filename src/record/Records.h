@@ -1,7 +1,7 @@
 #pragma once
 // Cutting a recording into records: one poll cycle (echo + answer) of a fixed size each.
 // The file has no markers, so the size follows from the engine variant alone.
-#include "link/Decode.h"
+#include "wire/EngineVariant.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -14,9 +14,9 @@ namespace ecu {
 inline constexpr std::size_t kSohcRecordSize = 68;
 inline constexpr std::size_t kDohcRecordSize = 72;
 
-// Record size for the engine variant. With no variant selected (−1, or any other index)
-// there is no record size: 0, and a recording then holds no playable record.
-std::size_t RecordSize(int variant) noexcept;
+// Record size for the engine variant. With no variant selected there is no record
+// size: 0, and a recording then holds no playable record.
+std::size_t RecordSize(EngineVariant variant) noexcept;
 
 // How a recording of fileSize bytes divides into records of the variant.
 struct RecordSplit {
@@ -24,7 +24,7 @@ struct RecordSplit {
     std::uint64_t records = 0;  // complete records
     std::uint64_t trailing = 0; // bytes after the last complete record (never decoded)
 };
-RecordSplit SplitRecords(std::uint64_t fileSize, int variant) noexcept;
+RecordSplit SplitRecords(std::uint64_t fileSize, EngineVariant variant) noexcept;
 
 // Cuts a byte stream that arrives in pieces of any length into complete records, copying
 // only the records that straddle two pieces. A record size of 0 yields no record.
@@ -54,7 +54,7 @@ public:
 
     std::uint64_t SohcMatches() const noexcept { return sohcMatches_; }
     std::uint64_t DohcMatches() const noexcept { return dohcMatches_; }
-    int Variant() const noexcept;
+    EngineVariant Variant() const noexcept;
 
 private:
     RecordCutter sohc_{kSohcRecordSize};

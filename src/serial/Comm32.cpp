@@ -31,9 +31,11 @@ void Join(TCommThread& thread, const char* name) {
 
 } // namespace
 
-TComm32::TComm32(QObject* owner) : QObject(owner), FCommPort(QStringLiteral("COM2")) {
+// Starts with the ECU link's stored settings: COM1 at 8200 baud, no flow control,
+// event character 0.
+TComm32::TComm32(QObject* owner) : QObject(owner), FCommPort(QStringLiteral("COM1")) {
     FLineSettings.DCBlength = sizeof(LineSettings);
-    FLineSettings.BaudRate = 9600;
+    FLineSettings.BaudRate = LinkBaudRate;
     FLineSettings.Flags = dcb::Binary;
     FLineSettings.ByteSize = 8;
     FLineSettings.Parity = 0;

@@ -6,6 +6,10 @@
 
 namespace ecu {
 
+// The rate the ECU link is set to. The driver gets it as it is; the ECU's line
+// itself runs at 8192 baud, close enough for the UART on either side.
+inline constexpr std::uint32_t LinkBaudRate = 8200;
+
 struct LineSettings {
     std::uint32_t DCBlength = sizeof(LineSettings);
     std::uint32_t BaudRate = 0;

@@ -107,7 +107,7 @@ TEST(CsvRow, ExactDoublesReadBackToTheSameBits) {
             b = static_cast<std::uint8_t>(rng());
         }
         rx[2] = 1;
-        ASSERT_TRUE(ecu::DecodeFrame(rx, data, ecu::VariantSohc));
+        ASSERT_TRUE(ecu::DecodeFrame(rx, data, ecu::EngineVariant::Sohc));
         const auto f = SplitLine(ecu::CsvRow(i, true, data, CsvFormat::Exact));
         ASSERT_EQ(f.size(), 33U);
         const std::pair<int, double> doubles[] = {{3, data.TemperatureWater},

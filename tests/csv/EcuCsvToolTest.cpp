@@ -114,7 +114,7 @@ ByteString Concat(std::initializer_list<ByteString> parts) {
 }
 
 // What ecu-csv must print: the records decoded in order into one EngineData.
-std::string ExpectedCsv(const std::vector<ByteString>& records, int variant,
+std::string ExpectedCsv(const std::vector<ByteString>& records, ecu::EngineVariant variant,
                         ecu::CsvFormat format) {
     std::string csv = ecu::CsvHeader();
     ecu::EngineData data;
@@ -138,7 +138,7 @@ TEST_F(EcuCsv, ExportsEveryCompleteRecordAndNotesThePartialOne) {
 
     const Result r = Run({"--variant", "sohc", file});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, ExpectedCsv({r0, r1, r2}, ecu::VariantSohc, ecu::CsvFormat::Exact));
+    EXPECT_EQ(r.out, ExpectedCsv({r0, r1, r2}, ecu::EngineVariant::Sohc, ecu::CsvFormat::Exact));
     EXPECT_EQ(r.err, "ecu-csv: trailing partial record of 10 bytes not decoded\n");
 
     // Row 1: undecoded, same values as row 0.
@@ -158,7 +158,7 @@ TEST_F(EcuCsv, DisplayFormatAndDohcRecords) {
     const std::string file = Write("d.bin", Concat({r0, r1}));
     const Result r = Run({"--format=display", "--variant=dohc", file});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, ExpectedCsv({r0, r1}, ecu::VariantDohc, ecu::CsvFormat::Display));
+    EXPECT_EQ(r.out, ExpectedCsv({r0, r1}, ecu::EngineVariant::Dohc, ecu::CsvFormat::Display));
     // Coolant byte 1 is -39.25 °C, shown as on the page.
     EXPECT_NE(r.out.find("\n0,1,257,-39.3,1,-39.3,1, 0,1,"), std::string::npos) << r.out;
     EXPECT_EQ(r.err, "");
@@ -170,7 +170,7 @@ TEST_F(EcuCsv, AutoPicksTheSizeUnderWhichMoreRecordsStartWithTheRequest) {
         Write("d.bin", Concat({dohc[0], dohc[1], dohc[2], dohc[3], dohc[4]}));
     Result r = Run({dohcFile});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, ExpectedCsv(dohc, ecu::VariantDohc, ecu::CsvFormat::Exact));
+    EXPECT_EQ(r.out, ExpectedCsv(dohc, ecu::EngineVariant::Dohc, ecu::CsvFormat::Exact));
     EXPECT_NE(r.err.find("variant DOHC (72-byte records)"), std::string::npos) << r.err;
 
     std::vector<ByteString> sohc(6, Record(68, 0x40));
@@ -178,7 +178,7 @@ TEST_F(EcuCsv, AutoPicksTheSizeUnderWhichMoreRecordsStartWithTheRequest) {
         Write("s.bin", Concat({sohc[0], sohc[1], sohc[2], sohc[3], sohc[4], sohc[5]}));
     r = Run({"--variant", "auto", sohcFile});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, ExpectedCsv(sohc, ecu::VariantSohc, ecu::CsvFormat::Exact));
+    EXPECT_EQ(r.out, ExpectedCsv(sohc, ecu::EngineVariant::Sohc, ecu::CsvFormat::Exact));
     EXPECT_NE(r.err.find("variant SOHC (68-byte records)"), std::string::npos) << r.err;
 
     // A tie (here: no record starts with the request under either size) picks SOHC.
@@ -194,7 +194,7 @@ TEST_F(EcuCsv, ReadsAPipeOnStandardInput) {
     const ByteString bytes = Concat({dohc[0], dohc[1], dohc[2]});
     const Result r = Run({"-"}, bytes);
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, ExpectedCsv(dohc, ecu::VariantDohc, ecu::CsvFormat::Exact));
+    EXPECT_EQ(r.out, ExpectedCsv(dohc, ecu::EngineVariant::Dohc, ecu::CsvFormat::Exact));
 }
 
 TEST_F(EcuCsv, EmptyFileGivesTheHeaderOnly) {

@@ -10,19 +10,19 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 TEST(Records, SizeBySelectedVariant) {
-    EXPECT_EQ(ecu::RecordSize(ecu::VariantSohc), 68U);
-    EXPECT_EQ(ecu::RecordSize(ecu::VariantDohc), 72U);
-    EXPECT_EQ(ecu::RecordSize(ecu::VariantNone), 0U);
-    EXPECT_EQ(ecu::RecordSize(2), 0U);
+    EXPECT_EQ(ecu::RecordSize(ecu::EngineVariant::Sohc), 68U);
+    EXPECT_EQ(ecu::RecordSize(ecu::EngineVariant::Dohc), 72U);
+    EXPECT_EQ(ecu::RecordSize(ecu::EngineVariant::None), 0U);
+    EXPECT_EQ(ecu::RecordSize(ecu::VariantFromIndex(2)), 0U);
 
-    const auto sohc = ecu::SplitRecords(std::uint64_t{68} * 5 + 67, ecu::VariantSohc);
+    const auto sohc = ecu::SplitRecords(std::uint64_t{68} * 5 + 67, ecu::EngineVariant::Sohc);
     EXPECT_EQ(sohc.records, 5U);
     EXPECT_EQ(sohc.trailing, 67U);
-    const auto dohc = ecu::SplitRecords(std::uint64_t{72} * 3, ecu::VariantDohc);
+    const auto dohc = ecu::SplitRecords(std::uint64_t{72} * 3, ecu::EngineVariant::Dohc);
     EXPECT_EQ(dohc.records, 3U);
     EXPECT_EQ(dohc.trailing, 0U);
     // Without a variant nothing is playable.
-    const auto none = ecu::SplitRecords(1000, ecu::VariantNone);
+    const auto none = ecu::SplitRecords(1000, ecu::EngineVariant::None);
     EXPECT_EQ(none.records, 0U);
     EXPECT_EQ(none.trailing, 1000U);
 }
@@ -89,7 +89,7 @@ TEST(VariantGuess, CountsCompleteRecordsThatBeginWithTheRequest) {
     guess.Feed(std::span(stream).subspan(100));
     EXPECT_EQ(guess.DohcMatches(), 4U);
     EXPECT_EQ(guess.SohcMatches(), 1U);
-    EXPECT_EQ(guess.Variant(), ecu::VariantDohc);
+    EXPECT_EQ(guess.Variant(), ecu::EngineVariant::Dohc);
 
     // A request at the start of an unfinished record does not count.
     Bytes partial = Request(68);
@@ -101,9 +101,9 @@ TEST(VariantGuess, CountsCompleteRecordsThatBeginWithTheRequest) {
     tie.Feed(partial);
     EXPECT_EQ(tie.SohcMatches(), 1U);
     EXPECT_EQ(tie.DohcMatches(), 1U);
-    EXPECT_EQ(tie.Variant(), ecu::VariantSohc);
+    EXPECT_EQ(tie.Variant(), ecu::EngineVariant::Sohc);
 
-    EXPECT_EQ(ecu::VariantGuess{}.Variant(), ecu::VariantSohc);
+    EXPECT_EQ(ecu::VariantGuess{}.Variant(), ecu::EngineVariant::Sohc);
 }
 
 } // namespace

@@ -8,9 +8,11 @@ namespace {
 using ecu::ByteString;
 using ecu::DecodeFrame;
 using ecu::EngineData;
+using ecu::EngineVariant;
+using ecu::VariantFromIndex;
 using namespace ecu::test;
 
-EngineData Decoded(const ByteString& frame, int variant) {
+EngineData Decoded(const ByteString& frame, EngineVariant variant) {
     ByteString rx = frame;
     EngineData d;
     EXPECT_TRUE(DecodeFrame(rx, d, variant));
@@ -19,14 +21,14 @@ EngineData Decoded(const ByteString& frame, int variant) {
 
 TEST(DecodeFrame, EmptyBufferIsAnErrorAndChangesNothing) {
     ByteString rx;
-    EngineData d = Decoded(Exchange(64, 0x33), ecu::VariantSohc);
+    EngineData d = Decoded(Exchange(64, 0x33), ecu::EngineVariant::Sohc);
     const EngineData before = d;
-    EXPECT_THROW(DecodeFrame(rx, d, ecu::VariantSohc), ecu::DecodeError);
+    EXPECT_THROW(DecodeFrame(rx, d, ecu::EngineVariant::Sohc), ecu::DecodeError);
     EXPECT_EQ(d, before);
 }
 
 TEST(DecodeFrame, IgnoresFramesWithoutTheDataModeByte) {
-    const EngineData before = Decoded(Exchange(64, 0x33), ecu::VariantSohc);
+    const EngineData before = Decoded(Exchange(64, 0x33), ecu::EngineVariant::Sohc);
     for (ByteString rx :
          {ByteString{0xF4}, ByteString{0xF4, 0x56}, ByteString{0xF4, 0x56, 0x02}, [] {
               ByteString r = Exchange(64, 0x77);
@@ -34,7 +36,7 @@ TEST(DecodeFrame, IgnoresFramesWithoutTheDataModeByte) {
               return r;
           }()}) {
         const ByteString sent = rx;
-        for (int variant : {ecu::VariantSohc, ecu::VariantDohc}) {
+        for (const EngineVariant variant : {EngineVariant::Sohc, EngineVariant::Dohc}) {
             EngineData d = before;
             EXPECT_FALSE(DecodeFrame(rx, d, variant));
             EXPECT_EQ(rx, sent) << "the echo stays when the mode test fails";
@@ -50,21 +52,21 @@ TEST(DecodeFrame, RemovesTheEchoInPlace) {
     }
     const ByteString answer(rx.begin() + 4, rx.end());
     EngineData d;
-    EXPECT_TRUE(DecodeFrame(rx, d, ecu::VariantSohc));
+    EXPECT_TRUE(DecodeFrame(rx, d, ecu::EngineVariant::Sohc));
     EXPECT_EQ(rx, answer);
 
     // An echo cut short leaves nothing behind and decodes nothing.
     rx = {0xF4, 0x56, 0x01};
-    EXPECT_FALSE(DecodeFrame(rx, d, ecu::VariantSohc));
+    EXPECT_FALSE(DecodeFrame(rx, d, ecu::EngineVariant::Sohc));
     EXPECT_TRUE(rx.empty());
 }
 
 TEST(DecodeFrame, WithoutAVariantOnlyTheEchoGoes) {
-    EngineData d = Decoded(Exchange(64, 0x10), ecu::VariantSohc);
+    EngineData d = Decoded(Exchange(64, 0x10), ecu::EngineVariant::Sohc);
     const EngineData before = d;
-    for (int variant : {int{ecu::VariantNone}, 2, -7}) {
+    for (int index : {-1, 2, -7}) {
         ByteString rx = Exchange(64, 0xEE);
-        EXPECT_FALSE(DecodeFrame(rx, d, variant));
+        EXPECT_FALSE(DecodeFrame(rx, d, VariantFromIndex(index)));
         EXPECT_EQ(rx.size(), 64U);
         EXPECT_EQ(d, before);
     }
@@ -72,10 +74,10 @@ TEST(DecodeFrame, WithoutAVariantOnlyTheEchoGoes) {
 
 TEST(DecodeFrame, AnswerShorterThanItsLayoutDecodesNothing) {
     struct Case {
-        int variant;
+        EngineVariant variant;
         std::size_t needed;
     };
-    for (const Case c : {Case{ecu::VariantSohc, 43}, Case{ecu::VariantDohc, 26}}) {
+    for (const Case c : {Case{ecu::EngineVariant::Sohc, 43}, Case{ecu::EngineVariant::Dohc, 26}}) {
         EngineData d = Decoded(Exchange(68, 0x10), c.variant);
         const EngineData before = d;
         for (std::size_t size = 0; size < c.needed; ++size) {
@@ -93,7 +95,7 @@ TEST(DecodeFrame, AnswerShorterThanItsLayoutDecodesNothing) {
 }
 
 TEST(DecodeFrame, SohcAnswerOfZeroBytes) {
-    const EngineData d = Decoded(Exchange(64, 0x00), ecu::VariantSohc);
+    const EngineData d = Decoded(Exchange(64, 0x00), ecu::EngineVariant::Sohc);
     EXPECT_EQ(d.TemperatureWater, -40);
     EXPECT_EQ(d.TemperatureAir, -40);
     EXPECT_EQ(d.UOZ, 0);
@@ -107,7 +109,7 @@ TEST(DecodeFrame, SohcAnswerOfZeroBytes) {
 }
 
 TEST(DecodeFrame, SohcAnswerOfFFBytes) {
-    const EngineData d = Decoded(Exchange(64, 0xFF), ecu::VariantSohc);
+    const EngineData d = Decoded(Exchange(64, 0xFF), ecu::EngineVariant::Sohc);
     EXPECT_EQ(d.TemperatureWater, 151.25);
     EXPECT_EQ(d.ThrottleAngle, 100);
     EXPECT_EQ(d.ThrottlePosition, 5.1);
@@ -131,7 +133,7 @@ TEST(DecodeFrame, SohcVacuumExtremesAndRevolutionPeriod) {
     Set(rx, 30, 0);
     Set(rx, 12, 0x01);
     Set(rx, 13, 0x00);
-    const EngineData d = Decoded(rx, ecu::VariantSohc);
+    const EngineData d = Decoded(rx, ecu::EngineVariant::Sohc);
     EXPECT_EQ(d.MAPbar, 104);
     EXPECT_EQ(d.RPMsec, 255);
     EXPECT_NEAR(d.RPMperiod, 3.906, 0.0005);
@@ -144,7 +146,8 @@ TEST(DecodeFrame, FaultBytesAsHexText) {
     ByteString dohc = Exchange(68);
     Set(dohc, 7, 0x0A);
     Set(dohc, 8, 0x5F);
-    for (const auto& d : {Decoded(sohc, ecu::VariantSohc), Decoded(dohc, ecu::VariantDohc)}) {
+    for (const auto& d :
+         {Decoded(sohc, ecu::EngineVariant::Sohc), Decoded(dohc, ecu::EngineVariant::Dohc)}) {
         EXPECT_EQ(d.ErrorText, "0A5F");
         EXPECT_EQ(d.ErrorByte1, 0x0A);
         EXPECT_EQ(d.ErrorByte2, 0x5F);
@@ -154,11 +157,11 @@ TEST(DecodeFrame, FaultBytesAsHexText) {
 TEST(DecodeFrame, DohcKeepsTheFieldsItDoesNotCarry) {
     ByteString sohc = Exchange(64, 0xC8);
     EngineData d;
-    ASSERT_TRUE(DecodeFrame(sohc, d, ecu::VariantSohc));
+    ASSERT_TRUE(DecodeFrame(sohc, d, ecu::EngineVariant::Sohc));
     const EngineData afterSohc = d;
 
     ByteString dohc = Exchange(68, 0x11);
-    ASSERT_TRUE(DecodeFrame(dohc, d, ecu::VariantDohc));
+    ASSERT_TRUE(DecodeFrame(dohc, d, ecu::EngineVariant::Dohc));
     EXPECT_EQ(d.ThrottleAngle, afterSohc.ThrottleAngle);
     EXPECT_EQ(d.ThrottleAngleRaw, afterSohc.ThrottleAngleRaw);
     EXPECT_EQ(d.RPMsec, afterSohc.RPMsec);
@@ -177,7 +180,7 @@ TEST(DecodeFrame, DohcKeepsTheFieldsItDoesNotCarry) {
     // From a fresh start those fields stay zero.
     dohc = Exchange(68, 0x11);
     EngineData fresh;
-    ASSERT_TRUE(DecodeFrame(dohc, fresh, ecu::VariantDohc));
+    ASSERT_TRUE(DecodeFrame(dohc, fresh, ecu::EngineVariant::Dohc));
     EXPECT_EQ(fresh.ThrottleAngle, 0);
     EXPECT_EQ(fresh.Timer, 0);
     EXPECT_EQ(fresh.FuelAirRatio, 0);
@@ -189,13 +192,13 @@ TEST(DecodeFrame, ReadsNeitherHeaderNorTrailingBytes) {
     for (std::size_t n : {0, 1, 2, 43, 50, 63}) {
         Set(b, n, 0x99);
     }
-    EXPECT_EQ(Decoded(a, ecu::VariantSohc), Decoded(b, ecu::VariantSohc));
+    EXPECT_EQ(Decoded(a, ecu::EngineVariant::Sohc), Decoded(b, ecu::EngineVariant::Sohc));
     ByteString c = Exchange(68, 0x42);
     ByteString e = c;
     for (std::size_t n : {0, 1, 2, 5, 6, 13, 18, 21, 23, 24, 26, 67}) {
         Set(e, n, 0x99);
     }
-    EXPECT_EQ(Decoded(c, ecu::VariantDohc), Decoded(e, ecu::VariantDohc));
+    EXPECT_EQ(Decoded(c, ecu::EngineVariant::Dohc), Decoded(e, ecu::EngineVariant::Dohc));
 }
 
 } // namespace

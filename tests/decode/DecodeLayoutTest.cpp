@@ -130,8 +130,9 @@ const std::vector<ByteField>& DohcBytes() {
 }
 
 // Sweeps one byte over 0..255 on a random background, decoding each frame afresh.
-void SweepBytes(int variant, std::size_t answerSize, const std::vector<ByteField>& fields) {
-    std::mt19937 rng(static_cast<unsigned>(variant) + 1);
+void SweepBytes(ecu::EngineVariant variant, std::size_t answerSize,
+                const std::vector<ByteField>& fields) {
+    std::mt19937 rng(static_cast<unsigned>(ecu::VariantIndex(variant)) + 1);
     ecu::ByteString background = Exchange(answerSize);
     for (std::size_t i = 4; i < background.size(); ++i) {
         background[i] = static_cast<std::uint8_t>(rng());
@@ -152,20 +153,20 @@ void SweepBytes(int variant, std::size_t answerSize, const std::vector<ByteField
 }
 
 TEST(SohcLayout, EveryOneByteFieldOverAllValues) {
-    SweepBytes(ecu::VariantSohc, 64, SohcBytes());
+    SweepBytes(ecu::EngineVariant::Sohc, 64, SohcBytes());
 }
 
 TEST(DohcLayout, EveryOneByteFieldOverAllValues) {
-    SweepBytes(ecu::VariantDohc, 68, DohcBytes());
+    SweepBytes(ecu::EngineVariant::Dohc, 68, DohcBytes());
 }
 
 // Sweeps a big-endian word at `offset` over all 65536 values.
-void SweepWord(int variant, std::size_t offset,
+void SweepWord(ecu::EngineVariant variant, std::size_t offset,
                const std::function<void(const EngineData&, unsigned)>& check) {
     ecu::ByteString rx;
     EngineData d;
     for (unsigned w = 0; w < 65536; ++w) {
-        rx = Exchange(variant == ecu::VariantSohc ? 64 : 68, 0x5A);
+        rx = Exchange(variant == ecu::EngineVariant::Sohc ? 64 : 68, 0x5A);
         Set(rx, offset, w >> 8);
         Set(rx, offset + 1, w & 0xFF);
         ASSERT_TRUE(ecu::DecodeFrame(rx, d, variant));
@@ -177,8 +178,9 @@ void SweepWord(int variant, std::size_t offset,
 }
 
 TEST(SohcLayout, EveryTwoByteFieldOverAllValues) {
-    SweepWord(ecu::VariantSohc, 3, [](const EngineData& d, unsigned w) { EXPECT_EQ(d.PromID, w); });
-    SweepWord(ecu::VariantSohc, 12, [](const EngineData& d, unsigned w) {
+    SweepWord(ecu::EngineVariant::Sohc, 3,
+              [](const EngineData& d, unsigned w) { EXPECT_EQ(d.PromID, w); });
+    SweepWord(ecu::EngineVariant::Sohc, 12, [](const EngineData& d, unsigned w) {
         // Whole revolutions per second: the largest n with n * period <= 65535 ticks.
         if (w != 0) {
             EXPECT_LE(static_cast<unsigned>(d.RPMsec) * w, 65535U);
@@ -188,23 +190,25 @@ TEST(SohcLayout, EveryTwoByteFieldOverAllValues) {
         }
         EXPECT_EQ(d.RPMperiod, Ld(w / 65.535L));
     });
-    SweepWord(ecu::VariantSohc, 37,
+    SweepWord(ecu::EngineVariant::Sohc, 37,
               [](const EngineData& d, unsigned w) { EXPECT_EQ(d.INJwidth, Ld(w / 65.535L)); });
-    SweepWord(ecu::VariantSohc, 39,
+    SweepWord(ecu::EngineVariant::Sohc, 39,
               [](const EngineData& d, unsigned w) { EXPECT_EQ(d.FuelAirRatio, Ld(w / 2570.0L)); });
-    SweepWord(ecu::VariantSohc, 41, [](const EngineData& d, unsigned w) { EXPECT_EQ(d.Timer, w); });
+    SweepWord(ecu::EngineVariant::Sohc, 41,
+              [](const EngineData& d, unsigned w) { EXPECT_EQ(d.Timer, w); });
 }
 
 TEST(DohcLayout, ProgramIdOverAllValues) {
-    SweepWord(ecu::VariantDohc, 3, [](const EngineData& d, unsigned w) { EXPECT_EQ(d.PromID, w); });
+    SweepWord(ecu::EngineVariant::Dohc, 3,
+              [](const EngineData& d, unsigned w) { EXPECT_EQ(d.PromID, w); });
 }
 
 // The vacuum takes the difference of two bytes, so every pair is checked.
-void SweepVacuum(int variant, std::size_t minuend, std::size_t subtrahend) {
+void SweepVacuum(ecu::EngineVariant variant, std::size_t minuend, std::size_t subtrahend) {
     EngineData d;
     for (int a = 0; a < 256; ++a) {
         for (int b = 0; b < 256; ++b) {
-            ecu::ByteString rx = Exchange(variant == ecu::VariantSohc ? 64 : 68);
+            ecu::ByteString rx = Exchange(variant == ecu::EngineVariant::Sohc ? 64 : 68);
             Set(rx, minuend, static_cast<unsigned>(a));
             Set(rx, subtrahend, static_cast<unsigned>(b));
             ASSERT_TRUE(ecu::DecodeFrame(rx, d, variant));
@@ -214,11 +218,11 @@ void SweepVacuum(int variant, std::size_t minuend, std::size_t subtrahend) {
 }
 
 TEST(SohcLayout, VacuumOverAllBytePairs) {
-    SweepVacuum(ecu::VariantSohc, 27, 30);
+    SweepVacuum(ecu::EngineVariant::Sohc, 27, 30);
 }
 
 TEST(DohcLayout, VacuumOverAllBytePairs) {
-    SweepVacuum(ecu::VariantDohc, 12, 11);
+    SweepVacuum(ecu::EngineVariant::Dohc, 12, 11);
 }
 
 TEST(IntFields, TruncateTheExactDecimalResult) {
@@ -229,20 +233,20 @@ TEST(IntFields, TruncateTheExactDecimalResult) {
     for (const auto& [b, want] : {std::pair{1U, 0}, {2U, 1}, {10U, 4}, {90U, 32}, {170U, 60}}) {
         ecu::ByteString rx = Exchange(64);
         Set(rx, 36, b);
-        ASSERT_TRUE(ecu::DecodeFrame(rx, d, ecu::VariantSohc));
+        ASSERT_TRUE(ecu::DecodeFrame(rx, d, ecu::EngineVariant::Sohc));
         EXPECT_EQ(d.UOZ, want) << b;
     }
     // Negative vacuum truncates toward zero: -83.24… gives -83.
     ecu::ByteString rx = Exchange(64);
     Set(rx, 27, 0);
     Set(rx, 30, 255);
-    ASSERT_TRUE(ecu::DecodeFrame(rx, d, ecu::VariantSohc));
+    ASSERT_TRUE(ecu::DecodeFrame(rx, d, ecu::EngineVariant::Sohc));
     EXPECT_EQ(d.MAPbar, -83);
     // Between -1 and 0 the result is a plain zero, without a sign.
     rx = Exchange(64);
     Set(rx, 27, 0);
     Set(rx, 30, 30);
-    ASSERT_TRUE(ecu::DecodeFrame(rx, d, ecu::VariantSohc));
+    ASSERT_TRUE(ecu::DecodeFrame(rx, d, ecu::EngineVariant::Sohc));
     EXPECT_EQ(d.MAPbar, 0);
     EXPECT_FALSE(std::signbit(d.MAPbar));
 }

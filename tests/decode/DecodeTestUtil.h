@@ -1,23 +1,22 @@
 #pragma once
 #include "link/Decode.h"
+#include "wire/Frames.h"
 
 #include <cstdint>
 #include <initializer_list>
 
 namespace ecu::test {
 
-inline constexpr std::uint8_t kEcho[] = {0xF4, 0x56, 0x01, 0xB5};
-
 // The echo followed by an answer of answerSize bytes, all `fill`.
 inline ByteString Exchange(std::size_t answerSize, std::uint8_t fill = 0) {
-    ByteString rx(std::begin(kEcho), std::end(kEcho));
-    rx.resize(4 + answerSize, fill);
+    ByteString rx(DataRequest.begin(), DataRequest.end());
+    rx.resize(EchoLength + answerSize, fill);
     return rx;
 }
 
 // Sets answer byte n (counted after the echo).
 inline void Set(ByteString& rx, std::size_t n, unsigned value) {
-    rx.at(4 + n) = static_cast<std::uint8_t>(value);
+    rx.at(EchoLength + n) = static_cast<std::uint8_t>(value);
 }
 
 // Int(x) of the exact x = (100000 d + 2941434) / 271000, i.e. d / 2.71 + 10.854, found by

@@ -19,7 +19,7 @@ EngineData Seeded() {
     ecu::ByteString rx(68, 0xA5);
     rx[2] = 0x01;
     EngineData d;
-    ecu::DecodeFrame(rx, d, ecu::VariantSohc);
+    ecu::DecodeFrame(rx, d, ecu::EngineVariant::Sohc);
     return d;
 }
 
@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) {
         return 0;
     }
-    const int variant = static_cast<int>(data[0] % 4) - 1;
+    const ecu::EngineVariant variant = ecu::VariantFromIndex(static_cast<int>(data[0] % 4) - 1);
     ecu::ByteString rx(data + 1, data + size);
     const ecu::ByteString sent = rx;
     static const EngineData seeded = Seeded();
@@ -74,12 +74,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(rx == ecu::ByteString(sent.begin() + static_cast<std::ptrdiff_t>(echo), sent.end()));
     if (!decoded) {
         FUZZ_CHECK(d == seeded);
-        FUZZ_CHECK((variant != ecu::VariantSohc || rx.size() < 43) &&
-                   (variant != ecu::VariantDohc || rx.size() < 26));
+        FUZZ_CHECK((variant != ecu::EngineVariant::Sohc || rx.size() < 43) &&
+                   (variant != ecu::EngineVariant::Dohc || rx.size() < 26));
         return 0;
     }
     const ecu::ByteString& a = rx;
-    if (variant == ecu::VariantSohc) {
+    if (variant == ecu::EngineVariant::Sohc) {
         FUZZ_CHECK(a.size() >= 43);
         CheckCommon(d, a, 5, 6);
         FUZZ_CHECK(d.TemperatureWaterRaw == a[7] && d.TemperatureAirRaw == a[31]);
@@ -92,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(In(d.RPMdesired, 0, 1593.75) && In(d.RPMdesiredIDLE, 0, 1593.75));
         FUZZ_CHECK(In(d.FuelAirRatio, 0, 25.5) && d.Timer == 256 * a[41] + a[42]);
     } else {
-        FUZZ_CHECK(variant == ecu::VariantDohc && a.size() >= 26);
+        FUZZ_CHECK(variant == ecu::EngineVariant::Dohc && a.size() >= 26);
         CheckCommon(d, a, 7, 8);
         FUZZ_CHECK(d.TemperatureWaterRaw == a[9] && d.TemperatureAirRaw == a[10]);
         FUZZ_CHECK(d.UOZRaw == a[25] && d.Speed == a[17]);

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 2) {
         return 0;
     }
-    const int variant = static_cast<int>(data[0] % 4) - 1;
+    const ecu::EngineVariant variant = ecu::VariantFromIndex(static_cast<int>(data[0] % 4) - 1);
     std::uint32_t piece = data[1] | 1U;
     const std::span<const std::uint8_t> file(data + 2, size - 2);
 
@@ -53,13 +53,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(split.recordSize == 0 || cutter.Pending() == split.trailing);
 
     // The guess counts the same records a direct walk finds.
-    for (int v : {ecu::VariantSohc, ecu::VariantDohc}) {
+    for (const ecu::EngineVariant v : {ecu::EngineVariant::Sohc, ecu::EngineVariant::Dohc}) {
         const std::size_t rs = ecu::RecordSize(v);
         std::uint64_t matches = 0;
         for (std::size_t off = 0; off + rs <= file.size(); off += rs) {
             matches += ecu::StartsWithDataRequest(file.subspan(off, rs)) ? 1 : 0;
         }
-        FUZZ_CHECK(matches == (v == ecu::VariantSohc ? guess.SohcMatches() : guess.DohcMatches()));
+        FUZZ_CHECK(matches ==
+                   (v == ecu::EngineVariant::Sohc ? guess.SohcMatches() : guess.DohcMatches()));
     }
     return 0;
 }

@@ -1,6 +1,6 @@
 // ecu-log run as a process against the simulator.
 #include "ecu-sim/EcuSimulator.h"
-#include "link/Messages.h"
+#include "session/Messages.h"
 #include "ui/CsvRow.h"
 
 #include <QCoreApplication>
@@ -155,7 +155,7 @@ TEST_F(LogTool, BrokenLinkAndUnopenablePortHaveTheirExitCodes) {
 
 TEST_F(LogTool, RecordingPlaysBackThroughEcuCsvToTheSameRows) {
     SimOptions o;
-    o.variant = SimVariant::Dohc;
+    o.variant = EngineVariant::Dohc;
     StartSim(o);
     const QString bin = QString::fromStdString(dir_ + "/log.bin");
     Launch({"--variant", "dohc", "--delay", "50", "--format", "display", "--record", bin, "COM1"});

@@ -6,10 +6,11 @@
 namespace ecu {
 namespace {
 
-TEST(Comm32Properties, FreshComponentHasTheDeclaredDefaults) {
+// The ECU link's stored settings; everything else keeps the component's defaults.
+TEST(Comm32Properties, FreshComponentStartsWithTheLinksStoredSettings) {
     TComm32 port;
-    EXPECT_EQ(port.CommPort(), "COM2");
-    EXPECT_EQ(port.BaudRate(), 9600u);
+    EXPECT_EQ(port.CommPort(), "COM1");
+    EXPECT_EQ(port.BaudRate(), LinkBaudRate);
     EXPECT_EQ(port.ByteSize(), sz_8);
     EXPECT_EQ(port.Parity(), pNone);
     EXPECT_EQ(port.StopBits(), sb1_0);

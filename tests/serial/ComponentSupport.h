@@ -1,6 +1,6 @@
 #pragma once
-// A component set up as the scanner's setup page stores it, and a recorder of
-// what it reports.
+// A component on a given port with the settings it starts with (the ECU link's
+// stored ones), and a recorder of what it reports.
 #include "serial/Comm32.h"
 
 #include <cstddef>
@@ -12,10 +12,7 @@ namespace ecu::test {
 
 inline std::unique_ptr<TComm32> MakeComponent(const std::string& port) {
     auto c = std::make_unique<TComm32>();
-    c->SetBaudRate(8200);
     c->SetCommPort(QString::fromStdString(port));
-    c->SetFlowControl(fcNone);
-    c->SetEventChar('\0');
     return c;
 }
 

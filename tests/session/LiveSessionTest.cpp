@@ -1,8 +1,8 @@
 // The live loop against the simulator over the real serial component.
 #include "SessionHarness.h"
 
-#include "link/Frames.h"
-#include "link/Messages.h"
+#include "session/Messages.h"
+#include "wire/Frames.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -46,11 +46,11 @@ protected:
 };
 
 TEST_F(LiveSession, DecodesTheSimulatorsAnswersInBothVariants) {
-    for (const SimVariant v : {SimVariant::Sohc, SimVariant::Dohc}) {
-        SCOPED_TRACE(v == SimVariant::Sohc ? "SOHC" : "DOHC");
+    for (const EngineVariant v : {EngineVariant::Sohc, EngineVariant::Dohc}) {
+        SCOPED_TRACE(v == EngineVariant::Sohc ? "SOHC" : "DOHC");
         sim.Stop();
         StartSim(Fast(v));
-        host.variant = v == SimVariant::Sohc ? 0 : 1;
+        host.variant = v;
         host.ForgetSteps();
         OpenPort();
         std::vector<EngineData> expected;

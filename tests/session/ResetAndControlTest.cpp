@@ -1,8 +1,8 @@
 // The ECU reset exchange and the control frame, as the simulator receives them.
 #include "SessionHarness.h"
 
-#include "link/Frames.h"
-#include "link/Messages.h"
+#include "session/Messages.h"
+#include "wire/Frames.h"
 
 #include <QTimer>
 

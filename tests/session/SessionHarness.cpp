@@ -1,8 +1,8 @@
 #include "SessionHarness.h"
 
 #include "ecu-sim/AnswerEncoder.h"
-#include "link/Frames.h"
-#include "link/PortOpen.h"
+#include "session/PortOpen.h"
+#include "wire/Frames.h"
 
 #include <QFileInfo>
 #include <QTimer>
@@ -47,7 +47,7 @@ void FakeHost::Record(StepKind kind) {
 }
 
 void FakeHost::OpenPort() {
-    if (OpenPortWith(comm_, port, 8200, delayMs, state_.PollDelay))
+    if (OpenPortWith(comm_, port, LinkBaudRate, delayMs, state_.PollDelay))
         ++portOpens;
 }
 
@@ -83,7 +83,7 @@ SessionTest::~SessionTest() {
     fs::remove_all(dir_, ec);
 }
 
-SimOptions SessionTest::Fast(SimVariant variant) {
+SimOptions SessionTest::Fast(EngineVariant variant) {
     SimOptions o;
     o.variant = variant;
     o.fast = true;
@@ -125,7 +125,7 @@ std::vector<std::vector<std::uint8_t>> SessionTest::FramesReceived() const {
     return out;
 }
 
-ByteString ExpectedExchange(const SimEngine& engine, SimVariant variant) {
+ByteString ExpectedExchange(const SimEngine& engine, EngineVariant variant) {
     ByteString rx(DataRequest.begin(), DataRequest.end());
     const auto answer = EncodeDataAnswer(engine, variant);
     rx.insert(rx.end(), answer.begin(), answer.end());

@@ -3,12 +3,13 @@
 // pseudo-terminal (reached as COM1 through a temporary port map), a fake host that
 // records the page steps, and a presenter that records the boxes.
 #include "ecu-sim/EcuSimulator.h"
-#include "link/LinkSession.h"
-#include "link/MessagePresenter.h"
-#include "link/SessionHost.h"
-#include "link/SessionState.h"
-#include "record/FileSession.h"
 #include "serial/Comm32.h"
+#include "session/FileHost.h"
+#include "session/FileSession.h"
+#include "session/LinkSession.h"
+#include "session/MessagePresenter.h"
+#include "session/SessionHost.h"
+#include "session/SessionState.h"
 
 #include <gtest/gtest.h>
 
@@ -41,14 +42,14 @@ struct Step {
     EngineData engine; // what the page would show
 };
 
-class FakeHost : public SessionHost {
+class FakeHost : public SessionHost, public FileHost {
 public:
     FakeHost(SessionState& state, TComm32& comm) : state_(state), comm_(comm) {}
 
     // Page for each page read (one per live cycle or played record); the last
     // entry holds from then on.
     std::vector<int> pages{PageParameters};
-    int variant = 0;
+    EngineVariant variant = EngineVariant::Sohc;
     QString port = QStringLiteral("COM1");
     std::int32_t delayMs = 100;
     // Called with the cycle number at each page read, before the page is returned.
@@ -80,7 +81,7 @@ public:
     }
 
     int ActivePageIndex() const override;
-    int EngineVariant() const override { return variant; }
+    EngineVariant SelectedVariant() const override { return variant; }
     void ShowParameters() override { Record(StepKind::Parameters); }
     void AddGraphPoints() override { Record(StepKind::Graphs); }
     void ResetGraphs() override { ++graphResets; }
@@ -112,7 +113,7 @@ protected:
 
     // Starts the simulator and links COM1 to it.
     void StartSim(const SimOptions& options);
-    static SimOptions Fast(SimVariant variant = SimVariant::Sohc);
+    static SimOptions Fast(EngineVariant variant = EngineVariant::Sohc);
     void OpenPort();
     // Runs the live loop with a watchdog that fails the test if it never ends.
     void RunLivePoll();
@@ -129,7 +130,7 @@ protected:
     RecordingPresenter boxes;
     SystemTicks ticks;
     LinkSession link{state, comm, host, boxes, ticks};
-    FileSession files{state, comm, host, boxes, link};
+    FileSession files{state, comm, host, host, boxes, link};
 
 private:
     std::string dir_;
@@ -138,7 +139,7 @@ private:
 
 // The whole exchange the simulator would send for its last answer: the echo of
 // the data request, then the answer.
-ByteString ExpectedExchange(const SimEngine& engine, SimVariant variant);
+ByteString ExpectedExchange(const SimEngine& engine, EngineVariant variant);
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 

@@ -1,6 +1,8 @@
 #pragma once
 // The program's end of the simulator's line, for tests: opens the pty slave raw and reads with
 // generous deadlines.
+#include "wire/Frames.h"
+
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -31,8 +33,8 @@ private:
     int fd_ = -1;
 };
 
-inline const Bytes kDataRequest{0xF4, 0x56, 0x01, 0xB5};
-inline const Bytes kResetRequest{0xF4, 0x56, 0x05, 0xB1};
-inline const Bytes kModeZeroRequest{0xF4, 0x56, 0x00, 0xB6};
+inline const Bytes kDataRequest(DataRequest.begin(), DataRequest.end());
+inline const Bytes kResetRequest(ResetRequest.begin(), ResetRequest.end());
+inline const Bytes kModeZeroRequest(ModeZeroRequest.begin(), ModeZeroRequest.end());
 
 } // namespace ecu::test

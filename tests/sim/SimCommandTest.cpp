@@ -63,7 +63,7 @@ TEST(SimCommandLine, ReadsEveryOption) {
                     c),
               "");
     const SimOptions& o = c.options;
-    EXPECT_EQ(o.variant, SimVariant::Dohc);
+    EXPECT_EQ(o.variant, EngineVariant::Dohc);
     EXPECT_TRUE(o.fast);
     EXPECT_EQ(c.portName, "COM2");
     EXPECT_EQ(c.logPath, "f.log");

@@ -18,15 +18,16 @@ namespace {
 
 using namespace std::chrono_literals;
 
-EngineData Decode(const Bytes& answer, SimVariant variant) {
+EngineData Decode(const Bytes& answer, EngineVariant variant) {
     ByteString rx = Concat(kDataRequest, answer);
     EngineData d;
-    EXPECT_TRUE(DecodeFrame(rx, d, variant == SimVariant::Dohc ? VariantDohc : VariantSohc));
+    EXPECT_TRUE(DecodeFrame(
+        rx, d, variant == EngineVariant::Dohc ? EngineVariant::Dohc : EngineVariant::Sohc));
     return d;
 }
 
 // Every value the layout carries decodes to the model's value within one step of its scale.
-void ExpectDecodesTo(const EngineData& d, const SimEngine& e, SimVariant variant) {
+void ExpectDecodesTo(const EngineData& d, const SimEngine& e, EngineVariant variant) {
     EXPECT_EQ(d.PromID, e.promId);
     EXPECT_EQ(d.ErrorByte1, e.faultByte1);
     EXPECT_EQ(d.ErrorByte2, e.faultByte2);
@@ -40,7 +41,7 @@ void ExpectDecodesTo(const EngineData& d, const SimEngine& e, SimVariant variant
     EXPECT_EQ(d.Speed, std::lround(e.speedKmh));
     EXPECT_EQ(d.Baro, std::round(e.baroKPa));
     EXPECT_EQ(d.MAPbar, std::round(e.vacuumKPa));
-    if (variant == SimVariant::Dohc)
+    if (variant == EngineVariant::Dohc)
         return; // the rest are SOHC only; DOHC's manifold voltage follows from the vacuum
     EXPECT_NEAR(d.MapV, e.mapVolts, 0.011);
     EXPECT_NEAR(d.ThrottleAngle, e.throttlePct, 0.2);
@@ -56,7 +57,7 @@ void ExpectDecodesTo(const EngineData& d, const SimEngine& e, SimVariant variant
 }
 
 TEST(SimEncoding, AnswersDecodeToTheModelsValuesThroughWarmUpAndBlips) {
-    for (const SimVariant variant : {SimVariant::Sohc, SimVariant::Dohc}) {
+    for (const EngineVariant variant : {EngineVariant::Sohc, EngineVariant::Dohc}) {
         EngineModel model(7, -10.0, 0x1A2B);
         model.SetFaultBytes(0x0A, 0x5F);
         for (int i = 0; i < 300; ++i) {
@@ -74,12 +75,12 @@ TEST(SimEncoding, AnswersDecodeToTheModelsValuesThroughWarmUpAndBlips) {
 
 TEST(SimEncoding, PressuresLandOnTheScannersWholeKilopascalsOnBothSidesOfZero) {
     SimEngine e;
-    const auto decoded = [&e](double baro, double vacuum, SimVariant v) {
+    const auto decoded = [&e](double baro, double vacuum, EngineVariant v) {
         e.baroKPa = baro;
         e.vacuumKPa = vacuum;
         return Decode(EncodeDataAnswer(e, v), v);
     };
-    for (const SimVariant v : {SimVariant::Sohc, SimVariant::Dohc}) {
+    for (const EngineVariant v : {EngineVariant::Sohc, EngineVariant::Dohc}) {
         for (const double vacuum : {-20.0, -1.0, 0.0, 1.0, 10.0, 11.0, 40.0}) {
             EXPECT_EQ(decoded(60, vacuum, v).MAPbar, vacuum) << "variant " << int(v);
             EXPECT_EQ(decoded(60, vacuum, v).Baro, 60);
@@ -100,7 +101,7 @@ TEST(SimEncoding, OutOfRangeValuesSaturateInsteadOfWrapping) {
     e.batteryVolts = -3;
     e.runSeconds = 1e6;
     e.injectionMs = 5000;
-    const EngineData d = Decode(EncodeDataAnswer(e, SimVariant::Sohc), SimVariant::Sohc);
+    const EngineData d = Decode(EncodeDataAnswer(e, EngineVariant::Sohc), EngineVariant::Sohc);
     EXPECT_EQ(d.TemperatureWater, 151.25);
     EXPECT_EQ(d.RPMengine, 6375);
     EXPECT_EQ(d.Acc, 0);
@@ -184,7 +185,7 @@ protected:
     EngineData Poll() {
         const Bytes got = client->Exchange(kDataRequest, 100ms);
         EXPECT_EQ(got.size(), 68u);
-        return Decode(Slice(got, 4), SimVariant::Sohc);
+        return Decode(Slice(got, 4), EngineVariant::Sohc);
     }
     void Send(const Bytes& frame) { EXPECT_EQ(client->Exchange(frame, 100ms).size(), 18u); }
 
@@ -252,7 +253,7 @@ TEST_F(SimControl, CommandedIdleValveMovesToTheTargetStaysThereAndReturnsWhenCan
 }
 
 TEST(SimEngineOnLine, TheAnswerOnTheLineCarriesTheValuesReportedAsLastAnswered) {
-    for (const SimVariant v : {SimVariant::Sohc, SimVariant::Dohc}) {
+    for (const EngineVariant v : {EngineVariant::Sohc, EngineVariant::Dohc}) {
         EcuSimulator sim(FastOptions(v));
         sim.SetFaultBytes(0x81, 0x02);
         sim.Start();

@@ -58,7 +58,7 @@ TEST(SimFaults, PartialAnswerStopsAfterTheAskedNumberOfBytesOrHalfway) {
         EXPECT_EQ(got.size(), 4u + 32u);
         EXPECT_EQ(Slice(got, 4, 3), (Bytes{0xF4, 0x92, 0x01}));
     }
-    SimOptions o = FastOptions(SimVariant::Dohc);
+    SimOptions o = FastOptions(EngineVariant::Dohc);
     o.partialBytes = 10;
     EcuSimulator sim(FaultAtSecond::Configure(SimFault::Partial, o));
     sim.Start();

@@ -16,7 +16,7 @@ using Clock = std::chrono::steady_clock;
 
 TEST(SimLine, DataRequestIsEchoedThenAnsweredWithAValidFrameOfTheVariantsSize) {
     for (const auto& [variant, size, length] :
-         {std::tuple{SimVariant::Sohc, 64u, 0x92}, std::tuple{SimVariant::Dohc, 68u, 0x96}}) {
+         {std::tuple{EngineVariant::Sohc, 64u, 0x92}, std::tuple{EngineVariant::Dohc, 68u, 0x96}}) {
         EcuSimulator sim(FastOptions(variant));
         sim.Start();
         PtyClient client(sim.SlavePath());
@@ -131,7 +131,7 @@ TEST(SimLine, OptionsChangedWhileRunningApplyFromTheNextFrame) {
     PtyClient client(sim.SlavePath());
     EXPECT_EQ(client.Exchange(kDataRequest).size(), 68u);
     SimOptions o = sim.Options();
-    o.variant = SimVariant::Dohc;
+    o.variant = EngineVariant::Dohc;
     o.promId = 0xBEEF;
     sim.SetOptions(o);
     const Bytes got = client.Exchange(kDataRequest);

@@ -25,7 +25,7 @@ inline Bytes Concat(const Bytes& a, const Bytes& b) {
     return r;
 }
 
-inline SimOptions FastOptions(SimVariant v = SimVariant::Sohc) {
+inline SimOptions FastOptions(EngineVariant v = EngineVariant::Sohc) {
     SimOptions o;
     o.variant = v;
     o.fast = true;

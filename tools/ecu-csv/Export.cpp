@@ -5,7 +5,7 @@ namespace {
 constexpr std::size_t kFlushAt = 1 << 20;
 }
 
-CsvExporter::CsvExporter(int variant, CsvFormat format, Sink& sink)
+CsvExporter::CsvExporter(EngineVariant variant, CsvFormat format, Sink& sink)
     : variant_(variant), format_(format), sink_(sink), cutter_(RecordSize(variant)) {
     text_.reserve(kFlushAt + 4096);
     AppendCsvHeader(text_);

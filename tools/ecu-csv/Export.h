@@ -13,7 +13,7 @@ namespace ecu::csvtool {
 
 class CsvExporter {
 public:
-    CsvExporter(int variant, CsvFormat format, Sink& sink);
+    CsvExporter(EngineVariant variant, CsvFormat format, Sink& sink);
 
     // Writes the header; then rows for the records that bytes complete.
     void Feed(std::span<const std::uint8_t> bytes);
@@ -25,7 +25,7 @@ public:
 private:
     void Row(std::span<const std::uint8_t> record);
 
-    int variant_;
+    EngineVariant variant_;
     CsvFormat format_;
     Sink& sink_;
     RecordCutter cutter_;

@@ -18,16 +18,13 @@ const char* const kUsage =
 namespace {
 
 bool SetVariant(std::string_view value, Options& options) {
-    if (value == "sohc") {
-        options.variant = VariantSohc;
-    } else if (value == "dohc") {
-        options.variant = VariantDohc;
-    } else if (value == "auto") {
+    // "auto" is this tool's own: guess from the file.
+    if (value == "auto") {
         options.variant.reset();
-    } else {
-        return false;
+        return true;
     }
-    return true;
+    options.variant = ParseVariant(value);
+    return options.variant.has_value();
 }
 
 bool SetFormat(std::string_view value, Options& options) {

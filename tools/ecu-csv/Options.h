@@ -1,6 +1,7 @@
 #pragma once
 // Command line of ecu-csv.
 #include "ui/CsvRow.h"
+#include "wire/EngineVariant.h"
 
 #include <optional>
 #include <string>
@@ -8,7 +9,7 @@
 namespace ecu::csvtool {
 
 struct Options {
-    std::optional<int> variant; // nothing: guess from the file
+    std::optional<EngineVariant> variant; // nothing: guess from the file
     CsvFormat format = CsvFormat::Exact;
     std::string file;
     bool help = false;

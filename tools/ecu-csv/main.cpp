@@ -15,13 +15,9 @@ using namespace ecu::csvtool;
 
 constexpr std::size_t kBlock = 1 << 20;
 
-const char* VariantName(int variant) {
-    return variant == VariantDohc ? "DOHC" : "SOHC";
-}
-
 // Guesses the variant from a first pass over the input. An input that cannot be read twice
 // is kept in memory; its bytes are then returned for the export pass.
-int GuessVariant(FileSource& source, std::vector<std::uint8_t>& kept) {
+EngineVariant GuessVariant(FileSource& source, std::vector<std::uint8_t>& kept) {
     VariantGuess guess;
     std::vector<std::uint8_t> block(kBlock);
     while (const std::size_t n = source.Read(block)) {
@@ -33,7 +29,7 @@ int GuessVariant(FileSource& source, std::vector<std::uint8_t>& kept) {
     if (source.Rewindable()) {
         source.Rewind();
     }
-    const int variant = guess.Variant();
+    const EngineVariant variant = guess.Variant();
     std::fprintf(stderr,
                  "ecu-csv: variant %s (%zu-byte records): %llu SOHC and %llu DOHC records begin "
                  "with F4 56 01\n",
@@ -46,7 +42,7 @@ int GuessVariant(FileSource& source, std::vector<std::uint8_t>& kept) {
 int Run(const Options& options) {
     FileSource source(options.file);
     std::vector<std::uint8_t> kept;
-    const int variant = options.variant ? *options.variant : GuessVariant(source, kept);
+    const EngineVariant variant = options.variant ? *options.variant : GuessVariant(source, kept);
 
     Sink sink(STDOUT_FILENO, "standard output");
     CsvExporter exporter(variant, options.format, sink);

@@ -1,16 +1,12 @@
 #include "LogHost.h"
 
-#include "link/LinkSession.h"
-#include "link/Messages.h"
-#include "link/PortOpen.h"
-#include "link/SessionState.h"
 #include "serial/Comm32.h"
+#include "session/LinkSession.h"
+#include "session/Messages.h"
+#include "session/PortOpen.h"
+#include "session/SessionState.h"
 
 namespace ecu::logtool {
-
-namespace {
-constexpr std::uint32_t LinkBaudRate = 8200;
-}
 
 void LogHost::PrintHeader() {
     const std::string header = CsvHeader();

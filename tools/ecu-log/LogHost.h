@@ -2,8 +2,8 @@
 // The logger's stand-in for the window: the parameters page is always active and
 // showing it prints one CSV row; boxes go to standard error.
 #include "LogOptions.h"
-#include "link/MessagePresenter.h"
-#include "link/SessionHost.h"
+#include "session/MessagePresenter.h"
+#include "session/SessionHost.h"
 
 #include <atomic>
 #include <cstdint>
@@ -26,22 +26,12 @@ public:
     void PrintHeader();
 
     int ActivePageIndex() const override { return PageParameters; }
-    int EngineVariant() const override { return options_.variant; }
+    EngineVariant SelectedVariant() const override { return options_.variant; }
     void ShowParameters() override; // one row per cycle, flushed at once
     void AddGraphPoints() override {}
     void ResetGraphs() override {}
     void ControlPageRefresh() override {}
     void OpenPort() override;
-
-    void SetProgressPosition(int) override {}
-    int ProgressPosition() const override { return 0; }
-    void SetProgressMaximum(int) override {}
-    void ShowProgressBar() override {}
-    void ShowPercentLabels() override {}
-    void SetFileNameLabel(const QString&) override {}
-    void ShowPortClosedByPlayback() override {}
-    std::optional<QString> ChooseSaveFile() override { return std::nullopt; }
-    std::optional<QString> ChooseOpenFile() override { return std::nullopt; }
 
     std::uint64_t Rows() const { return rows_; }
 

@@ -22,12 +22,10 @@ const char* const kUsage =
 namespace {
 
 bool SetVariant(std::string_view value, Options& o) {
-    if (value == "sohc")
-        o.variant = 0;
-    else if (value == "dohc")
-        o.variant = 1;
-    else
+    const auto variant = ParseVariant(value);
+    if (!variant)
         return false;
+    o.variant = *variant;
     return true;
 }
 

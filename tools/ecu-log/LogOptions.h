@@ -1,6 +1,7 @@
 #pragma once
 // Command line of ecu-log.
 #include "ui/CsvRow.h"
+#include "wire/EngineVariant.h"
 
 #include <cstdint>
 #include <optional>
@@ -9,7 +10,7 @@
 namespace ecu::logtool {
 
 struct Options {
-    int variant = 0;            // engine variant: 0 SOHC, 1 DOHC
+    EngineVariant variant = EngineVariant::Sohc;
     std::int32_t delayMs = 120; // wait after each data request
     CsvFormat format = CsvFormat::Exact;
     std::optional<std::string> record; // .bin file that receives every byte from the first cycle

@@ -3,10 +3,10 @@
 #include "LogHost.h"
 #include "LogOptions.h"
 #include "StopSignals.h"
-#include "link/LinkSession.h"
-#include "link/SessionState.h"
 #include "record/DataFile.h"
 #include "serial/Comm32.h"
+#include "session/LinkSession.h"
+#include "session/SessionState.h"
 
 #include <QCoreApplication>
 

@@ -113,13 +113,13 @@ std::vector<std::uint8_t> DohcData(const SimEngine& e) {
 
 } // namespace
 
-std::vector<std::uint8_t> EncodeDataAnswer(const SimEngine& engine, SimVariant variant) {
-    const auto data = variant == SimVariant::Dohc ? DohcData(engine) : SohcData(engine);
+std::vector<std::uint8_t> EncodeDataAnswer(const SimEngine& engine, EngineVariant variant) {
+    const auto data = variant == EngineVariant::Dohc ? DohcData(engine) : SohcData(engine);
     return link_bytes::MakeFrame(link_bytes::kModeData, data);
 }
 
-std::size_t DataAnswerSize(SimVariant variant) {
-    return (variant == SimVariant::Dohc ? kDohcData : kSohcData) + 4;
+std::size_t DataAnswerSize(EngineVariant variant) {
+    return (variant == EngineVariant::Dohc ? kDohcData : kSohcData) + 4;
 }
 
 } // namespace ecu

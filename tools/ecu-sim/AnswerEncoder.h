@@ -10,9 +10,9 @@
 namespace ecu {
 
 // The complete answer frame: 64 bytes for SOHC, 68 for DOHC.
-std::vector<std::uint8_t> EncodeDataAnswer(const SimEngine& engine, SimVariant variant);
+std::vector<std::uint8_t> EncodeDataAnswer(const SimEngine& engine, EngineVariant variant);
 
 // Answer size including header and checksum.
-std::size_t DataAnswerSize(SimVariant variant);
+std::size_t DataAnswerSize(EngineVariant variant);
 
 } // namespace ecu

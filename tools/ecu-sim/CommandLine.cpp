@@ -118,9 +118,10 @@ std::string ParseSimCommand(const std::vector<std::string>& args, SimCommand& co
         } else if (arg == "--fast") {
             o.fast = true;
         } else if (arg == "--variant") {
-            if (!value(v) || (v != "sohc" && v != "dohc"))
+            const auto variant = value(v) ? ParseVariant(v) : std::nullopt;
+            if (!variant)
                 return "--variant takes sohc or dohc";
-            o.variant = v == "dohc" ? SimVariant::Dohc : SimVariant::Sohc;
+            o.variant = *variant;
         } else if (arg == "--as") {
             if (!value(command.portName) || command.portName.empty())
                 return "--as takes a port name";

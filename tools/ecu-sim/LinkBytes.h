@@ -1,6 +1,8 @@
 #pragma once
 // Frames on the diagnostic line: device byte, length byte (0x55 + mode and data bytes), mode,
 // data, and a checksum that makes the whole frame sum to 0 modulo 256.
+#include "wire/Frames.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -8,13 +10,14 @@
 
 namespace ecu::link_bytes {
 
-inline constexpr std::uint8_t kDevice = 0xF4;
+// The tester's requests are the program's own frames.
+inline constexpr std::uint8_t kDevice = DataRequest[0];
 inline constexpr std::uint8_t kLengthBase = 0x55;
 
-inline constexpr std::uint8_t kModeZero = 0x00;
-inline constexpr std::uint8_t kModeData = 0x01;
+inline constexpr std::uint8_t kModeZero = ModeZeroRequest[ModeOffset];
+inline constexpr std::uint8_t kModeData = DataRequest[ModeOffset];
 inline constexpr std::uint8_t kModeControl = 0x04;
-inline constexpr std::uint8_t kModeReset = 0x05;
+inline constexpr std::uint8_t kModeReset = ResetRequest[ModeOffset];
 
 inline constexpr std::uint8_t kResetAck = 0xAA;
 

@@ -1,12 +1,12 @@
 #pragma once
 // Settings of the ECU simulator: engine variant, line pacing, injected faults, model inputs.
+#include "wire/EngineVariant.h"
+
 #include <chrono>
 #include <cstdint>
 #include <vector>
 
 namespace ecu {
-
-enum class SimVariant { Sohc, Dohc };
 
 // What goes wrong in one exchange (a received frame and the line's reaction to it).
 enum class SimFault {
@@ -30,7 +30,7 @@ struct SimFaultRule {
 };
 
 struct SimOptions {
-    SimVariant variant = SimVariant::Sohc;
+    EngineVariant variant = EngineVariant::Sohc;
     bool fast = false;   // everything at once, no line pacing and no turnaround
     int lineBaud = 8192; // pacing: 10 bits a byte
     std::chrono::microseconds turnaround{3000}; // ECU's pause between echo and answer

@@ -1,11 +1,11 @@
-#include "link/LinkSession.h"
+#include "session/LinkSession.h"
 
-#include "link/MessagePresenter.h"
-#include "link/Messages.h"
-#include "link/SessionHost.h"
-#include "link/SessionState.h"
 #include "record/Records.h"
 #include "serial/Comm32.h"
+#include "session/MessagePresenter.h"
+#include "session/Messages.h"
+#include "session/SessionHost.h"
+#include "session/SessionState.h"
 
 namespace ecu {
 
@@ -83,11 +83,12 @@ void LinkSession::RunCycle() {
     WaitMs(state_.PollDelay);
 
     // Nothing at all, or the echo of the request and no answer after it.
-    const bool echoOnly = rx.size() >= 3 && rx.size() <= EchoLength && rx[2] == DataRequest[2];
+    const bool echoOnly = rx.size() > ModeOffset && rx.size() <= EchoLength &&
+                          rx[ModeOffset] == DataRequest[ModeOffset];
     if (rx.empty() || echoOnly)
         throw SilentLink();
 
-    const int variant = host_.EngineVariant();
+    const EngineVariant variant = host_.SelectedVariant();
     // An answer cut short is skipped: the last values stay, the page still steps.
     const std::size_t complete = RecordSize(variant);
     const bool cutShort = complete != 0 && rx.size() < complete;
@@ -105,7 +106,7 @@ void LinkSession::RunCycle() {
 }
 
 void LinkSession::ControlPageShown() {
-    SetControlLayout(state_.Layout, host_.EngineVariant());
+    SetControlLayout(state_.Layout, host_.SelectedVariant());
 }
 
 void LinkSession::SendControlFrame() {

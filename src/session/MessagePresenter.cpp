@@ -1,6 +1,6 @@
-#include "link/MessagePresenter.h"
+#include "session/MessagePresenter.h"
 
-#include "link/Messages.h"
+#include "session/Messages.h"
 
 #include <stdexcept>
 

@@ -1,4 +1,4 @@
-#include "link/PortOpen.h"
+#include "session/PortOpen.h"
 
 #include "serial/Comm32.h"
 

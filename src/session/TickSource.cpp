@@ -1,4 +1,4 @@
-#include "link/TickSource.h"
+#include "session/TickSource.h"
 
 #include <ctime>
 

@@ -3,8 +3,8 @@
 // the polling loop, the control frame's sending and the ECU reset. Everything runs
 // on the UI thread; the loops handle events while they wait, so handlers (Stop,
 // page changes, Start again, reset) run between their steps and may nest.
-#include "link/Frames.h"
-#include "link/Waiter.h"
+#include "session/Waiter.h"
+#include "wire/Frames.h"
 
 #include <cstdint>
 

@@ -16,6 +16,8 @@ inline constexpr RequestFrame ModeZeroRequest = {0xF4, 0x56, 0x00, 0xB6};
 
 // Length of the request echo that precedes every answer on the one-wire line.
 inline constexpr std::size_t EchoLength = 4;
+// Position of the mode byte in a frame and in its echo.
+inline constexpr std::size_t ModeOffset = 2;
 
 // The byte that completes bytes[0..count) to a sum of 0 modulo 256.
 constexpr std::uint8_t FrameChecksum(const std::uint8_t* bytes, std::size_t count) {

@@ -1,12 +1,13 @@
-#include "record/FileSession.h"
+#include "session/FileSession.h"
 
-#include "link/LinkSession.h"
-#include "link/MessagePresenter.h"
-#include "link/Messages.h"
-#include "link/SessionHost.h"
-#include "link/SessionState.h"
 #include "record/Records.h"
 #include "serial/Comm32.h"
+#include "session/FileHost.h"
+#include "session/LinkSession.h"
+#include "session/MessagePresenter.h"
+#include "session/Messages.h"
+#include "session/SessionHost.h"
+#include "session/SessionState.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -29,37 +30,37 @@ QString Caption(const char* prefix, const QString& name) {
 } // namespace
 
 void FileSession::SaveFile() {
-    const auto name = host_.ChooseSaveFile();
+    const auto name = files_.ChooseSaveFile();
     if (!name)
         return;
     state_.File.Create(NativePath(*name));
     state_.Flags.RecordFileCreated();
-    host_.SetFileNameLabel(Caption(text::RecordingTo, *name));
+    files_.SetFileNameLabel(Caption(text::RecordingTo, *name));
 }
 
 void FileSession::OpenFile() {
-    const auto name = host_.ChooseOpenFile();
+    const auto name = files_.ChooseOpenFile();
     if (!name)
         return;
     state_.File.OpenRead(NativePath(*name));
     state_.Flags.PlaybackFileOpened();
     comm_.CloseComm();
-    host_.ShowPortClosedByPlayback();
-    host_.SetFileNameLabel(Caption(text::PlayingFrom, *name));
+    files_.ShowPortClosedByPlayback();
+    files_.SetFileNameLabel(Caption(text::PlayingFrom, *name));
 }
 
 void FileSession::PlayFile() {
-    host_.SetProgressPosition(0);
-    host_.ShowPercentLabels();
+    files_.SetProgressPosition(0);
+    files_.ShowPercentLabels();
     host_.ResetGraphs();
     try {
-        const std::size_t recordSize = RecordSize(host_.EngineVariant());
+        const std::size_t recordSize = RecordSize(host_.SelectedVariant());
         if (recordSize == 0)
             return; // no variant chosen: there is no record to cut
         DataFile& file = state_.File;
         const std::int64_t records = file.Size() / static_cast<std::int64_t>(recordSize);
-        host_.SetProgressMaximum(static_cast<int>(std::min<std::int64_t>(records, INT_MAX)));
-        host_.ShowProgressBar();
+        files_.SetProgressMaximum(static_cast<int>(std::min<std::int64_t>(records, INT_MAX)));
+        files_.ShowProgressBar();
         file.Seek(0);
         ByteString& rx = state_.RxBuffer;
         while (!file.AtEnd()) {
@@ -67,10 +68,10 @@ void FileSession::PlayFile() {
             for (std::size_t i = 0; i < recordSize; ++i)
                 rx.push_back(file.ReadByte());
             link_.WaitMs(RecordPaceMs);
-            DecodeFrame(rx, state_.Engine, host_.EngineVariant());
+            DecodeFrame(rx, state_.Engine, host_.SelectedVariant());
             StepDisplayPage(host_,
                             host_.ActivePageIndex()); // never sends, not even on the control page
-            host_.SetProgressPosition(host_.ProgressPosition() + 1);
+            files_.SetProgressPosition(files_.ProgressPosition() + 1);
         }
     } catch (...) {
         // A partial last record, a vanished file or a failing page: playback just ends.

@@ -1,4 +1,4 @@
-#include "link/Waiter.h"
+#include "session/Waiter.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>

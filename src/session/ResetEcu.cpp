@@ -1,11 +1,11 @@
 // The guided ECU reset: the user cycles the ignition, the port is reopened, the
 // mode-5 request goes out and the ECU's acknowledgement is checked.
-#include "link/LinkSession.h"
-#include "link/MessagePresenter.h"
-#include "link/Messages.h"
-#include "link/SessionHost.h"
-#include "link/SessionState.h"
 #include "serial/Comm32.h"
+#include "session/LinkSession.h"
+#include "session/MessagePresenter.h"
+#include "session/Messages.h"
+#include "session/SessionHost.h"
+#include "session/SessionState.h"
 
 #include <algorithm>
 

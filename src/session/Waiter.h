@@ -2,7 +2,7 @@
 // The session's wait: lets the UI thread handle every event (received bytes,
 // clicks, page changes) for a number of milliseconds. Handlers run inside it, so
 // waits nest.
-#include "link/TickSource.h"
+#include "session/TickSource.h"
 
 #include <cstdint>
 #include <exception>

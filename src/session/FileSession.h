@@ -3,6 +3,7 @@
 // polling, and the playback loop.
 namespace ecu {
 
+class FileHost;
 class LinkSession;
 class MessagePresenter;
 class SessionHost;
@@ -11,9 +12,10 @@ struct SessionState;
 
 class FileSession {
 public:
-    FileSession(SessionState& state, TComm32& comm, SessionHost& host, MessagePresenter& presenter,
-                LinkSession& link)
-        : state_(state), comm_(comm), host_(host), presenter_(presenter), link_(link) {}
+    FileSession(SessionState& state, TComm32& comm, SessionHost& host, FileHost& files,
+                MessagePresenter& presenter, LinkSession& link)
+        : state_(state), comm_(comm), host_(host), files_(files), presenter_(presenter),
+          link_(link) {}
 
     // Chooses and creates a recording file and arms recording. Throws DataFileError
     // when the file cannot be created; the slot then keeps its earlier file.
@@ -34,6 +36,7 @@ private:
     SessionState& state_;
     TComm32& comm_;
     SessionHost& host_;
+    FileHost& files_;
     MessagePresenter& presenter_;
     LinkSession& link_;
 };

@@ -1,8 +1,8 @@
 // Recording live sessions to a data file and playing files back.
 #include "../session/SessionHarness.h"
 
-#include "link/Frames.h"
-#include "link/Messages.h"
+#include "session/Messages.h"
+#include "wire/Frames.h"
 
 #include <QTimer>
 
@@ -206,7 +206,7 @@ TEST_F(Playback, EmptyFileAndPartialLastRecord) {
     EXPECT_TRUE(host.progressVisible);
     EXPECT_EQ(host.cycles, 0);
 
-    auto two = ExpectedExchange(sim.LastAnswered(), SimVariant::Sohc);
+    auto two = ExpectedExchange(sim.LastAnswered(), EngineVariant::Sohc);
     const auto one = two;
     two.insert(two.end(), one.begin(), one.end());
     two.insert(two.end(), one.begin(), one.begin() + 10);
@@ -221,7 +221,7 @@ TEST_F(Playback, EmptyFileAndPartialLastRecord) {
 TEST_F(Playback, WrongVariantCutsMisalignedRecordsThatKeepTheLastValues) {
     RecordSession(6); // five SOHC exchanges: 340 bytes
     Open();
-    host.variant = 1; // played as DOHC: four records of 72, 52 bytes left over
+    host.variant = EngineVariant::Dohc; // played as DOHC: four records of 72, 52 bytes left over
     host.pages = {PageGraphs};
     const auto bytes = ReadFileBytes(path);
     files.StartClick();

@@ -9,7 +9,7 @@ namespace {
 
 ControlLayout Sohc() {
     ControlLayout l;
-    SetControlLayout(l, 0);
+    SetControlLayout(l, EngineVariant::Sohc);
     return l;
 }
 
@@ -78,12 +78,12 @@ TEST(ControlFrame, ChecksumMakesFrameSumToZeroAfterAnyEdits) {
 TEST(ControlLayout, BothVariantsUseTheSamePositionsAndNoSelectionKeepsTheLast) {
     ControlLayout l;
     EXPECT_EQ(l, ControlLayout{});
-    SetControlLayout(l, 1);
+    SetControlLayout(l, EngineVariant::Dohc);
     const ControlLayout dohc = l;
-    SetControlLayout(l, 0);
+    SetControlLayout(l, EngineVariant::Sohc);
     EXPECT_EQ(l, dohc);
     EXPECT_EQ(l, (ControlLayout{4, 5, 6, 10, 11}));
-    SetControlLayout(l, -1);
+    SetControlLayout(l, EngineVariant::None);
     EXPECT_EQ(l, dohc);
 }
 

@@ -1,0 +1,31 @@
+#pragma once
+// What the file buttons and playback need of the window beyond the page steps:
+// the footer's progress bar and file name label, and the file dialogs.
+#include <QString>
+
+#include <optional>
+
+namespace ecu {
+
+class FileHost {
+public:
+    virtual ~FileHost() = default;
+
+    // Footer: the playback progress bar with its "0%" and "100%" labels.
+    virtual void SetProgressPosition(int position) = 0;
+    virtual int ProgressPosition() const = 0;
+    virtual void SetProgressMaximum(int maximum) = 0;
+    virtual void ShowProgressBar() = 0;
+    virtual void ShowPercentLabels() = 0;
+    virtual void SetFileNameLabel(const QString& caption) = 0;
+    // The port was closed by opening a file for playback: "close port" disabled,
+    // "open port" enabled, indicator red.
+    virtual void ShowPortClosedByPlayback() = 0;
+
+    // File dialogs; nothing when cancelled. The save dialog itself asks before an
+    // existing file is chosen, since saving empties it.
+    virtual std::optional<QString> ChooseSaveFile() = 0;
+    virtual std::optional<QString> ChooseOpenFile() = 0;
+};
+
+} // namespace ecu
