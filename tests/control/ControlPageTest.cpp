@@ -5,7 +5,7 @@
 namespace ecu::testing {
 namespace {
 
-class PageHandlers : public PageTest, public ::testing::WithParamInterface<int> {
+class PageHandlers : public PageTest, public ::testing::WithParamInterface<EngineVariant> {
 protected:
     PageHandlers() : PageTest(GetParam()) {}
 };
@@ -73,8 +73,9 @@ TEST_P(PageHandlers, IacTargetAndCancelFollowTheBar) {
     EXPECT_FALSE(page->IacEditing());
 }
 
-INSTANTIATE_TEST_SUITE_P(BothVariants, PageHandlers, ::testing::Values(0, 1),
-                         [](const auto& info) { return info.param == 0 ? "SOHC" : "DOHC"; });
+INSTANTIATE_TEST_SUITE_P(BothVariants, PageHandlers,
+                         ::testing::Values(EngineVariant::Sohc, EngineVariant::Dohc),
+                         [](const auto& info) { return VariantName(info.param); });
 
 using PageLayout = PageTest;
 

@@ -27,7 +27,7 @@ inline QString T(const char* s) {
 
 class PageTest : public ::testing::Test {
 protected:
-    explicit PageTest(int variant = 0) {
+    explicit PageTest(EngineVariant variant = EngineVariant::Sohc) {
         SetControlLayout(layout, variant);
         page = std::make_unique<TFrameManager>(frame, layout, engine);
         page->show();
