@@ -2,6 +2,7 @@
 #include "link/Decode.h"
 #include "ui/CsvRow.h"
 #include "ui/TextRules.h"
+#include "wire/Frames.h"
 
 #include <benchmark/benchmark.h>
 
@@ -24,8 +25,10 @@ ecu::ByteString RandomSohcRecord(std::mt19937& rng) {
     for (auto& b : r) {
         b = static_cast<std::uint8_t>(rng());
     }
-    const std::uint8_t head[] = {0xF4, 0x56, 0x01, 0xB5, 0xF4, 0x95, 0x01};
-    std::copy(std::begin(head), std::end(head), r.begin());
+    // The echo, then the answer's device, length and mode bytes.
+    std::copy(ecu::DataRequest.begin(), ecu::DataRequest.end(), r.begin());
+    const std::uint8_t answerHead[] = {0xF4, 0x95, 0x01};
+    std::copy(std::begin(answerHead), std::end(answerHead), r.begin() + ecu::EchoLength);
     return r;
 }
 

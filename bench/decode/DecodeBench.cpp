@@ -1,8 +1,10 @@
 // DecodeFrame per frame, with the copy into the receive buffer a live cycle also makes.
 #include "link/Decode.h"
+#include "wire/Frames.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -15,10 +17,7 @@ std::vector<ecu::ByteString> Frames(std::size_t size) {
         for (auto& b : f) {
             b = static_cast<std::uint8_t>(rng());
         }
-        f[0] = 0xF4;
-        f[1] = 0x56;
-        f[2] = 0x01;
-        f[3] = 0xB5;
+        std::copy(ecu::DataRequest.begin(), ecu::DataRequest.end(), f.begin());
     }
     return frames;
 }

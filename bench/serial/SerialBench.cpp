@@ -1,6 +1,7 @@
 // How quickly received bytes reach OnReceiveData on the UI thread, and what an
 // open, idle port costs. The far side is a pseudo-terminal's master.
 #include "serial/Comm32.h"
+#include "wire/Frames.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -64,12 +65,13 @@ void BM_ReceiveLatency(benchmark::State& state) {
     wakeUp.start(1000);
     QCoreApplication::processEvents();
 
-    const unsigned char request[] = {0xF4, 0x56, 0x01, 0xB5};
+    const ecu::RequestFrame& request = ecu::DataRequest;
     std::vector<double> samples;
     for (auto _ : state) {
         arrived = false;
         const Clock::time_point sent = Clock::now();
-        if (::write(pty.master, request, sizeof request) != sizeof request) {
+        if (::write(pty.master, request.data(), request.size()) !=
+            static_cast<ssize_t>(request.size())) {
             state.SkipWithError("write failed");
             break;
         }

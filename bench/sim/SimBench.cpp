@@ -2,6 +2,7 @@
 // answer byte read: paced at the line's rate (what a live session waits for) and fast.
 #include "ecu-sim/AnswerEncoder.h"
 #include "ecu-sim/EcuSimulator.h"
+#include "wire/Frames.h"
 
 #include <benchmark/benchmark.h>
 
@@ -16,7 +17,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr std::array<std::uint8_t, 4> kDataRequest{0xF4, 0x56, 0x01, 0xB5};
+constexpr const ecu::RequestFrame& kDataRequest = ecu::DataRequest;
 
 int OpenRaw(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -53,7 +54,9 @@ void Exchange(benchmark::State& state, bool fast) {
     const std::size_t expected = kDataRequest.size() + ecu::DataAnswerSize(o.variant);
     for (auto _ : state) {
         const auto start = Clock::now();
-        if (::write(fd, kDataRequest.data(), kDataRequest.size()) != 4 || !ReadAll(fd, expected)) {
+        if (::write(fd, kDataRequest.data(), kDataRequest.size()) !=
+                static_cast<ssize_t>(kDataRequest.size()) ||
+            !ReadAll(fd, expected)) {
             state.SkipWithError("exchange failed");
             break;
         }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -195,6 +196,95 @@ TEST_F(EcuCsv, ReadsAPipeOnStandardInput) {
     const Result r = Run({"-"}, bytes);
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, ExpectedCsv(dohc, ecu::EngineVariant::Dohc, ecu::CsvFormat::Exact));
+}
+
+// Where a layout keeps the fields the long export checks, as offsets into the answer.
+struct Layout {
+    std::size_t recordSize;
+    std::size_t faults, rpm, speed;
+};
+constexpr Layout kSohc{68, 5, 11, 14};
+constexpr Layout kDohc{72, 7, 15, 17};
+
+// Record k of a long recording: its own PROM id, fault bytes, engine speed and road speed;
+// every 97th is no data answer and must repeat the row before it.
+ByteString LongRecord(const Layout& layout, unsigned k) {
+    ByteString r = Record(layout.recordSize, 0x37, k % 97 == 96 ? 0x02 : 0x01);
+    const std::size_t answer = 4;
+    r[answer + 3] = static_cast<std::uint8_t>(k >> 8);
+    r[answer + 4] = static_cast<std::uint8_t>(k);
+    r[answer + layout.faults] = static_cast<std::uint8_t>(k);
+    r[answer + layout.faults + 1] = static_cast<std::uint8_t>(k * 3);
+    r[answer + layout.rpm] = static_cast<std::uint8_t>(k * 7);
+    r[answer + layout.speed] = static_cast<std::uint8_t>(k * 11);
+    return r;
+}
+
+std::vector<std::string> Split(const std::string& text, char at) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find(at, start)) != std::string::npos; start = end + 1) {
+        parts.push_back(text.substr(start, end - start));
+    }
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+// Checks the rows of LongRecord(0..count) field by field, from the layout alone.
+void CheckLongExport(const std::string& out, unsigned count) {
+    std::vector<std::string> lines = Split(out, '\n');
+    ASSERT_EQ(lines.back(), "");
+    lines.pop_back();
+    ASSERT_EQ(lines.size(), count + 1U);
+    const std::vector<std::string> header = Split(lines[0], ',');
+    const auto column = [&header](const char* name) {
+        return static_cast<std::size_t>(std::find(header.begin(), header.end(), name) -
+                                        header.begin());
+    };
+    const std::size_t prom = column("PromID"), text = column("ErrorText"),
+                      rpm = column("RPMengine"), rpmRaw = column("RPMengineRaw"),
+                      speed = column("Speed");
+    ASSERT_LT(std::max({prom, text, rpm, rpmRaw, speed}), header.size());
+    unsigned shown = 0; // the record whose values the row must carry
+    for (unsigned k = 0; k < count; ++k) {
+        const std::vector<std::string> f = Split(lines[k + 1], ',');
+        ASSERT_EQ(f.size(), header.size()) << "row " << k;
+        const bool data = k % 97 != 96;
+        if (data) {
+            shown = k;
+        }
+        char faults[8];
+        std::snprintf(faults, sizeof faults, "%02X%02X", shown & 0xFFU, (shown * 3) & 0xFFU);
+        ASSERT_EQ(f[0], std::to_string(k));
+        ASSERT_EQ(f[1], data ? "1" : "0") << "row " << k;
+        ASSERT_EQ(f[prom], std::to_string(shown & 0xFFFFU)) << "row " << k;
+        ASSERT_EQ(f[text], faults) << "row " << k;
+        ASSERT_EQ(f[rpmRaw], std::to_string((shown * 7) & 0xFFU)) << "row " << k;
+        ASSERT_EQ(f[rpm], std::to_string(25 * ((shown * 7) & 0xFFU))) << "row " << k;
+        ASSERT_EQ(f[speed], std::to_string((shown * 11) & 0xFFU)) << "row " << k;
+    }
+}
+
+// Several output blocks and, through a pipe, input well past the part read to guess the
+// variant: every row arrives once, in order, with its own record's values.
+TEST_F(EcuCsv, LongExportsKeepEveryRowInOrderFromAFileAndFromAPipe) {
+    constexpr unsigned kCount = 10000; // DOHC rows are short: ~120 bytes
+    for (const Layout& layout : {kSohc, kDohc}) {
+        ByteString bytes;
+        for (unsigned k = 0; k < kCount; ++k) {
+            const ByteString r = LongRecord(layout, k);
+            bytes.insert(bytes.end(), r.begin(), r.end());
+        }
+        const std::string variant = layout.recordSize == 68 ? "sohc" : "dohc";
+        const Result file = Run({"--variant", variant, Write("long.bin", bytes)});
+        EXPECT_EQ(file.exitCode, 0) << file.err;
+        ASSERT_GT(file.out.size(), std::size_t{1} << 20) << variant << ": one output block";
+        CheckLongExport(file.out, kCount);
+
+        const Result pipe = Run({"-"}, bytes);
+        EXPECT_EQ(pipe.exitCode, 0) << pipe.err;
+        EXPECT_EQ(pipe.out, file.out) << variant;
+    }
 }
 
 TEST_F(EcuCsv, EmptyFileGivesTheHeaderOnly) {

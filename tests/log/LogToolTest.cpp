@@ -1,5 +1,6 @@
 // ecu-log run as a process against the simulator.
 #include "ecu-sim/EcuSimulator.h"
+#include "serial/LineSettings.h"
 #include "session/Messages.h"
 #include "ui/CsvRow.h"
 
@@ -78,7 +79,14 @@ protected:
         return proc_.exitStatus() == QProcess::NormalExit ? proc_.exitCode() : -1;
     }
 
-    void Signal(int sig) { ::kill(static_cast<pid_t>(proc_.processId()), sig); }
+    // Signals a running child only: once QProcess has seen it end, processId() is 0, and
+    // kill(0, sig) would hit the whole process group, the test runner included. Until then
+    // the id stays a zombie's, which nobody else can be given.
+    void Signal(int sig) {
+        const auto pid = static_cast<pid_t>(proc_.processId());
+        ASSERT_GT(pid, 0) << "ecu-log is not running (exit code " << proc_.exitCode() << ")";
+        ::kill(pid, sig);
+    }
 
     QStringList Rows() const {
         QStringList rows = QString::fromUtf8(out_).split('\n', Qt::SkipEmptyParts);
@@ -108,6 +116,7 @@ TEST_F(LogTool, PrintsOneRowPerCycleAndEndsCleanlyOnSigint) {
         EXPECT_EQ(fields[0], QString::number(i - 1));
         EXPECT_EQ(fields[1], "1") << "decoded";
     }
+    EXPECT_EQ(sim_.LineRate(), LinkBaudRate) << "the rate ecu-log set on the line";
     Signal(SIGINT);
     EXPECT_EQ(Finish(), 0);
     EXPECT_TRUE(err_.isEmpty()) << err_.toStdString();

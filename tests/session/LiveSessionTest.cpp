@@ -1,6 +1,7 @@
 // The live loop against the simulator over the real serial component.
 #include "SessionHarness.h"
 
+#include "serial/LineSettings.h"
 #include "session/Messages.h"
 #include "wire/Frames.h"
 
@@ -53,6 +54,7 @@ TEST_F(LiveSession, DecodesTheSimulatorsAnswersInBothVariants) {
         host.variant = v;
         host.ForgetSteps();
         OpenPort();
+        EXPECT_EQ(sim.LineRate(), LinkBaudRate) << "as the simulator's side sees the line";
         std::vector<EngineData> expected;
         std::vector<SimEngine> answered;
         host.onStep = [&](const Step&) {

@@ -95,8 +95,8 @@ TEST_F(Recording, StopBeforeTheAnswerCarriesRecordingIntoTheNextStart) {
     RunLivePoll();
     // Cycle 2, the lone echo of cycle 3, then only the first cycle after Start.
     const auto bytes = ReadFileBytes(path);
-    ASSERT_EQ(bytes.size(), Sohc + 4 + Sohc);
-    for (const std::size_t at : {std::size_t{0}, Sohc, Sohc + 4})
+    ASSERT_EQ(bytes.size(), Sohc + EchoLength + Sohc);
+    for (const std::size_t at : {std::size_t{0}, Sohc, Sohc + EchoLength})
         EXPECT_TRUE(std::equal(Echo.begin(), Echo.end(), bytes.begin() + at)) << "at " << at;
 }
 

@@ -29,6 +29,8 @@ public:
     Bytes Exchange(const Bytes& request,
                    std::chrono::milliseconds quiet = std::chrono::milliseconds(150));
 
+    int Fd() const { return fd_; }
+
 private:
     int fd_ = -1;
 };

@@ -6,13 +6,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace ecu::test {
@@ -27,45 +32,30 @@ std::string Parse(const std::vector<std::string>& args, SimCommand& c) {
 
 TEST(SimCommandLine, ReadsEveryOption) {
     SimCommand c;
-    ASSERT_EQ(Parse({"--variant",
-                     "dohc",
-                     "--fast",
-                     "--as",
-                     "COM2",
-                     "--log",
-                     "f.log",
-                     "--device",
-                     "/dev/pts/9",
-                     "--fault",
-                     "silence@2,5",
-                     "--fault",
-                     "garbage:0.25/all",
-                     "--fault",
-                     "delay",
-                     "--fault-delay",
-                     "250",
-                     "--partial",
-                     "7",
-                     "--stray",
-                     "F4",
-                     "--fault-bytes",
-                     "0A5F",
-                     "--prom",
-                     "BEEF",
-                     "--ambient",
-                     "-5",
-                     "--time-scale",
-                     "30",
-                     "--baud",
-                     "10400",
-                     "--seed",
-                     "99"},
+    ASSERT_EQ(Parse({"--variant",     "dohc",
+                     "--fast",        "--as",
+                     "COM2",          "--replace",
+                     "--log",         "f.log",
+                     "--device",      "/dev/pts/9",
+                     "--fault",       "silence@2,5",
+                     "--fault",       "garbage:0.25/all",
+                     "--fault",       "delay",
+                     "--fault-delay", "250",
+                     "--partial",     "7",
+                     "--stray",       "F4",
+                     "--fault-bytes", "0A5F",
+                     "--prom",        "BEEF",
+                     "--ambient",     "-5",
+                     "--time-scale",  "30",
+                     "--baud",        "10400",
+                     "--seed",        "99"},
                     c),
               "");
     const SimOptions& o = c.options;
     EXPECT_EQ(o.variant, EngineVariant::Dohc);
     EXPECT_TRUE(o.fast);
     EXPECT_EQ(c.portName, "COM2");
+    EXPECT_TRUE(c.replace);
     EXPECT_EQ(c.logPath, "f.log");
     EXPECT_EQ(c.device, "/dev/pts/9");
     ASSERT_EQ(o.faults.size(), 3u);
@@ -101,6 +91,7 @@ TEST(SimCommandLine, RejectsWhatItCannotUse) {
                              {"--time-scale", "0"},
                              {"--baud", "12x"},
                              {"--prom", "12345"},
+                             {"--replace"},
                              {"--bogus"}}) {
         SimCommand c;
         EXPECT_NE(Parse(args, c), "") << args[0] << " " << (args.size() > 1 ? args[1] : "");
@@ -125,12 +116,11 @@ protected:
 
 using SimPortLink = TempConfig;
 
-TEST_F(SimPortLink, LinksWhileAliveReplacesAStaleLinkAndLeavesOnlyItsOwn) {
-    fs::create_directories(ports);
-    fs::create_symlink("/dev/pts/stale", ports + "/COM1");
+TEST_F(SimPortLink, TakesAFreeNameAndRemovesItOnlyWhileItStillPointsHere) {
     {
         PortLink link("COM1", "/dev/pts/7");
         EXPECT_EQ(fs::read_symlink(ports + "/COM1"), "/dev/pts/7");
+        EXPECT_FALSE(link.Previous());
     }
     EXPECT_FALSE(fs::exists(fs::symlink_status(ports + "/COM1")));
 
@@ -142,6 +132,55 @@ TEST_F(SimPortLink, LinksWhileAliveReplacesAStaleLinkAndLeavesOnlyItsOwn) {
     EXPECT_EQ(fs::read_symlink(ports + "/COM2"), "/dev/pts/8");
 }
 
+TEST_F(SimPortLink, RefusesALinkedNameWhetherItsTargetExistsOrNot) {
+    fs::create_directories(ports);
+    fs::create_symlink("/dev/ttyUSB0", ports + "/COM1");
+    fs::create_symlink(dir + "/gone", ports + "/COM2");
+    for (const char* name : {"COM1", "COM2"}) {
+        const std::string before = fs::read_symlink(ports + "/" + name);
+        try {
+            PortLink link(name, "/dev/pts/7");
+            ADD_FAILURE() << name << " taken over";
+        } catch (const PortNameTaken& e) {
+            EXPECT_EQ(e.Target(), before);
+            EXPECT_NE(std::string(e.what()).find(ports + "/" + name), std::string::npos);
+        }
+        EXPECT_EQ(fs::read_symlink(ports + "/" + name), before) << name;
+    }
+}
+
+TEST_F(SimPortLink, ReplacingPutsTheOldTargetBackUnlessTheNameMovedOnMeanwhile) {
+    fs::create_directories(ports);
+    fs::create_symlink("/dev/ttyUSB0", ports + "/COM1");
+    {
+        PortLink link("COM1", "/dev/pts/7", PortLink::Existing::Replace);
+        EXPECT_EQ(fs::read_symlink(ports + "/COM1"), "/dev/pts/7");
+        EXPECT_EQ(link.Previous(), "/dev/ttyUSB0");
+    }
+    EXPECT_EQ(fs::read_symlink(ports + "/COM1"), "/dev/ttyUSB0");
+
+    {
+        PortLink link("COM1", "/dev/pts/7", PortLink::Existing::Replace);
+        fs::remove(ports + "/COM1");
+        fs::create_symlink("/dev/ttyUSB1", ports + "/COM1");
+    }
+    EXPECT_EQ(fs::read_symlink(ports + "/COM1"), "/dev/ttyUSB1");
+
+    // Replacing a free name is plain taking it.
+    { PortLink link("COM2", "/dev/pts/7", PortLink::Existing::Replace); }
+    EXPECT_FALSE(fs::exists(fs::symlink_status(ports + "/COM2")));
+}
+
+TEST_F(SimPortLink, NestedSimulatorsHandTheNameBackInTurn) {
+    auto first = std::make_unique<PortLink>("COM1", "/dev/pts/7");
+    EXPECT_THROW(PortLink("COM1", "/dev/pts/8"), PortNameTaken);
+    auto second = std::make_unique<PortLink>("COM1", "/dev/pts/8", PortLink::Existing::Replace);
+    first.reset(); // the first one ends first: the name is the second one's now
+    EXPECT_EQ(fs::read_symlink(ports + "/COM1"), "/dev/pts/8");
+    second.reset();
+    EXPECT_EQ(fs::read_symlink(ports + "/COM1"), "/dev/pts/7");
+}
+
 TEST_F(SimPortLink, RefusesNamesThatLeaveTheFolderAndPlacesThatAreNotLinks) {
     for (const char* name : {"", ".", "..", "../COM1", "a/b"})
         EXPECT_THROW(PortLink(name, "/dev/pts/7"), std::runtime_error) << name;
@@ -151,16 +190,27 @@ TEST_F(SimPortLink, RefusesNamesThatLeaveTheFolderAndPlacesThatAreNotLinks) {
     EXPECT_TRUE(fs::is_regular_file(ports + "/COM3"));
 }
 
-// The command run as a child process with its own port map.
+// The command run as a child process with its own port map. Its standard error goes to a file;
+// with closedStd its descriptors 0, 1 and 2 are closed instead (and no path is read).
 class SimProcess : public TempConfig {
 protected:
-    void Launch(std::vector<std::string> args) {
+    void Launch(std::vector<std::string> args, bool closedStd = false) {
+        if (stdoutFd >= 0)
+            close(stdoutFd);
         int out[2];
         ASSERT_EQ(pipe(out), 0);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        if (closedStd) {
+            for (int fd = 0; fd <= 2; ++fd)
+                posix_spawn_file_actions_addclose(&actions, fd);
+        } else {
+            posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+            posix_spawn_file_actions_addopen(&actions, 2, errPath().c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        }
         posix_spawn_file_actions_addclose(&actions, out[0]);
+        posix_spawn_file_actions_addclose(&actions, out[1]);
         args.insert(args.begin(), ECU_SIM_PATH);
         std::vector<char*> argv;
         argv.reserve(args.size() + 1);
@@ -171,7 +221,8 @@ protected:
         posix_spawn_file_actions_destroy(&actions);
         close(out[1]);
         stdoutFd = out[0];
-        path = ReadLine();
+        if (!closedStd)
+            path = ReadLine();
     }
     std::string ReadLine() {
         std::string line;
@@ -181,8 +232,29 @@ protected:
             line += c;
         return line;
     }
+    std::string errPath() const { return dir + "/stderr"; }
+    std::string Stderr() const {
+        std::ifstream in(errPath());
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
     int StopWith(int signal) {
         kill(pid, signal);
+        return Reap();
+    }
+    // Exit status once it ends by itself; -1 when it is still running after `limit`.
+    int WaitExit(std::chrono::milliseconds limit = 10s) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < end) {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return -1;
+    }
+    int Reap() {
         int status = 0;
         waitpid(pid, &status, 0);
         pid = -1;
@@ -191,10 +263,15 @@ protected:
     ~SimProcess() override {
         if (pid > 0)
             StopWith(SIGKILL);
+        if (other > 0) {
+            kill(other, SIGKILL);
+            waitpid(other, nullptr, 0);
+        }
         if (stdoutFd >= 0)
             close(stdoutFd);
     }
     pid_t pid = -1;
+    pid_t other = -1; // an earlier simulator still running
     int stdoutFd = -1;
     std::string path;
 };
@@ -231,11 +308,74 @@ TEST_F(SimProcess, SigintEndsItCleanlyToo) {
 
 TEST_F(SimProcess, ADeviceThatCannotBeOpenedIsAnErrorExit) {
     Launch({"--device", dir + "/missing"});
-    int status = 0;
-    waitpid(pid, &status, 0);
-    pid = -1;
-    EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(Reap(), 1);
+}
+
+TEST_F(SimProcess, ALinkedNameIsRefusedAndLeftAsItWas) {
+    fs::create_directories(ports);
+    fs::create_symlink("/dev/ttyUSB0", ports + "/COM1");
+    Launch({"--as", "COM1"});
+    EXPECT_EQ(WaitExit(), 1);
+    EXPECT_EQ(fs::read_symlink(ports + "/COM1"), "/dev/ttyUSB0");
+    const std::string err = Stderr();
+    EXPECT_NE(err.find("already linked to /dev/ttyUSB0"), std::string::npos) << err;
+    EXPECT_NE(err.find("--replace"), std::string::npos) << err;
+}
+
+TEST_F(SimProcess, ReplaceTakesTheNameForTheRunAndPutsTheOldLinkBack) {
+    fs::create_directories(ports);
+    fs::create_symlink("/dev/ttyUSB0", ports + "/COM1");
+    Launch({"--fast", "--as", "COM1", "--replace"});
+    ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
+    EXPECT_EQ(fs::read_symlink(ports + "/COM1"), path);
+    EXPECT_EQ(StopWith(SIGTERM), 0);
+    EXPECT_EQ(fs::read_symlink(ports + "/COM1"), "/dev/ttyUSB0");
+}
+
+TEST_F(SimProcess, ASecondSimulatorLeavesTheFirstOnesLinkAlone) {
+    Launch({"--fast", "--as", "COM1"});
+    std::swap(other, pid);
+    const std::string firstPath = path;
+    ASSERT_EQ(fs::read_symlink(ports + "/COM1"), firstPath);
+
+    Launch({"--fast", "--as", "COM1"});
+    EXPECT_EQ(WaitExit(), 1);
+    EXPECT_EQ(fs::read_symlink(ports + "/COM1"), firstPath);
+    PtyClient client(ports + "/COM1");
+    EXPECT_EQ(client.Exchange(kDataRequest).size(), 68u);
+
+    std::swap(other, pid);
+    EXPECT_EQ(StopWith(SIGTERM), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(ports + "/COM1")));
+}
+
+TEST_F(SimProcess, AFrameLogThatCannotBeWrittenIsReportedAndEndsTheRun) {
+    Launch({"--fast", "--log", "/dev/full"});
+    ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
+    PtyClient client(path);
+    client.Exchange(kDataRequest);
+    EXPECT_EQ(WaitExit(), 1);
+    EXPECT_EQ(Stderr(), std::string("ecu-sim: /dev/full: ") + std::strerror(ENOSPC) + "\n");
+}
+
+// Started with 0, 1 and 2 closed, nothing it opens may take their place: its own pty on
+// standard output would carry the printed path down the line.
+TEST_F(SimProcess, ClosedStandardDescriptorsAreFilledWithDevNull) {
+    Launch({"--fast", "--as", "COM1"}, true);
+    const auto end = std::chrono::steady_clock::now() + 10s;
+    while (!fs::is_symlink(fs::symlink_status(ports + "/COM1")) &&
+           std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(20ms);
+    ASSERT_TRUE(fs::is_symlink(fs::symlink_status(ports + "/COM1")));
+    for (int fd = 0; fd <= 2; ++fd) {
+        std::error_code ec;
+        const auto target =
+            fs::read_symlink("/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd), ec);
+        EXPECT_EQ(target, "/dev/null") << "descriptor " << fd;
+    }
+    PtyClient client(ports + "/COM1");
+    EXPECT_EQ(client.Exchange(kDataRequest).size(), 68u);
+    EXPECT_EQ(StopWith(SIGTERM), 0);
 }
 
 } // namespace

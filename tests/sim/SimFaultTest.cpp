@@ -55,8 +55,8 @@ TEST(SimFaults, PartialAnswerStopsAfterTheAskedNumberOfBytesOrHalfway) {
     {
         FaultAtSecond f(SimFault::Partial);
         const Bytes got = f.client->Exchange(kDataRequest);
-        EXPECT_EQ(got.size(), 4u + 32u);
-        EXPECT_EQ(Slice(got, 4, 3), (Bytes{0xF4, 0x92, 0x01}));
+        EXPECT_EQ(got.size(), EchoLength + 32u);
+        EXPECT_EQ(Slice(got, EchoLength, 3), (Bytes{0xF4, 0x92, 0x01}));
     }
     SimOptions o = FastOptions(EngineVariant::Dohc);
     o.partialBytes = 10;
@@ -65,6 +65,19 @@ TEST(SimFaults, PartialAnswerStopsAfterTheAskedNumberOfBytesOrHalfway) {
     PtyClient client(sim.SlavePath());
     EXPECT_EQ(client.Exchange(kDataRequest).size(), 72u);
     EXPECT_EQ(client.Exchange(kDataRequest).size(), 14u);
+}
+
+TEST(SimFaults, PartialAnswerAsLongAsTheAnswerOrLongerIsStillCutShort) {
+    for (const std::size_t asked : {std::size_t{64}, std::size_t{65}, std::size_t{100000}}) {
+        SimOptions o = FastOptions();
+        o.partialBytes = asked;
+        FaultAtSecond f(SimFault::Partial, o);
+        const Bytes got = f.client->Exchange(kDataRequest);
+        ASSERT_EQ(got.size(), 4u + 63u) << asked;
+        EXPECT_EQ(Slice(got, 4, 3), (Bytes{0xF4, 0x92, 0x01}));
+        EXPECT_FALSE(SumsToZero(Slice(got, 4))) << "no valid frame";
+        EXPECT_EQ(f.sim.Counts().answers, 1u) << "only the first cycle's answer was whole";
+    }
 }
 
 TEST(SimFaults, StrayByteComesAheadOfTheEchoAndTheAnswerFollowsWhole) {
@@ -83,7 +96,7 @@ TEST(SimFaults, DelayedAnswerComesAfterTheDelayWhileTheEchoComesAtOnce) {
     FaultAtSecond f(SimFault::Delayed, o);
     const auto start = Clock::now();
     f.client->Write(kDataRequest);
-    EXPECT_EQ(f.client->ReadCount(4, 2s), kDataRequest);
+    EXPECT_EQ(f.client->ReadCount(EchoLength, 2s), kDataRequest);
     EXPECT_TRUE(f.client->ReadUntilQuiet(200ms).empty());
     const Bytes answer = f.client->ReadCount(64, 5s);
     EXPECT_GE(Clock::now() - start, 1000ms);
@@ -101,8 +114,8 @@ TEST(SimFaults, GarbageIsAnAnswerSizedRunOfBytesThatIsNoValidFrame) {
         PtyClient client(sim.SlavePath());
         const Bytes got = client.Exchange(kDataRequest);
         ASSERT_EQ(got.size(), 68u);
-        EXPECT_EQ(Slice(got, 0, 4), kDataRequest);
-        EXPECT_FALSE(SumsToZero(Slice(got, 4))) << "seed " << seed;
+        EXPECT_EQ(Slice(got, 0, EchoLength), kDataRequest);
+        EXPECT_FALSE(SumsToZero(Slice(got, EchoLength))) << "seed " << seed;
         EXPECT_EQ(sim.Counts().answers, 0u);
     }
 }
@@ -132,9 +145,10 @@ TEST(SimFaults, PacedDelayedAnswerDoesNotHoldUpTheNextRequestsEcho) {
     sim.Start();
     PtyClient client(sim.SlavePath());
     client.Write(kDataRequest);
-    EXPECT_EQ(client.ReadCount(4, 2s), kDataRequest);
+    EXPECT_EQ(client.ReadCount(EchoLength, 2s), kDataRequest);
     client.Write(kDataRequest);
-    EXPECT_EQ(client.ReadCount(4, 800ms), kDataRequest); // the wire's echo, not the late answer
+    EXPECT_EQ(client.ReadCount(EchoLength, 800ms),
+              kDataRequest); // the wire's echo, not the late answer
     const Bytes rest = client.ReadCount(128, 5s);
     ASSERT_EQ(rest.size(), 128u); // then both answers, one after the other
     EXPECT_TRUE(SumsToZero(Slice(rest, 0, 64)));

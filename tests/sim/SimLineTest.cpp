@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <termios.h>
 #include <thread>
 
 namespace ecu::test {
@@ -21,9 +22,9 @@ TEST(SimLine, DataRequestIsEchoedThenAnsweredWithAValidFrameOfTheVariantsSize) {
         sim.Start();
         PtyClient client(sim.SlavePath());
         const Bytes got = client.Exchange(kDataRequest);
-        ASSERT_EQ(got.size(), 4 + size);
-        EXPECT_EQ(Slice(got, 0, 4), kDataRequest);
-        const Bytes answer = Slice(got, 4);
+        ASSERT_EQ(got.size(), EchoLength + size);
+        EXPECT_EQ(Slice(got, 0, EchoLength), kDataRequest);
+        const Bytes answer = Slice(got, EchoLength);
         EXPECT_EQ(answer[0], 0xF4);
         EXPECT_EQ(answer[1], length);
         EXPECT_EQ(answer[2], 0x01);
@@ -38,14 +39,15 @@ TEST(SimLine, ResetModeZeroAndControlFramesGetShortValidAnswers) {
     PtyClient client(sim.SlavePath());
 
     const Bytes reset = client.Exchange(kResetRequest);
-    ASSERT_EQ(Slice(reset, 0, 4), kResetRequest);
-    const Bytes ack = Slice(reset, 4);
+    ASSERT_EQ(Slice(reset, 0, EchoLength), kResetRequest);
+    const Bytes ack = Slice(reset, EchoLength);
     ASSERT_GE(ack.size(), 4u);
     EXPECT_EQ(ack[3], 0xAA);
     EXPECT_EQ(ack[1], 0x55 + ack.size() - 3);
     EXPECT_TRUE(SumsToZero(ack));
 
-    EXPECT_EQ(Slice(client.Exchange(kModeZeroRequest), 4), (Bytes{0xF4, 0x56, 0x00, 0xB6}));
+    EXPECT_EQ(Slice(client.Exchange(kModeZeroRequest), EchoLength),
+              (Bytes{0xF4, 0x56, 0x00, 0xB6}));
     const Bytes control{0xF4, 0x60, 0x04, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xA8};
     EXPECT_EQ(client.Exchange(control), Concat(control, {0xF4, 0x56, 0x04, 0xB2}));
 
@@ -63,9 +65,9 @@ TEST(SimLine, BytesOutsideValidFramesAreEchoedAndSkippedAndTheFrameAfterThemIsAn
     // Noise, a device byte with an impossible length, a request with a bad checksum.
     const Bytes noise{0x00, 0x13, 0xF4, 0xF4, 0xF4, 0x56, 0x01, 0xB4};
     const Bytes got = client.Exchange(Concat(noise, kDataRequest));
-    ASSERT_EQ(got.size(), noise.size() + 4 + 64);
-    EXPECT_EQ(Slice(got, 0, noise.size() + 4), Concat(noise, kDataRequest));
-    EXPECT_TRUE(SumsToZero(Slice(got, noise.size() + 4)));
+    ASSERT_EQ(got.size(), noise.size() + EchoLength + 64);
+    EXPECT_EQ(Slice(got, 0, noise.size() + EchoLength), Concat(noise, kDataRequest));
+    EXPECT_TRUE(SumsToZero(Slice(got, noise.size() + EchoLength)));
 
     const auto frames = sim.Frames();
     ASSERT_EQ(frames.size(), 2u);
@@ -106,7 +108,7 @@ TEST(SimLine, PacedModeSpreadsTheAnswerAtTheLineRate) {
     const Bytes got = client.ReadCount(68, 5s);
     const auto took = Clock::now() - start;
     ASSERT_EQ(got.size(), 68u);
-    EXPECT_TRUE(SumsToZero(Slice(got, 4)));
+    EXPECT_TRUE(SumsToZero(Slice(got, EchoLength)));
     EXPECT_GE(took, 75ms);
     EXPECT_LT(took, 2s); // only a sanity bound; the machine may be busy
 }
@@ -175,6 +177,23 @@ TEST(SimLine, StopIsIdempotentAndTheSimulatorCanStartAgainOnAFreshPty) {
     PtyClient client(sim.SlavePath());
     EXPECT_EQ(client.Exchange(kDataRequest).size(), 68u);
     EXPECT_EQ(sim.DataRequests(), 2u);
+}
+
+TEST(SimLine, LineRateIsTheRateLastSetOnEitherSide) {
+    EcuSimulator sim(FastOptions());
+    EXPECT_EQ(sim.LineRate(), 0u);
+    sim.Start();
+    EXPECT_EQ(sim.LineRate(), 8192u);
+    {
+        PtyClient client(sim.SlavePath());
+        termios t{};
+        ASSERT_EQ(tcgetattr(client.Fd(), &t), 0);
+        cfsetspeed(&t, B9600);
+        ASSERT_EQ(tcsetattr(client.Fd(), TCSANOW, &t), 0);
+        EXPECT_EQ(sim.LineRate(), 9600u);
+    }
+    sim.Stop();
+    EXPECT_EQ(sim.LineRate(), 0u);
 }
 
 TEST(SimLine, WaitForDataRequestsReturnsOnceTheyArriveAndTimesOutOtherwise) {

@@ -12,7 +12,9 @@ Plays an engine control unit on a pseudo-terminal and prints the terminal's path
 
   --variant sohc|dohc     answer layout (default sohc)
   --fast                  answer at once instead of at the line's rate
-  --as NAME               link NAME (e.g. COM1) in the port map to the terminal while running
+  --as NAME               link NAME (e.g. COM1) in the port map to the terminal while running;
+                          refused when NAME is linked already
+  --replace               with --as: take NAME over even so; its old link comes back at exit
   --device PATH           use this terminal instead of a new pseudo-terminal
   --log FILE              one line per frame received: seconds since start and the bytes
   --fault KIND[:RATE][@N,N...][/all]
@@ -29,7 +31,7 @@ Plays an engine control unit on a pseudo-terminal and prints the terminal's path
   --baud N                line rate that paces the bytes (default 8192)
   --seed N                seed of noise, blips and fault rates (default 1)
   --help                  this text
-SIGINT or SIGTERM end it and remove the port link.
+SIGINT or SIGTERM end it and remove the port link (or put the replaced one back).
 )";
 
 namespace {
@@ -125,6 +127,8 @@ std::string ParseSimCommand(const std::vector<std::string>& args, SimCommand& co
         } else if (arg == "--as") {
             if (!value(command.portName) || command.portName.empty())
                 return "--as takes a port name";
+        } else if (arg == "--replace") {
+            command.replace = true;
         } else if (arg == "--device") {
             if (!value(command.device) || command.device.empty())
                 return "--device takes a path";
@@ -179,6 +183,8 @@ std::string ParseSimCommand(const std::vector<std::string>& args, SimCommand& co
             return "unknown argument: " + arg;
         }
     }
+    if (command.replace && command.portName.empty())
+        return "--replace goes with --as";
     return {};
 }
 

@@ -13,6 +13,7 @@ namespace ecu {
 struct SimCommand {
     SimOptions options;
     std::string portName; // --as: port-map name linked to the line while running
+    bool replace = false; // --replace: take portName over when it is linked already
     std::string logPath;  // --log
     std::string device;   // --device: a terminal to use instead of a fresh pty
     std::optional<std::pair<std::uint8_t, std::uint8_t>> faultBytes;

@@ -348,6 +348,11 @@ bool EcuSimulator::Running() const {
     return impl_->running;
 }
 
+unsigned EcuSimulator::LineRate() const {
+    std::lock_guard life(impl_->lifeMutex);
+    return impl_->thread.joinable() ? ecu::LineRate(impl_->line) : 0;
+}
+
 std::string EcuSimulator::SlavePath() const {
     std::lock_guard lock(impl_->mutex);
     return impl_->path;

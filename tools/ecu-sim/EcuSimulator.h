@@ -57,6 +57,9 @@ public:
     bool Running() const;
     // Path of the pty's slave side (or the device), empty before Start.
     std::string SlavePath() const;
+    // The rate the program set on the line, in baud (the simulator's own until it does);
+    // 0 when not running. Pacing keeps to SimOptions::lineBaud whatever this says.
+    unsigned LineRate() const;
 
     // Options take effect from the next frame; the engine keeps its state. Before the first
     // Start the engine is rebuilt from them (seed, starting temperature, PROM id).

@@ -2,8 +2,8 @@
 
 #include "serial/PortMap.h"
 
+#include <cerrno>
 #include <filesystem>
-#include <stdexcept>
 #include <system_error>
 #include <unistd.h>
 
@@ -11,19 +11,14 @@ namespace ecu {
 
 namespace fs = std::filesystem;
 
-PortLink::PortLink(const std::string& name, const std::string& target) : target_(target) {
-    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
-        name.find('\0') != std::string::npos)
-        throw std::runtime_error("not a port name: " + name);
-    const fs::path dir = PortMapDirectory();
-    fs::create_directories(dir);
-    const fs::path link = dir / name;
+namespace {
+
+// Points `link` at `target` in one step (built aside and renamed into place), so the name
+// never points nowhere while it changes hands.
+void SwapLink(const fs::path& link, const std::string& target) {
+    const fs::path temp = link.parent_path() / ("." + link.filename().string() + ".ecu-sim." +
+                                                std::to_string(::getpid()));
     std::error_code ec;
-    const auto status = fs::symlink_status(link, ec);
-    if (fs::exists(status) && !fs::is_symlink(status))
-        throw std::runtime_error(link.string() + " exists and is not a symbolic link");
-    // Built aside and renamed into place, so the name never points nowhere.
-    const fs::path temp = dir / ("." + name + ".ecu-sim." + std::to_string(::getpid()));
     fs::remove(temp, ec);
     fs::create_symlink(target, temp);
     try {
@@ -32,13 +27,54 @@ PortLink::PortLink(const std::string& name, const std::string& target) : target_
         fs::remove(temp, ec);
         throw;
     }
+}
+
+} // namespace
+
+PortNameTaken::PortNameTaken(const std::string& path, const std::string& target)
+    : std::runtime_error(path + " is already linked to " + target), target_(target) {}
+
+PortLink::PortLink(const std::string& name, const std::string& target, Existing existing)
+    : target_(target) {
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
+        name.find('\0') != std::string::npos)
+        throw std::runtime_error("not a port name: " + name);
+    const fs::path dir = PortMapDirectory();
+    fs::create_directories(dir);
+    const fs::path link = dir / name;
+
+    // A free name is taken with symlink(), which never replaces: two simulators starting at
+    // once cannot both win.
+    if (::symlink(target.c_str(), link.c_str()) == 0) {
+        path_ = link.string();
+        return;
+    }
+    if (errno != EEXIST)
+        throw std::system_error(errno, std::generic_category(), "link " + link.string());
+    if (!fs::is_symlink(fs::symlink_status(link)))
+        throw std::runtime_error(link.string() + " exists and is not a symbolic link");
+    const std::string previous = fs::read_symlink(link).string();
+    if (existing == Existing::Refuse)
+        throw PortNameTaken(link.string(), previous);
+    SwapLink(link, target);
+    previous_ = previous;
     path_ = link.string();
 }
 
 PortLink::~PortLink() {
     std::error_code ec;
-    if (fs::is_symlink(path_, ec) && fs::read_symlink(path_, ec) == target_ && !ec)
+    const fs::path current = fs::read_symlink(path_, ec);
+    if (ec || current != target_)
+        return;
+    if (!previous_) {
         fs::remove(path_, ec);
+        return;
+    }
+    try {
+        SwapLink(path_, *previous_);
+    } catch (...) {
+        // Nothing to report to at exit; the name keeps pointing at the dead line.
+    }
 }
 
 } // namespace ecu

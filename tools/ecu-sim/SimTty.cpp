@@ -81,6 +81,15 @@ SimLine OpenSimDevice(const std::string& path, int baud) {
     return line;
 }
 
+unsigned LineRate(const SimLine& line) {
+    // Both ends of a pty share the slave's settings; any rate, standard or not, is in c_ospeed.
+    termios2 t{};
+    const int fd = line.holdFd >= 0 ? line.holdFd : line.fd;
+    if (fd < 0 || ioctl(fd, TCGETS2, &t) != 0)
+        return 0;
+    return t.c_ospeed;
+}
+
 void CloseSimLine(SimLine& line) {
     if (line.holdFd >= 0)
         close(line.holdFd);

@@ -14,5 +14,7 @@ struct SimLine {
 SimLine OpenSimPty(int baud);
 SimLine OpenSimDevice(const std::string& path, int baud);
 void CloseSimLine(SimLine& line);
+// The output rate last set on the line by either side, in baud; 0 when it cannot be read.
+unsigned LineRate(const SimLine& line);
 
 } // namespace ecu

@@ -1,12 +1,15 @@
 // ecu-sim: an engine control unit on a pseudo-terminal, for trying the scanner without a car.
+#include "common/StandardStreams.h"
 #include "ecu-sim/CommandLine.h"
 #include "ecu-sim/EcuSimulator.h"
 #include "ecu-sim/PortLink.h"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -19,31 +22,61 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // One line per entry: seconds since start, the bytes in hex; skipped bytes are marked.
+// The first failed write (a full disk) ends the logging; Error() tells the main loop.
 class FrameLog {
 public:
-    explicit FrameLog(const std::string& path) : start_(Clock::now()) {
+    explicit FrameLog(const std::string& path) : path_(path), start_(Clock::now()) {
         file_ = std::fopen(path.c_str(), "w");
         if (!file_)
             throw std::system_error(errno, std::generic_category(), "open " + path);
     }
-    ~FrameLog() { std::fclose(file_); }
+    ~FrameLog() {
+        if (file_)
+            std::fclose(file_);
+    }
     FrameLog(const FrameLog&) = delete;
     FrameLog& operator=(const FrameLog&) = delete;
 
     void Write(const ecu::SimFrame& frame) {
         std::lock_guard lock(mutex_);
+        if (error_.load() || !file_)
+            return;
+        errno = 0;
         std::fprintf(file_, "%10.3f ", std::chrono::duration<double>(frame.time - start_).count());
         for (const std::uint8_t b : frame.bytes)
             std::fprintf(file_, " %02X", b);
         std::fputs(frame.valid ? "\n" : "  (skipped)\n", file_);
-        std::fflush(file_); // people watch it with tail -f
+        // Flushed line by line: people watch it with tail -f.
+        if (std::fflush(file_) != 0 || std::ferror(file_))
+            error_.store(errno ? errno : EIO);
     }
+
+    // Closes the file; the error of the first failed write or of the close, 0 when none.
+    int Close() {
+        std::lock_guard lock(mutex_);
+        if (file_ && std::fclose(file_) != 0 && !error_.load())
+            error_.store(errno ? errno : EIO);
+        file_ = nullptr;
+        return error_.load();
+    }
+
+    int Error() const { return error_.load(); }
+    const std::string& Path() const { return path_; }
 
 private:
     std::mutex mutex_;
+    std::string path_;
     std::FILE* file_ = nullptr;
     Clock::time_point start_;
+    std::atomic<int> error_{0};
 };
+
+bool ReportLogError(const FrameLog& log, int error) {
+    if (!error)
+        return false;
+    std::fprintf(stderr, "ecu-sim: %s: %s\n", log.Path().c_str(), std::strerror(error));
+    return true;
+}
 
 int Run(const ecu::SimCommand& command) {
     // Signals are taken by sigtimedwait below; blocked before the line thread starts so that
@@ -69,27 +102,45 @@ int Run(const ecu::SimCommand& command) {
         sim.StartOnDevice(command.device);
 
     std::unique_ptr<ecu::PortLink> link;
-    if (!command.portName.empty())
-        link = std::make_unique<ecu::PortLink>(command.portName, sim.SlavePath());
+    if (!command.portName.empty()) {
+        try {
+            link =
+                std::make_unique<ecu::PortLink>(command.portName, sim.SlavePath(),
+                                                command.replace ? ecu::PortLink::Existing::Replace
+                                                                : ecu::PortLink::Existing::Refuse);
+        } catch (const ecu::PortNameTaken& e) {
+            std::fprintf(stderr, "ecu-sim: %s; --replace takes it over while ecu-sim runs\n",
+                         e.what());
+            return 1;
+        }
+    }
 
     std::printf("%s\n", sim.SlavePath().c_str());
-    if (link)
-        std::printf("%s -> %s\n", link->Path().c_str(), sim.SlavePath().c_str());
+    if (link) {
+        std::printf("%s -> %s", link->Path().c_str(), sim.SlavePath().c_str());
+        if (link->Previous())
+            std::printf(" (was %s, restored at exit)", link->Previous()->c_str());
+        std::printf("\n");
+    }
     std::fflush(stdout);
 
     const timespec tick{0, 200'000'000L};
-    while (sim.Running()) {
+    while (sim.Running() && !(log && log->Error())) {
         if (sigtimedwait(&signals, nullptr, &tick) > 0)
             break;
     }
-    const bool failed = !sim.Running();
+    bool failed = !sim.Running();
     sim.Stop();
+    if (log && ReportLogError(*log, log->Close()))
+        failed = true;
     return failed ? 1 : 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    if (!ecu::cmdline::OpenClosedStandardStreams())
+        return 1;
     ecu::SimCommand command;
     const std::string error = ecu::ParseSimCommand({argv + 1, argv + argc}, command);
     if (!error.empty()) {
