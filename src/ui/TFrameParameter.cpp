@@ -1,0 +1,292 @@
+#include "ui/TFrameParameter.h"
+
+#include "link/EngineData.h"
+#include "ui/Colors.h"
+#include "ui/TextRules.h"
+#include "ui_TFrameParameter.h"
+
+#include <QIcon>
+#include <QLatin1String>
+
+#include <array>
+#include <charconv>
+
+namespace ecu {
+namespace {
+
+// One line per fault bit, first byte bit 0..7, then second byte bit 0..7. The letters
+// of "МАР" and the "Н" of the second byte's lines are Cyrillic, as the ECU's manual has them.
+constexpr std::array<std::array<const char*, 8>, 2> kFaultLines{{
+    {"Код 42 - Цепь управления зажиганием", "Код 33 - МАР сенсор",
+     "Код 32 - Отказ системы рециркуляции", "Код 24 - Ошибка датчика скорости",
+     "Код 23 - Ошибка датчика температуры воздуха", "Код 21 - Ошибка датчика положения дросселя",
+     "Код 14 - Ошибка датчика температуры охлаждающей жидкости",
+     "Код 13 - Обрыв цепи датчика кислорода"},
+    {"Неидентифицированная пока ошибка 01Н ", "Неидентифицированная пока ошибка 02Н ",
+     "Неидентифицированная пока ошибка 04Н ", "Неидентифицированная пока ошибка 08Н ",
+     "Неидентифицированная пока ошибка 10Н ", "Неидентифицированная пока ошибка 20Н ",
+     "Неидентифицированная пока ошибка 40Н ", "Неидентифицированная пока ошибка 80Н "},
+}};
+
+constexpr const char* kNoFaults = "Ошибки отсутствуют";
+
+constexpr const char* kSerif = "Times New Roman";
+constexpr const char* kSans = "Arial";
+
+enum FontStyle : unsigned { Plain = 0, Bold = 1, Italic = 2, Underline = 4 };
+
+QFont PixelFont(const char* family, int pixels, unsigned style = Plain) {
+    QFont font{QString::fromLatin1(family)};
+    font.setPixelSize(pixels);
+    font.setBold((style & Bold) != 0);
+    font.setItalic((style & Italic) != 0);
+    font.setUnderline((style & Underline) != 0);
+    return font;
+}
+
+void SetRole(QWidget* widget, QPalette::ColorRole role, std::uint32_t bgr) {
+    QPalette palette = widget->palette();
+    palette.setColor(role, BgrColor(bgr));
+    widget->setPalette(palette);
+}
+
+// Group boxes whose captions are red; the others' are blue.
+constexpr std::array kRedCaptions{"GroupBoxTemperature", "GroupBoxError"};
+
+// Digits in red: the PROM id, the values set by the ECU, and the learning block.
+constexpr std::array kRedDigits{"EditPromID", "EditRPMdesired", "EditRPMdesiredIDLE",
+                                "EditAirControlDesired", "EditBlockLearn"};
+
+struct LargeDigits {
+    const char* name;
+    int pixels;
+};
+constexpr std::array<LargeDigits, 3> kLargeDigits{
+    {{"EditPromID", 19}, {"EditSpeed", 19}, {"EditTimer", 21}}};
+
+struct ColouredLabel {
+    const char* name;
+    std::uint32_t bgr;
+    unsigned style;
+};
+
+// The scale marks: horizontal bars' ends red and bold; the temperature marks bold italic,
+// cold blue, normal green, hot red.
+constexpr std::array<ColouredLabel, 18> kScaleLabels{{
+    {"LabelScaleRPMengineMin", bgr::Red, Bold},
+    {"LabelScaleRPMengineMax", bgr::Red, Bold},
+    {"LabelScaleUOZMin", bgr::Red, Bold},
+    {"LabelScaleUOZMax", bgr::Red, Bold},
+    {"LabelScaleThrottleAngleMin", bgr::Red, Bold},
+    {"LabelScaleThrottleAngleMax", bgr::Red, Bold},
+    {"LabelScaleThrottlePositionMin", bgr::Red, Bold},
+    {"LabelScaleThrottlePositionMax", bgr::Red, Bold},
+    {"LabelScaleAirMinus40", bgr::Blue, Bold | Italic},
+    {"LabelScaleAir0", bgr::Blue, Bold | Italic},
+    {"LabelScaleAir50", bgr::Green, Bold | Italic},
+    {"LabelScaleAir100", bgr::Green, Bold | Italic},
+    {"LabelScaleAir150", bgr::Red, Bold | Italic},
+    {"LabelScaleWaterMinus40", bgr::Blue, Bold | Italic},
+    {"LabelScaleWater0", bgr::Blue, Bold | Italic},
+    {"LabelScaleWater50", bgr::Green, Bold | Italic},
+    {"LabelScaleWater100", bgr::Green, Bold | Italic},
+    {"LabelScaleWater150", bgr::Red, Bold | Italic},
+}};
+
+struct Strip {
+    const char* name;
+    std::uint32_t bgr;
+};
+constexpr std::array<Strip, 6> kStrips{{
+    {"ShapeTemperatureAirHot", bgr::Red},
+    {"ShapeTemperatureAirNormal", bgr::Lime},
+    {"ShapeTemperatureAirCold", bgr::Blue},
+    {"ShapeTemperatureWaterHot", bgr::Red},
+    {"ShapeTemperatureWaterNormal", bgr::Lime},
+    {"ShapeTemperatureWaterCold", bgr::Blue},
+}};
+
+template <typename W> W* Child(const QWidget* page, const char* name) {
+    auto* widget = page->findChild<W*>(QString::fromLatin1(name));
+    Q_ASSERT(widget != nullptr);
+    return widget;
+}
+
+// A progress bar repaints itself at once when its value moves visibly. With updates off
+// for the moment of the change it is only marked for the next paint instead, together
+// with the edits, so a cycle costs one paint of what changed.
+void SetBar(QProgressBar* bar, std::uint8_t raw) {
+    if (bar->value() == raw)
+        return;
+    bar->setUpdatesEnabled(false);
+    bar->setValue(raw);
+    bar->setUpdatesEnabled(true);
+}
+
+} // namespace
+
+TFrameParameter::TFrameParameter(const EngineData& engine, QWidget* parent)
+    : QWidget(parent), engine_(engine), ui_(std::make_unique<Ui::TFrameParameter>()) {
+    ui_->setupUi(this);
+    ApplyStyle();
+    ApplyGlyphs();
+    ui_->PanelErrorWord->hide();
+    ui_->MemoErrorWord->clear();
+    connect(ui_->SpeedButtonError, &QToolButton::clicked, this,
+            &TFrameParameter::SpeedButtonErrorClick);
+    connect(ui_->BitBtnRezetECU, &QPushButton::clicked, this,
+            &TFrameParameter::BitBtnRezetECUClick);
+}
+
+TFrameParameter::~TFrameParameter() = default;
+
+const char* TFrameParameter::FaultLine(int byte, int bit) {
+    return kFaultLines.at(static_cast<std::size_t>(byte)).at(static_cast<std::size_t>(bit));
+}
+
+const char* TFrameParameter::NoFaultsLine() {
+    return kNoFaults;
+}
+
+void TFrameParameter::ApplyStyle() {
+    setFont(PixelFont(kSerif, 11));
+    // Every caption in the frame's font and black first, so that the group boxes' caption
+    // fonts and colours do not pass on to their contents.
+    for (auto* label : findChildren<QLabel*>()) {
+        label->setFont(PixelFont(kSerif, 11));
+        SetRole(label, QPalette::WindowText, bgr::Black);
+    }
+    ui_->BitBtnRezetECU->setFont(PixelFont(kSerif, 11));
+    for (auto* box : findChildren<QGroupBox*>()) {
+        box->setFont(PixelFont(kSerif, 13, Bold | Italic));
+        SetRole(box, QPalette::WindowText, bgr::Blue);
+    }
+    for (const char* name : kRedCaptions)
+        SetRole(Child<QGroupBox>(this, name), QPalette::WindowText, bgr::Red);
+    ui_->GroupBoxIdetify->setFont(PixelFont(kSerif, 11));
+    SetRole(ui_->GroupBoxIdetify, QPalette::WindowText, bgr::Red);
+
+    for (auto* edit : findChildren<QLineEdit*>()) {
+        edit->setFont(PixelFont(kSans, 16, Bold));
+        SetRole(edit, QPalette::Base, bgr::Black);
+        SetRole(edit, QPalette::Text, bgr::Lime);
+    }
+    for (const char* name : kRedDigits)
+        SetRole(Child<QLineEdit>(this, name), QPalette::Text, bgr::Red);
+    for (const auto& large : kLargeDigits)
+        Child<QLineEdit>(this, large.name)->setFont(PixelFont(kSans, large.pixels, Bold));
+
+    for (const auto& scale : kScaleLabels) {
+        auto* label = Child<QLabel>(this, scale.name);
+        label->setFont(PixelFont(kSerif, 11, scale.style));
+        SetRole(label, QPalette::WindowText, scale.bgr);
+    }
+    for (const auto& strip : kStrips)
+        SetRole(Child<QFrame>(this, strip.name), QPalette::Window, strip.bgr);
+
+    SetRole(ui_->PanelErrorWord, QPalette::Window, bgr::Gray);
+    ui_->LabelErrorList->setFont(PixelFont(kSerif, 13, Bold | Underline));
+    SetRole(ui_->LabelErrorList, QPalette::WindowText, bgr::Yellow);
+    ui_->MemoErrorWord->setFont(PixelFont(kSerif, 13));
+    SetRole(ui_->MemoErrorWord, QPalette::Base, bgr::Silver);
+    SetRole(ui_->MemoErrorWord, QPalette::Text, bgr::Blue);
+}
+
+void TFrameParameter::ApplyGlyphs() {
+    auto glyph = [](const char* name) {
+        QIcon icon;
+        const QString base = QStringLiteral(":/parameter/") + QString::fromLatin1(name);
+        icon.addFile(base + QStringLiteral(".png"), QSize(16, 16), QIcon::Normal);
+        icon.addFile(base + QStringLiteral("_disabled.png"), QSize(16, 16), QIcon::Disabled);
+        return icon;
+    };
+    ui_->BitBtnRezetECU->setIcon(glyph("reset_ecu"));
+    ui_->SpeedButtonError->setIcon(glyph("fault_list"));
+}
+
+void TFrameParameter::SetText(QLineEdit* edit, const std::string& text) {
+    const QLatin1String latin(text.data(), static_cast<qsizetype>(text.size()));
+    if (edit->text() != latin)
+        edit->setText(latin);
+}
+
+void TFrameParameter::SetFixed(QLineEdit* edit, double value, int width, int decimals) {
+    text_.clear();
+    AppendFixed(text_, value, width, decimals);
+    SetText(edit, text_);
+}
+
+void TFrameParameter::SetDecimal(QLineEdit* edit, long value) {
+    std::array<char, 24> digits{};
+    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
+    text_.assign(digits.data(), end);
+    SetText(edit, text_);
+}
+
+void TFrameParameter::ShowParameters() {
+    const EngineData& e = engine_;
+    Ui::TFrameParameter& u = *ui_;
+    SetDecimal(u.EditPromID, e.PromID);
+    SetBar(u.ProgressBarTemperatureWater, e.TemperatureWaterRaw);
+    SetFixed(u.EditTemperatureWater, e.TemperatureWater, 5, 1);
+    SetBar(u.ProgressBarTemperatureAir, e.TemperatureAirRaw);
+    SetFixed(u.EditTemperatureAir, e.TemperatureAir, 5, 1);
+    SetBar(u.ProgressBarUOZ, e.UOZRaw);
+    SetFixed(u.EditUOZ, e.UOZ, 2, 0);
+    SetBar(u.ProgressBarThrottleAngle, e.ThrottleAngleRaw);
+    SetFixed(u.EditThrottleAngle, e.ThrottleAngle, 3, 0);
+    SetBar(u.ProgressBarThrottlePosition, e.ThrottlePositionRaw);
+    SetFixed(u.EditThrottlePosition, e.ThrottlePosition, 3, 1);
+    SetFixed(u.EditMapV, e.MapV, 4, 2);
+    SetFixed(u.EditMAPbar, e.MAPbar, 3, 0);
+    SetFixed(u.EditBaro, e.Baro, 3, 0);
+    SetBar(u.ProgressBarRPMengine, e.RPMengineRaw);
+    SetDecimal(u.EditRPMengine, e.RPMengine);
+    SetDecimal(u.EditRPMsec, e.RPMsec);
+    SetFixed(u.EditRPMperiod, e.RPMperiod, 3, 1);
+    SetDecimal(u.EditSpeed, e.Speed);
+    SetFixed(u.EditAcc, e.Acc, 4, 1);
+    SetFixed(u.EditOxygenSensor, e.OxygenSensor, 3, 0);
+    SetText(u.EditError, e.ErrorText);
+    SetFixed(u.EditINJwidth, e.INJwidth, 4, 1);
+    SetDecimal(u.EditAirControlDesired, e.AirControlDesired);
+    SetDecimal(u.EditAirControl, e.AirControl);
+    SetFixed(u.EditRPMdesired, e.RPMdesired, 3, 0);
+    SetFixed(u.EditRPMdesiredIDLE, e.RPMdesiredIDLE, 3, 0);
+    text_.clear();
+    AppendRunTime(text_, e.Timer);
+    SetText(u.EditTimer, text_);
+    SetFixed(u.EditFuelAirRatio, e.FuelAirRatio, 5, 2);
+}
+
+void TFrameParameter::ShowFaultList() {
+    QPlainTextEdit* memo = ui_->MemoErrorWord;
+    if (engine_.ErrorByte1 == 0 && engine_.ErrorByte2 == 0) {
+        memo->appendPlainText(QString::fromUtf8(kNoFaults));
+        return;
+    }
+    const std::array<std::uint8_t, 2> bytes{engine_.ErrorByte1, engine_.ErrorByte2};
+    for (std::size_t byte = 0; byte < bytes.size(); ++byte) {
+        for (std::size_t bit = 0; bit < 8; ++bit) {
+            if ((bytes[byte] >> bit) & 1u)
+                memo->appendPlainText(QString::fromUtf8(kFaultLines[byte][bit]));
+        }
+    }
+}
+
+void TFrameParameter::SpeedButtonErrorClick() {
+    // The panel's own visibility flag: the page itself may be on a hidden tab.
+    QFrame* panel = ui_->PanelErrorWord;
+    const bool show = panel->isHidden();
+    panel->setVisible(show);
+    if (show)
+        ShowFaultList();
+    else
+        ui_->MemoErrorWord->clear();
+}
+
+void TFrameParameter::BitBtnRezetECUClick() {
+    emit ResetEcuRequested();
+}
+
+} // namespace ecu
