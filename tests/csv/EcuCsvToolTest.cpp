@@ -17,8 +17,10 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -31,6 +33,7 @@ struct Result {
     int exitCode = -1;
     std::string out;
     std::string err;
+    long peakKiB = 0; // the child's peak resident set
 };
 
 std::string ReadFile(const std::string& path) {
@@ -56,10 +59,13 @@ protected:
         return path;
     }
 
-    // Runs ecu-csv with args; stdin from a pipe fed with `input`; stdout to `outPath` when
-    // given (otherwise captured).
+    enum class Closed { None, InputAndOutput };
+
+    // Runs ecu-csv with args; stdin from a pipe fed with `input`, `repeat` times over; stdout
+    // to `outPath` when given (otherwise captured); or with stdin and stdout closed.
     Result Run(const std::vector<std::string>& args, const ByteString& input = {},
-               const std::string& outPath = "") {
+               const std::string& outPath = "", Closed closed = Closed::None,
+               std::size_t repeat = 1) {
         const std::string out = outPath.empty() ? dir_ + "/stdout" : outPath;
         const std::string err = dir_ + "/stderr";
         int feed[2];
@@ -73,6 +79,12 @@ protected:
             const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             dup2(o, STDOUT_FILENO);
             dup2(e, STDERR_FILENO);
+            close(o);
+            close(e);
+            if (closed == Closed::InputAndOutput) {
+                close(STDIN_FILENO);
+                close(STDOUT_FILENO);
+            }
             std::vector<char*> argv{g_tool.data()};
             std::vector<std::string> copy = args;
             for (auto& a : copy) {
@@ -83,14 +95,27 @@ protected:
             _exit(127);
         }
         close(feed[0]);
-        // Small inputs fit the pipe; a child that stops reading early gets EPIPE, not us.
+        // A child that stops reading early gets EPIPE, not us.
         signal(SIGPIPE, SIG_IGN);
-        EXPECT_EQ(write(feed[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
+        std::size_t fed = 0;
+        for (std::size_t round = 0; round < repeat; ++round) {
+            for (std::size_t done = 0; done < input.size();) {
+                const ssize_t n = write(feed[1], input.data() + done, input.size() - done);
+                if (n <= 0) {
+                    break;
+                }
+                done += static_cast<std::size_t>(n);
+                fed += static_cast<std::size_t>(n);
+            }
+        }
+        EXPECT_EQ(fed, input.size() * repeat);
         close(feed[1]);
         int status = 0;
-        waitpid(pid, &status, 0);
+        rusage usage{};
+        wait4(pid, &status, 0, &usage);
         Result r;
         r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        r.peakKiB = usage.ru_maxrss;
         r.out = outPath.empty() ? ReadFile(out) : "";
         r.err = ReadFile(err);
         return r;
@@ -313,23 +338,53 @@ TEST_F(EcuCsv, FailedOutputIsAnError) {
     EXPECT_EQ(r.err, std::string("ecu-csv: standard output: ") + std::strerror(ENOSPC) + "\n");
 }
 
-TEST_F(EcuCsv, BadUsagePrintsTheUsage) {
+TEST_F(EcuCsv, BadUsageNamesTheRefusedArgumentAndPrintsTheUsage) {
     const std::string file = Write("s.bin", Record(68, 0x20));
-    for (const std::vector<std::string>& args : {std::vector<std::string>{},
-                                                 {"--variant", "v8", file},
-                                                 {"--format", "json", file},
-                                                 {"--colour", "red", file},
-                                                 {file, file},
-                                                 {file, "--variant"},
-                                                 {"--variant", "sohc"}}) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{}, "no FILE.bin given"},
+        {{"--variant", "v8", file}, "--variant takes sohc, dohc or auto, not \"v8\""},
+        {{"--format=json", file}, "--format takes exact or display, not \"json\""},
+        {{"--colour", "red", file}, "unknown option --colour"},
+        {{file, "b.bin"}, "unexpected argument \"b.bin\": one FILE.bin only"},
+        {{file, "--variant"}, "--variant takes sohc, dohc or auto"},
+        {{"--variant", "sohc"}, "no FILE.bin given"}};
+    for (const auto& [args, message] : cases) {
         const Result r = Run(args);
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err.rfind("usage: ecu-csv [--variant sohc|dohc|auto]", 0), 0U) << r.err;
+        EXPECT_EQ(r.err.rfind("ecu-csv: " + message + "\n\nusage: ecu-csv [--variant", 0), 0U)
+            << r.err;
     }
     const Result help = Run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.out.rfind("usage: ecu-csv", 0), 0U);
+}
+
+// Started with standard input and output closed, the recording must not take either's place:
+// the rows would go to the input file (or nowhere) and the export fail.
+TEST_F(EcuCsv, ClosedStandardDescriptorsAreFilledWithDevNull) {
+    const std::string file = Write("s.bin", Record(68, 0x20));
+    const Result r = Run({"--variant", "sohc", file}, {}, "", Closed::InputAndOutput);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "");
+}
+
+// A pipe is guessed from its start and then streamed: memory stays flat however much comes.
+TEST_F(EcuCsv, AutoOnAPipeStreamsWithFlatMemory) {
+    // Fed in rounds, so that the child forked from this process starts small: its peak counts
+    // what the parent had at the fork.
+    ByteString bytes;
+    for (unsigned k = 0; k < 1000; ++k) {
+        const ByteString r = LongRecord(kDohc, k);
+        bytes.insert(bytes.end(), r.begin(), r.end());
+    }
+    const std::size_t rounds = (std::size_t{96} << 20) / bytes.size();
+    const Result r = Run({"-"}, bytes, "/dev/null", Closed::None, rounds);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("variant DOHC (72-byte records)"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("partial record"), std::string::npos) << r.err;
+    // Blocks and buffers of about a mebibyte each; the whole input would be 96.
+    EXPECT_LT(r.peakKiB, 48 * 1024) << "peak resident set in KiB";
 }
 
 } // namespace

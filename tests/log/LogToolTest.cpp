@@ -1,5 +1,6 @@
 // ecu-log run as a process against the simulator.
 #include "ecu-sim/EcuSimulator.h"
+#include "record/Records.h"
 #include "serial/LineSettings.h"
 #include "session/Messages.h"
 #include "ui/CsvRow.h"
@@ -11,8 +12,21 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace ecu {
 namespace {
@@ -93,6 +107,74 @@ protected:
         return rows;
     }
 
+    enum class Std { PipeOut, Closed };
+    // ecu-log started without QProcess, for what QProcess cannot set up: a standard output
+    // whose reader goes away, or closed standard descriptors. Killed at the end if still
+    // running.
+    struct Spawned {
+        pid_t pid = -1;
+        int out = -1; // read end of its standard output (PipeOut)
+        // Exit status, or -1 when it has not ended within the limit.
+        int Wait(int limitMs = 20000) {
+            for (int waited = 0; waited < limitMs; waited += 20) {
+                int status = 0;
+                if (waitpid(pid, &status, WNOHANG) == pid) {
+                    pid = -1;
+                    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                }
+                ::usleep(20000);
+            }
+            return -1;
+        }
+        ~Spawned() {
+            if (pid > 0) {
+                ::kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+            }
+            if (out >= 0)
+                close(out);
+        }
+    };
+
+    Spawned Spawn(std::vector<std::string> args, Std std) {
+        Spawned s;
+        int pipeFds[2] = {-1, -1};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        if (std == Std::PipeOut) {
+            EXPECT_EQ(pipe2(pipeFds, O_CLOEXEC), 0);
+            posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+            posix_spawn_file_actions_addopen(&actions, 2, errPath().c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        } else {
+            for (int fd = 0; fd <= 2; ++fd)
+                posix_spawn_file_actions_addclose(&actions, fd);
+        }
+        args.insert(args.begin(), ECU_LOG_PATH);
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        std::vector<std::string> env{"XDG_CONFIG_HOME=" + dir_, "QT_QPA_PLATFORM=offscreen"};
+        std::vector<char*> envp;
+        for (auto& e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        EXPECT_EQ(posix_spawn(&s.pid, ECU_LOG_PATH, &actions, nullptr, argv.data(), envp.data()),
+                  0);
+        posix_spawn_file_actions_destroy(&actions);
+        if (pipeFds[1] >= 0)
+            close(pipeFds[1]);
+        s.out = pipeFds[0];
+        return s;
+    }
+
+    std::string errPath() const { return dir_ + "/stderr"; }
+    static std::string ReadAll(const std::string& path) {
+        std::ifstream in(path);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
     std::string dir_;
     fs::path ports_;
     EcuSimulator sim_;
@@ -160,6 +242,71 @@ TEST_F(LogTool, BrokenLinkAndUnopenablePortHaveTheirExitCodes) {
 
     Launch({"--delay", "0", "COM1"});
     EXPECT_EQ(Finish(), 2);
+}
+
+TEST_F(LogTool, BadUsageNamesTheRefusedArgument) {
+    const std::vector<std::pair<QStringList, QString>> cases{
+        {{"--delay", "0", "COM1"}, "--delay takes milliseconds, 1 to 60000, not \"0\""},
+        {{"--variant=v8", "COM1"}, "--variant takes sohc or dohc, not \"v8\""},
+        {{"--format", "json", "COM1"}, "--format takes exact or display, not \"json\""},
+        {{"COM1", "--record"}, "--record takes a file name"},
+        {{"--colour", "red", "COM1"}, "unknown option --colour"},
+        {{"COM1", "COM2"}, "unexpected argument \"COM2\": one PORT only"},
+        {{"--delay", "50"}, "no PORT given"}};
+    for (const auto& [args, message] : cases) {
+        Launch(args);
+        EXPECT_EQ(Finish(), 2) << message.toStdString();
+        EXPECT_TRUE(err_.startsWith("ecu-log: " + message + "\n\nusage: ecu-log"))
+            << err_.toStdString();
+        EXPECT_TRUE(out_.isEmpty());
+    }
+}
+
+TEST_F(LogTool, OutputThatCannotBeWrittenEndsTheRunWithTheSystemsText) {
+    StartSim();
+    proc_.setStandardOutputFile("/dev/full");
+    Launch({"--delay", "50", "COM1"});
+    EXPECT_EQ(Finish(), 1);
+    EXPECT_EQ(err_.toStdString(),
+              std::string("ecu-log: standard output: ") + std::strerror(ENOSPC) + "\n");
+}
+
+// The reader goes away mid-run: the logger ends with exit 1 (not by SIGPIPE) and the recording
+// holds every cycle up to then, whole.
+TEST_F(LogTool, AReaderThatGoesAwayEndsTheRunWithTheRecordingWhole) {
+    StartSim();
+    const std::string bin = dir_ + "/log.bin";
+    Spawned log = Spawn({"--delay", "50", "--record", bin, "COM1"}, Std::PipeOut);
+    std::string rows;
+    char c;
+    while (std::count(rows.begin(), rows.end(), '\n') < 4 && read(log.out, &c, 1) == 1)
+        rows += c;
+    ASSERT_EQ(std::count(rows.begin(), rows.end(), '\n'), 4) << "header and three rows";
+    close(log.out);
+    log.out = -1;
+    EXPECT_EQ(log.Wait(), 1);
+    EXPECT_EQ(ReadAll(errPath()),
+              std::string("ecu-log: standard output: ") + std::strerror(EPIPE) + "\n");
+    const auto size = fs::file_size(bin);
+    EXPECT_EQ(size % kSohcRecordSize, 0u) << size;
+    EXPECT_GE(size / kSohcRecordSize, 3u);
+}
+
+// Started with 0, 1 and 2 closed, nothing it opens may take their place: the serial port on
+// standard error would carry every message down the line.
+TEST_F(LogTool, ClosedStandardDescriptorsAreFilledWithDevNull) {
+    StartSim();
+    Spawned log = Spawn({"--delay", "20", "COM1"}, Std::Closed);
+    ASSERT_TRUE(sim_.WaitForDataRequests(2, std::chrono::seconds(10)));
+    for (int fd = 0; fd <= 2; ++fd) {
+        std::error_code ec;
+        const auto target =
+            fs::read_symlink("/proc/" + std::to_string(log.pid) + "/fd/" + std::to_string(fd), ec);
+        EXPECT_EQ(target, "/dev/null") << "descriptor " << fd;
+    }
+    ::kill(log.pid, SIGTERM);
+    EXPECT_EQ(log.Wait(), 0);
+    EXPECT_EQ(sim_.Counts().skippedBytes, 0u) << "nothing but frames came down the line";
 }
 
 TEST_F(LogTool, RecordingPlaysBackThroughEcuCsvToTheSameRows) {

@@ -43,4 +43,21 @@ Arg Scanner::Next() {
     return {};
 }
 
+std::string Refusal(const Arg& arg, std::string_view takes) {
+    const std::string name(arg.name);
+    const std::string quoted = "\"" + std::string(arg.value) + "\"";
+    switch (arg.kind) {
+    case Arg::Kind::UnknownOption:
+        return "unknown option " + name;
+    case Arg::Kind::MissingValue:
+        return name + " takes " + std::string(takes);
+    case Arg::Kind::Option:
+        return name + " takes " + std::string(takes) + ", not " + quoted;
+    case Arg::Kind::Positional:
+        return "unexpected argument " + quoted;
+    default:
+        return {};
+    }
+}
+
 } // namespace ecu::cmdline

@@ -1,5 +1,6 @@
 #pragma once
 // Scanning of a tool's command line: options with values and positional arguments.
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -39,5 +40,12 @@ private:
     int next_ = 1;
     bool optionsEnded_ = false;
 };
+
+// The message that names an argument a tool refuses; `takes` says what an option's value may be:
+//   unknown option:      unknown option --colour
+//   missing value:       --variant takes sohc or dohc
+//   bad value:           --variant takes sohc or dohc, not "v8"
+//   positional:          unexpected argument "b.bin"
+std::string Refusal(const Arg& arg, std::string_view takes = {});
 
 } // namespace ecu::cmdline

@@ -11,11 +11,19 @@ const char* const kUsage =
     "usage: ecu-csv [--variant sohc|dohc|auto] [--format exact|display] FILE.bin\n"
     "Writes the records of a recording as CSV to standard output.\n"
     "  --variant  sohc: 68-byte records; dohc: 72-byte records; auto (default): the size\n"
-    "             under which more records begin with F4 56 01 (a tie picks sohc)\n"
+    "             under which more records begin with F4 56 01 (a tie picks sohc); from a\n"
+    "             pipe or device, within its first 64 KiB\n"
     "  --format   exact (default): integers, shortest round-trip doubles, fault hex digits;\n"
     "             display: the values as the parameters page shows them\n";
 
 namespace {
+
+constexpr std::string_view kVariantTakes = "sohc, dohc or auto";
+constexpr std::string_view kFormatTakes = "exact or display";
+
+std::string_view Takes(std::string_view option) {
+    return option == "--variant" ? kVariantTakes : kFormatTakes;
+}
 
 bool SetVariant(std::string_view value, Options& options) {
     // "auto" is this tool's own: guess from the file.
@@ -38,7 +46,7 @@ bool SetFormat(std::string_view value, Options& options) {
 
 } // namespace
 
-std::optional<Options> ParseOptions(int argc, char** argv) {
+std::optional<Options> ParseOptions(int argc, char** argv, std::string& error) {
     using Kind = cmdline::Arg::Kind;
     Options options;
     bool haveFile = false;
@@ -51,21 +59,25 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
         case Kind::Option:
             if (!(arg.name == "--variant" ? SetVariant(arg.value, options)
                                           : SetFormat(arg.value, options))) {
+                error = cmdline::Refusal(arg, Takes(arg.name));
                 return std::nullopt;
             }
             break;
         case Kind::Positional:
             if (haveFile) {
+                error = cmdline::Refusal(arg) + ": one FILE.bin only";
                 return std::nullopt;
             }
             options.file = arg.value;
             haveFile = true;
             break;
         default: // missing value, unknown option
+            error = cmdline::Refusal(arg, Takes(arg.name));
             return std::nullopt;
         }
     }
     if (!haveFile) {
+        error = "no FILE.bin given";
         return std::nullopt;
     }
     return options;

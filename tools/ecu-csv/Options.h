@@ -17,7 +17,7 @@ struct Options {
 
 extern const char* const kUsage;
 
-// Nothing on bad usage.
-std::optional<Options> ParseOptions(int argc, char** argv);
+// Nothing on bad usage; `error` then names the argument refused.
+std::optional<Options> ParseOptions(int argc, char** argv, std::string& error);
 
 } // namespace ecu::csvtool

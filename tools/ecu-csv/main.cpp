@@ -2,9 +2,11 @@
 #include "Export.h"
 #include "FileSource.h"
 #include "Options.h"
+#include "common/StandardStreams.h"
 
 #include <cstdio>
 #include <exception>
+#include <string>
 #include <unistd.h>
 #include <vector>
 
@@ -14,45 +16,48 @@ using namespace ecu;
 using namespace ecu::csvtool;
 
 constexpr std::size_t kBlock = 1 << 20;
+// What a pipe or device gives to guess the variant from: about 960 records of either size.
+constexpr std::size_t kGuessPrefix = 64 << 10;
 
-// Guesses the variant from a first pass over the input. An input that cannot be read twice
-// is kept in memory; its bytes are then returned for the export pass.
-EngineVariant GuessVariant(FileSource& source, std::vector<std::uint8_t>& kept) {
+// Guesses the variant. A regular file is read whole and rewound. Any other input is guessed
+// from its first kGuessPrefix bytes, which are kept in `prefix` for the export: it may never
+// end (/dev/zero) or be larger than memory.
+EngineVariant GuessVariant(FileSource& source, std::vector<std::uint8_t>& prefix) {
     VariantGuess guess;
-    std::vector<std::uint8_t> block(kBlock);
-    while (const std::size_t n = source.Read(block)) {
-        guess.Feed(std::span(block).first(n));
-        if (!source.Rewindable()) {
-            kept.insert(kept.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n));
-        }
-    }
     if (source.Rewindable()) {
+        std::vector<std::uint8_t> block(kBlock);
+        while (const std::size_t n = source.Read(block)) {
+            guess.Feed(std::span(block).first(n));
+        }
         source.Rewind();
+    } else {
+        prefix.resize(kGuessPrefix);
+        prefix.resize(source.Read(prefix));
+        guess.Feed(prefix);
     }
     const EngineVariant variant = guess.Variant();
     std::fprintf(stderr,
                  "ecu-csv: variant %s (%zu-byte records): %llu SOHC and %llu DOHC records begin "
-                 "with F4 56 01\n",
+                 "with F4 56 01%s\n",
                  VariantName(variant), RecordSize(variant),
                  static_cast<unsigned long long>(guess.SohcMatches()),
-                 static_cast<unsigned long long>(guess.DohcMatches()));
+                 static_cast<unsigned long long>(guess.DohcMatches()),
+                 source.Rewindable() ? "" : " in the first 64 KiB");
     return variant;
 }
 
 int Run(const Options& options) {
     FileSource source(options.file);
-    std::vector<std::uint8_t> kept;
-    const EngineVariant variant = options.variant ? *options.variant : GuessVariant(source, kept);
+    std::vector<std::uint8_t> prefix;
+    const EngineVariant variant = options.variant ? *options.variant : GuessVariant(source, prefix);
 
     Sink sink(STDOUT_FILENO, "standard output");
     CsvExporter exporter(variant, options.format, sink);
-    if (!kept.empty()) {
-        exporter.Feed(kept);
-    } else {
-        std::vector<std::uint8_t> block(kBlock);
-        while (const std::size_t n = source.Read(block)) {
-            exporter.Feed(std::span(block).first(n));
-        }
+    exporter.Feed(prefix);
+    prefix = {};
+    std::vector<std::uint8_t> block(kBlock);
+    while (const std::size_t n = source.Read(block)) {
+        exporter.Feed(std::span(block).first(n));
     }
     if (const std::size_t partial = exporter.Finish()) {
         std::fprintf(stderr, "ecu-csv: trailing partial record of %zu bytes not decoded\n",
@@ -64,9 +69,13 @@ int Run(const Options& options) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const auto options = ParseOptions(argc, argv);
+    if (!cmdline::OpenClosedStandardStreams()) {
+        return 1;
+    }
+    std::string error;
+    const auto options = ParseOptions(argc, argv, error);
     if (!options) {
-        std::fputs(kUsage, stderr);
+        std::fprintf(stderr, "ecu-csv: %s\n\n%s", error.c_str(), kUsage);
         return 2;
     }
     if (options->help) {

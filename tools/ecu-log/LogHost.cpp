@@ -6,19 +6,29 @@
 #include "session/PortOpen.h"
 #include "session/SessionState.h"
 
+#include <cerrno>
+
 namespace ecu::logtool {
 
+// Each piece is flushed at once: whoever reads the rows sees every cycle as it ends.
+void LogHost::Emit(const std::string& text) {
+    if (outputError_)
+        return;
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), out_) == text.size() && std::fflush(out_) == 0)
+        return;
+    outputError_ = errno ? errno : EIO;
+    if (onOutputFailed_)
+        onOutputFailed_();
+}
+
 void LogHost::PrintHeader() {
-    const std::string header = CsvHeader();
-    std::fwrite(header.data(), 1, header.size(), out_);
-    std::fflush(out_);
+    Emit(CsvHeader());
 }
 
 void LogHost::ShowParameters() {
     const bool decoded = link_ && link_->LastCycleDecoded();
-    const std::string row = CsvRow(rows_++, decoded, state_.Engine, options_.format);
-    std::fwrite(row.data(), 1, row.size(), out_);
-    std::fflush(out_);
+    Emit(CsvRow(rows_++, decoded, state_.Engine, options_.format));
 }
 
 void LogHost::OpenPort() {

@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <string>
 
 namespace ecu {
 class LinkSession;
@@ -22,8 +24,15 @@ public:
     LogHost(const Options& options, SessionState& state, TComm32& comm, std::FILE* out)
         : options_(options), state_(state), comm_(comm), out_(out) {}
     void SetLink(const LinkSession* link) { link_ = link; }
+    // Runs once, at the first write to the output that fails; it should end the loop.
+    void SetOnOutputFailed(std::function<void()> onFailed) {
+        onOutputFailed_ = std::move(onFailed);
+    }
 
     void PrintHeader();
+    // The system's error number of the first failed write to the output; 0 while none failed.
+    // Nothing is written after it.
+    int OutputError() const { return outputError_; }
 
     int ActivePageIndex() const override { return PageParameters; }
     EngineVariant SelectedVariant() const override { return options_.variant; }
@@ -42,6 +51,10 @@ private:
     std::FILE* out_;
     const LinkSession* link_ = nullptr;
     std::uint64_t rows_ = 0;
+    int outputError_ = 0;
+    std::function<void()> onOutputFailed_;
+
+    void Emit(const std::string& text);
 };
 
 // Prints boxes on standard error. A broken link after a requested stop is the

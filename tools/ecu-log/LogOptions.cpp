@@ -16,10 +16,20 @@ const char* const kUsage =
     "  --delay    wait after each data request in milliseconds, 1 to 60000 (default 120)\n"
     "  --format   exact (default) or display, the same columns as ecu-csv\n"
     "  --record   also record the received bytes to FILE.bin for playback\n"
-    "Exit status: 0 stopped by a signal, 1 port or file cannot be opened, 2 bad usage,\n"
-    "3 the link to the ECU broke.\n";
+    "Exit status: 0 stopped by a signal, 1 port or file cannot be opened, or standard\n"
+    "output cannot be written, 2 bad usage, 3 the link to the ECU broke.\n";
 
 namespace {
+
+std::string_view Takes(std::string_view option) {
+    if (option == "--variant")
+        return "sohc or dohc";
+    if (option == "--delay")
+        return "milliseconds, 1 to 60000";
+    if (option == "--format")
+        return "exact or display";
+    return "a file name";
+}
 
 bool SetVariant(std::string_view value, Options& o) {
     const auto variant = ParseVariant(value);
@@ -55,7 +65,7 @@ bool SetRecord(std::string_view value, Options& o) {
 
 } // namespace
 
-std::optional<Options> ParseOptions(int argc, char** argv) {
+std::optional<Options> ParseOptions(int argc, char** argv, std::string& error) {
     using Kind = cmdline::Arg::Kind;
     Options o;
     bool havePort = false;
@@ -70,22 +80,33 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
                             : arg.name == "--delay"  ? SetDelay(arg.value, o)
                             : arg.name == "--format" ? SetFormat(arg.value, o)
                                                      : SetRecord(arg.value, o);
-            if (!ok)
+            if (!ok) {
+                error = cmdline::Refusal(arg, Takes(arg.name));
                 return std::nullopt;
+            }
             break;
         }
         case Kind::Positional:
-            if (havePort)
+            if (havePort) {
+                error = cmdline::Refusal(arg) + ": one PORT only";
                 return std::nullopt;
+            }
+            if (arg.value.empty()) {
+                error = "PORT is empty";
+                return std::nullopt;
+            }
             o.port = arg.value;
             havePort = true;
             break;
         default: // missing value, unknown option
+            error = cmdline::Refusal(arg, Takes(arg.name));
             return std::nullopt;
         }
     }
-    if (!havePort || o.port.empty())
+    if (!havePort) {
+        error = "no PORT given";
         return std::nullopt;
+    }
     return o;
 }
 

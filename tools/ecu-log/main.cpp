@@ -3,6 +3,7 @@
 #include "LogHost.h"
 #include "LogOptions.h"
 #include "StopSignals.h"
+#include "common/StandardStreams.h"
 #include "record/DataFile.h"
 #include "serial/Comm32.h"
 #include "session/LinkSession.h"
@@ -11,8 +12,11 @@
 #include <QCoreApplication>
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <exception>
+#include <string>
 
 namespace {
 
@@ -22,7 +26,18 @@ constexpr auto WaitMode = ecu::Waiter::Mode::Spin; // measuring build only
 constexpr auto WaitMode = ecu::Waiter::Mode::Sleep;
 #endif
 
-enum Exit { ExitStopped = 0, ExitCannotOpen = 1, ExitUsage = 2, ExitLinkBroken = 3 };
+enum Exit {
+    ExitStopped = 0,
+    ExitCannotOpen = 1,
+    ExitOutputFailed = 1,
+    ExitUsage = 2,
+    ExitLinkBroken = 3
+};
+
+int ReportOutputError(int error) {
+    std::fprintf(stderr, "ecu-log: standard output: %s\n", std::strerror(error));
+    return ExitOutputFailed;
+}
 
 int Run(const ecu::logtool::Options& options) {
     using namespace ecu;
@@ -38,10 +53,14 @@ int Run(const ecu::logtool::Options& options) {
     host.SetLink(&link);
     // Closing the port ends the loop at its next test; interrupting the wait gets
     // there now rather than at the end of a long delay.
-    StopSignals stopOnSignal(stopRequested, [&comm, &link] {
+    const auto stop = [&stopRequested, &comm, &link] {
+        stopRequested.store(true);
         comm.CloseComm();
         link.InterruptWait();
-    });
+    };
+    StopSignals stopOnSignal(stopRequested, stop);
+    // Rows nobody can read are no reason to go on polling; the recording ends with them.
+    host.SetOnOutputFailed(stop);
 
     try {
         host.OpenPort();
@@ -62,22 +81,30 @@ int Run(const ecu::logtool::Options& options) {
     }
 
     host.PrintHeader();
-    link.LivePoll();
+    if (!host.OutputError())
+        link.LivePoll();
     comm.CloseComm();
     state.File.Close();
+    if (host.OutputError())
+        return ReportOutputError(host.OutputError());
     return presenter.LinkBroken() ? ExitLinkBroken : ExitStopped;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    if (!ecu::cmdline::OpenClosedStandardStreams())
+        return ExitCannotOpen;
+    // A reader that went away is a failed write like any other, reported and ended cleanly.
+    std::signal(SIGPIPE, SIG_IGN);
     // Before any thread exists, so that no thread takes the signals the signalfd waits for.
     ecu::logtool::BlockStopSignals();
     QCoreApplication app(argc, argv);
 
-    const auto options = ecu::logtool::ParseOptions(argc, argv);
+    std::string error;
+    const auto options = ecu::logtool::ParseOptions(argc, argv, error);
     if (!options) {
-        std::fputs(ecu::logtool::kUsage, stderr);
+        std::fprintf(stderr, "ecu-log: %s\n\n%s", error.c_str(), ecu::logtool::kUsage);
         return ExitUsage;
     }
     if (options->help) {
