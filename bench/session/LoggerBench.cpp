@@ -1,7 +1,8 @@
 // A live session as the logger runs it: ecu-log polling the simulator at 120 ms.
 // Measures the processor time the logger takes (sleeping wait against a spinning
 // one) and how far the period between data requests, as the simulator sees them,
-// exceeds PollDelay.
+// exceeds PollDelay. The processor time is also given per thread: the session
+// loop's, the serial reader's and the serial writer's.
 //
 // ECU_BENCH_SECONDS sets the length of each run (default 30).
 #include "ecu-sim/EcuSimulator.h"
@@ -15,9 +16,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <spawn.h>
-#include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -41,29 +40,42 @@ int RunSeconds() {
 struct Run {
     double cpuSeconds = 0;
     double uiThreadSeconds = 0; // the thread that runs the session loop
+    double readerSeconds = 0;   // the serial reader
+    double writerSeconds = 0;   // the serial writer
+    double otherSeconds = 0;
     double wallSeconds = 0;
     std::vector<double> excessMs; // period between data requests minus PollDelay
 };
 
-// User and system time of one thread so far, from /proc.
-double ThreadCpuSeconds(pid_t pid, pid_t tid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/task/" + std::to_string(tid) + "/stat");
-    std::string stat((std::istreambuf_iterator<char>(in)), {});
-    const auto close = stat.rfind(')'); // the command name may hold blanks
-    if (close == std::string::npos)
-        return 0;
-    std::istringstream fields(stat.substr(close + 2));
-    std::string field;
-    double utime = 0, stime = 0;
-    for (int i = 3; fields >> field; ++i) {
-        if (i == 14)
-            utime = std::stod(field);
-        if (i == 15) {
-            stime = std::stod(field);
-            break;
-        }
+// Processor time of one thread so far, from the scheduler's own count in
+// nanoseconds (the tick-based times in stat are too coarse for a thread that
+// mostly sleeps), and its name.
+double ThreadCpuSeconds(const fs::path& task, std::string& name) {
+    std::ifstream comm(task / "comm");
+    std::getline(comm, name);
+    std::ifstream schedstat(task / "schedstat");
+    double ns = 0;
+    schedstat >> ns;
+    return ns / 1e9;
+}
+
+// Every thread of the process: the session loop's (the main thread), the
+// serial reader's and writer's (named by the component), and the rest.
+void TakeThreadTimes(pid_t pid, Run& run) {
+    const fs::path tasks = fs::path("/proc") / std::to_string(pid) / "task";
+    std::error_code ec;
+    for (const auto& task : fs::directory_iterator(tasks, ec)) {
+        std::string name;
+        const double seconds = ThreadCpuSeconds(task.path(), name);
+        if (task.path().filename() == std::to_string(pid))
+            run.uiThreadSeconds += seconds;
+        else if (name == "serial-read")
+            run.readerSeconds += seconds;
+        else if (name == "serial-write")
+            run.writerSeconds += seconds;
+        else
+            run.otherSeconds += seconds;
     }
-    return (utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 Run RunLogger(const char* program) {
@@ -103,19 +115,18 @@ Run RunLogger(const char* program) {
     posix_spawn_file_actions_destroy(&actions);
 
     std::this_thread::sleep_for(std::chrono::seconds(RunSeconds()));
-    const double uiSeconds = ThreadCpuSeconds(pid, pid);
+    Run run;
+    TakeThreadTimes(pid, run);
     ::kill(pid, SIGINT);
     int status = 0;
     rusage usage{};
     wait4(pid, &status, 0, &usage);
 
-    Run run;
     run.wallSeconds = std::chrono::duration<double>(Clock::now() - start).count();
     auto seconds = [](const timeval& t) {
         return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
     };
     run.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
-    run.uiThreadSeconds = uiSeconds;
 
     std::vector<Clock::time_point> requests;
     for (const ecu::SimFrame& f : sim.Frames())
@@ -149,6 +160,9 @@ void Logger(benchmark::State& state, const char* program) {
     }
     state.counters["cpu_pct_of_core"] = 100.0 * run.cpuSeconds / run.wallSeconds;
     state.counters["ui_thread_cpu_pct"] = 100.0 * run.uiThreadSeconds / run.wallSeconds;
+    state.counters["reader_cpu_pct"] = 100.0 * run.readerSeconds / run.wallSeconds;
+    state.counters["writer_cpu_pct"] = 100.0 * run.writerSeconds / run.wallSeconds;
+    state.counters["other_threads_cpu_pct"] = 100.0 * run.otherSeconds / run.wallSeconds;
     state.counters["cycles"] = static_cast<double>(run.excessMs.size() + 1);
     state.counters["excess_median_ms"] = Percentile(run.excessMs, 0.5);
     state.counters["excess_p90_ms"] = Percentile(run.excessMs, 0.9);

@@ -52,7 +52,7 @@ bool TComm32::OpenComm() {
         throw ECommsError("Already have a comm file open");
 
     auto port = std::make_unique<PortIo>();
-    switch (port->Open(ResolvePortName(FCommPort.toStdString()))) {
+    switch (port->Open(ResolvePortName(FCommPort.toStdString()), FConsoles)) {
     case PortIo::OpenResult::Opened:
         break;
     case PortIo::OpenResult::Failed:
@@ -104,10 +104,10 @@ bool TComm32::OpenComm() {
 }
 
 void TComm32::StartThreads() {
-    const TReadThread::Handles rh{FCommHandle->Handle(), FStopEvent->Handle(), this};
     try {
         FReadThread = std::make_unique<TReadThread>(
-            rh, FCommHandle->GetTimeouts().ReadIntervalTimeout, FLineSettings.EvtChar);
+            MakeTtyReadLine(FCommHandle->Handle(), FStopEvent->Handle()), this,
+            FCommHandle->GetTimeouts().ReadIntervalTimeout, FLineSettings.EvtChar);
         if (!FReadThread->Start())
             FReadThread.reset();
     } catch (const std::exception&) {

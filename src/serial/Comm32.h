@@ -1,6 +1,7 @@
 #pragma once
 // The serial port component: owns one port, a reader and a writer thread, and
 // turns what the threads report into calls on the UI thread.
+#include "serial/Consoles.h"
 #include "serial/LineSettings.h"
 
 #include <QObject>
@@ -74,6 +75,9 @@ public:
     // The operating system's text for the last failure of an open or of a
     // thread (hang-up); for diagnostics, the failure texts stay as they are.
     const std::string& LastOsError() const { return FLastOsError; }
+    // Where OpenComm learns which devices are the system's consoles, which it
+    // never opens; the system's own lists unless replaced.
+    void SetConsoleLists(const ConsoleLists& lists) { FConsoles = lists; }
 
     TReceiveDataEvent OnReceiveData;
     TNotifyEvent OnRequestHangup;
@@ -113,6 +117,7 @@ private:
     std::uint32_t FEventMask = 0;
     std::uint32_t FModemStatus = 0;
     std::string FLastOsError;
+    ConsoleLists FConsoles;
 };
 
 } // namespace ecu

@@ -1,7 +1,7 @@
 #include "serial/PortIo.h"
 
-// termios2 lives in the kernel headers; glibc's <termios.h> would clash with them.
-#include <asm/termbits.h>
+#include "serial/TermiosMap.h"
+
 #include <linux/serial.h>
 
 #include <cerrno>
@@ -11,6 +11,7 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ecu {
@@ -32,6 +33,8 @@ int IoctlValue(int fd, unsigned long request, long arg) {
     } while (r < 0 && errno == EINTR);
     return r;
 }
+
+constexpr const char* kConsoleRefusal = "Device is an active system console";
 
 constexpr unsigned kPortCflagMask = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
 
@@ -89,11 +92,32 @@ bool PortIo::Fail(int err) {
     return false;
 }
 
-PortIo::OpenResult PortIo::Open(const std::string& path) {
+PortIo::OpenResult PortIo::Open(const std::string& path, const ConsoleLists& consoles) {
     Close();
+    // A console is refused unopened: the first open of a UART already raises
+    // its modem lines.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode) &&
+        IsActiveConsole(st.st_rdev, consoles)) {
+        lastError_ = kConsoleRefusal;
+        return OpenResult::Failed;
+    }
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         Fail(errno);
+        return OpenResult::Failed;
+    }
+    // Only a terminal is locked: a lock on anything else (a file, /dev/null)
+    // would get in the way of whoever else uses it.
+    if (!::isatty(fd)) {
+        Fail(errno);
+        ::close(fd);
+        return OpenResult::NotATerminal;
+    }
+    // The path may have been re-pointed since it was looked at.
+    if (::fstat(fd, &st) == 0 && IsActiveConsole(st.st_rdev, consoles)) {
+        lastError_ = kConsoleRefusal;
+        ::close(fd);
         return OpenResult::Failed;
     }
     // Root is not kept out by TIOCEXCL; the lock keeps every other opener out.
@@ -101,11 +125,6 @@ PortIo::OpenResult PortIo::Open(const std::string& path) {
         Fail(errno);
         ::close(fd);
         return OpenResult::Failed;
-    }
-    if (!::isatty(fd)) {
-        Fail(errno);
-        ::close(fd);
-        return OpenResult::NotATerminal;
     }
     (void)Ioctl(fd, TIOCEXCL, nullptr);
     fd_ = fd;
@@ -128,143 +147,20 @@ bool PortIo::GetState(LineSettings& s) {
     struct termios2 t {};
     if (Ioctl(fd_, TCGETS2, &t) < 0)
         return Fail(errno);
-    s.BaudRate = t.c_ospeed;
-    switch (t.c_cflag & CSIZE) {
-    case CS5:
-        s.ByteSize = 5;
-        break;
-    case CS6:
-        s.ByteSize = 6;
-        break;
-    case CS7:
-        s.ByteSize = 7;
-        break;
-    default:
-        s.ByteSize = 8;
-        break;
-    }
-    if (!(t.c_cflag & PARENB))
-        s.Parity = 0;
-    else if (t.c_cflag & CMSPAR)
-        s.Parity = (t.c_cflag & PARODD) ? 3 : 4;
-    else
-        s.Parity = (t.c_cflag & PARODD) ? 1 : 2;
-    s.StopBits = !(t.c_cflag & CSTOPB) ? 0 : (s.ByteSize == 5 ? 1 : 2);
-
-    std::uint32_t flags = dcb::Binary;
-    if (t.c_iflag & INPCK)
-        flags |= dcb::ParityCheck;
-    if (t.c_cflag & CRTSCTS)
-        flags |= dcb::OutxCtsFlow | dcb::RtsControlHandshake;
-    if (t.c_iflag & IXON)
-        flags |= dcb::OutX;
-    if (t.c_iflag & IXOFF)
-        flags |= dcb::InX;
     int lines = 0;
-    if (Ioctl(fd_, TIOCMGET, &lines) == 0) {
-        if (lines & TIOCM_DTR)
-            flags |= dcb::DtrControlEnable;
-        if ((lines & TIOCM_RTS) && !(t.c_cflag & CRTSCTS))
-            flags |= dcb::RtsControlEnable;
-    }
-    s.Flags = flags;
-    s.XonLim = 0;
-    s.XoffLim = 0;
-    s.XonChar = static_cast<char>(t.c_cc[VSTART]);
-    s.XoffChar = static_cast<char>(t.c_cc[VSTOP]);
-    s.ErrorChar = 0;
-    s.EofChar = static_cast<char>(t.c_cc[VEOF]);
-    s.EvtChar = 0;
+    if (Ioctl(fd_, TIOCMGET, &lines) < 0)
+        lines = -1;
+    s = termios_map::FromTermios(t, lines);
     return true;
 }
 
 bool PortIo::SetState(const LineSettings& s) {
-    tcflag_t size;
-    switch (s.ByteSize) {
-    case 5:
-        size = CS5;
-        break;
-    case 6:
-        size = CS6;
-        break;
-    case 7:
-        size = CS7;
-        break;
-    case 8:
-        size = CS8;
-        break;
-    default:
-        return Fail(EINVAL);
-    }
-    tcflag_t parity;
-    switch (s.Parity) {
-    case 0:
-        parity = 0;
-        break;
-    case 1:
-        parity = PARENB | PARODD;
-        break;
-    case 2:
-        parity = PARENB;
-        break;
-    case 3:
-        parity = PARENB | CMSPAR | PARODD;
-        break;
-    case 4:
-        parity = PARENB | CMSPAR;
-        break;
-    default:
-        return Fail(EINVAL);
-    }
-    // A UART gives 1.5 stop bits with 5 data bits and 2 with more; the other
-    // two combinations do not exist.
-    tcflag_t stop;
-    switch (s.StopBits) {
-    case 0:
-        stop = 0;
-        break;
-    case 1:
-        if (s.ByteSize != 5)
-            return Fail(EINVAL);
-        stop = CSTOPB;
-        break;
-    case 2:
-        if (s.ByteSize == 5)
-            return Fail(EINVAL);
-        stop = CSTOPB;
-        break;
-    default:
-        return Fail(EINVAL);
-    }
-    // Rate 0 would hang the line up instead of setting a speed.
-    if (s.BaudRate == 0)
-        return Fail(EINVAL);
-
     struct termios2 t {};
     if (Ioctl(fd_, TCGETS2, &t) < 0)
         return Fail(errno);
-    t.c_iflag = 0;
-    if ((s.Flags & dcb::ParityCheck) && parity)
-        t.c_iflag |= INPCK;
-    if (s.Flags & dcb::OutX)
-        t.c_iflag |= IXON;
-    if (s.Flags & dcb::InX)
-        t.c_iflag |= IXOFF;
-    t.c_oflag = 0;
-    t.c_lflag = 0;
-    t.c_cflag =
-        (t.c_cflag & HUPCL) | CREAD | CLOCAL | size | parity | stop | BOTHER | (BOTHER << IBSHIFT);
-    if ((s.Flags & dcb::OutxCtsFlow) || (s.Flags & dcb::RtsControlMask) == dcb::RtsControlHandshake)
-        t.c_cflag |= CRTSCTS;
-    t.c_ispeed = s.BaudRate;
-    t.c_ospeed = s.BaudRate;
-    // Non-blocking reads; the 1 ms gap is timed by the reader's poll.
-    t.c_cc[VMIN] = 0;
-    t.c_cc[VTIME] = 0;
-    if (s.XonChar)
-        t.c_cc[VSTART] = static_cast<cc_t>(s.XonChar);
-    if (s.XoffChar)
-        t.c_cc[VSTOP] = static_cast<cc_t>(s.XoffChar);
+    int err = 0;
+    if (!termios_map::ToTermios(s, t, err))
+        return Fail(err);
     // Every termios write goes through TCSETS2: after a BOTHER rate the
     // classic call refuses and applies nothing.
     if (Ioctl(fd_, TCSETS2, &t) < 0)
@@ -403,6 +299,27 @@ Io ReadSome(OsHandle port, void* buffer, std::size_t size) {
     return Classify(r);
 }
 
+Io ReadNow(OsHandle port, void* buffer, std::size_t size) {
+    pollfd p{port, POLLIN, 0};
+    const int r = PollFor(&p, 1, 0);
+    if (r < 0)
+        return {Io::Failed, 0, errno};
+    if (r == 0)
+        return {Io::Again, 0, EAGAIN};
+    if (p.revents & POLLNVAL)
+        return {Io::Closed, 0, EBADF};
+    if (p.revents & POLLIN)
+        return ReadSome(port, buffer, size);
+    return {Io::Lost, 0, EIO}; // POLLHUP or POLLERR without data
+}
+
+long BurstGapUs(OsHandle port, long minUs) {
+    struct termios2 t {};
+    if (Ioctl(port, TCGETS2, &t) < 0)
+        return minUs;
+    return termios_map::BurstGapUs(t, minUs);
+}
+
 Io WriteSome(OsHandle port, const void* buffer, std::size_t size) {
     ssize_t r;
     do {
@@ -418,8 +335,12 @@ bool IsSet(OsHandle event) {
 }
 
 bool WaitSet(OsHandle event, long timeoutMs) {
+    return WaitSetUs(event, timeoutMs < 0 ? -1 : timeoutMs * 1000);
+}
+
+bool WaitSetUs(OsHandle event, long timeoutUs) {
     pollfd p{event, POLLIN, 0};
-    return PollFor(&p, 1, timeoutMs * 1000) > 0 && (p.revents & POLLIN);
+    return PollFor(&p, 1, timeoutUs) > 0 && (p.revents & POLLIN);
 }
 
 bool ModemStatus(OsHandle port, std::uint32_t& status) {

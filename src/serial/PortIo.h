@@ -2,6 +2,7 @@
 // The operating-system layer under the serial component: opening and
 // configuring a port, and the reads, writes and waits its threads do. This is
 // the POSIX tty version; another platform supplies its own PortIo.cpp.
+#include "serial/Consoles.h"
 #include "serial/LineSettings.h"
 
 #include <cstddef>
@@ -45,8 +46,9 @@ public:
     PortIo& operator=(const PortIo&) = delete;
 
     // Opens a device path for exclusive use; Failed when it is missing, not
-    // accessible or held by another opener.
-    OpenResult Open(const std::string& path);
+    // accessible, an active console or held by another opener. Nothing about the
+    // device is changed before it is known to be a terminal and no console.
+    OpenResult Open(const std::string& path, const ConsoleLists& consoles = {});
     // Discards unsent output first, so that closing never waits on the line.
     void Close();
     bool IsOpen() const { return fd_ != kNoHandle; }
@@ -94,9 +96,16 @@ struct Io {
 // Nothing to read comes back as Lost: after a readable wait that is a gone device.
 Io ReadSome(OsHandle port, void* buffer, std::size_t size);
 Io WriteSome(OsHandle port, const void* buffer, std::size_t size);
+// What the port holds now, without waiting: Again when nothing has come.
+Io ReadNow(OsHandle port, void* buffer, std::size_t size);
+
+// The quiet time that ends a received burst at the line's present rate: two
+// character times, never less than minUs.
+long BurstGapUs(OsHandle port, long minUs);
 
 bool IsSet(OsHandle event);
 bool WaitSet(OsHandle event, long timeoutMs);
+bool WaitSetUs(OsHandle event, long timeoutUs);
 
 // Modem lines as ms:: bits; false when the driver has none (pseudo-terminals).
 bool ModemStatus(OsHandle port, std::uint32_t& status);

@@ -5,24 +5,60 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <new>
+#include <utility>
 
 namespace ecu {
 
-TReadThread::TReadThread(const Handles& handles, std::uint32_t readIntervalMs, char evtChar)
-    : handles_(handles), gapUs_(static_cast<long>(readIntervalMs) * 1000), evtChar_(evtChar) {}
+namespace {
+
+class TtyReadLine final : public ReadLine {
+public:
+    TtyReadLine(OsHandle port, OsHandle stop) : port_(port), stop_(stop) {}
+
+    portio::Wait WaitInput(int& err) override {
+        return portio::WaitReadable(port_, stop_, -1, err);
+    }
+    bool SleepUnlessStopped(long us) override { return portio::WaitSetUs(stop_, us); }
+    bool Stopped() const override { return portio::IsSet(stop_); }
+    portio::Io ReadNow(void* buffer, std::size_t size) override {
+        return portio::ReadNow(port_, buffer, size);
+    }
+    long BurstGapUs(long minUs) override { return portio::BurstGapUs(port_, minUs); }
+    bool ModemStatus(std::uint32_t& status) override { return portio::ModemStatus(port_, status); }
+    bool LineCounters(portio::LineCounters& counters) override {
+        return portio::ReadLineCounters(port_, counters);
+    }
+    void PurgeReceive() override { portio::Purge(port_, purge::Receive); }
+
+private:
+    const OsHandle port_;
+    const OsHandle stop_;
+};
+
+} // namespace
+
+std::unique_ptr<ReadLine> MakeTtyReadLine(OsHandle port, OsHandle stopEvent) {
+    return std::make_unique<TtyReadLine>(port, stopEvent);
+}
+
+TReadThread::TReadThread(std::unique_ptr<ReadLine> line, QObject* notifyWindow,
+                         std::uint32_t readIntervalMs, char evtChar)
+    : TCommThread(notifyWindow, "serial-read"), line_(std::move(line)),
+      minGapUs_(static_cast<long>(readIntervalMs) * 1000), evtChar_(evtChar) {}
 
 void TReadThread::Execute() {
-    const std::unique_ptr<char[]> buffer(new (std::nothrow) char[kBurstSize]);
-    if (!buffer) {
-        Hangup(ENOMEM);
-        return;
-    }
-    haveCounters_ = portio::ReadLineCounters(handles_.CommHandle, counters_);
+    // However the reader ends, what is left in the receive queue is dropped.
+    struct Finish {
+        ReadLine& line;
+        ~Finish() { line.PurgeReceive(); }
+    } finish{*line_};
+
+    const auto buffer = std::make_unique<char[]>(kBurstSize);
+    haveCounters_ = line_->LineCounters(counters_);
 
     // Lines already on when the port opens are announced once.
     std::uint32_t status = 0;
-    if (portio::ModemStatus(handles_.CommHandle, status) && status != 0) {
+    if (line_->ModemStatus(status) && status != 0) {
         std::uint32_t mask = 0;
         if (status & ms::CtsOn)
             mask |= ev::Cts;
@@ -32,78 +68,73 @@ void TReadThread::Execute() {
             mask |= ev::Ring;
         if (status & ms::RlsdOn)
             mask |= ev::Rlsd;
-        PostNotice(handles_.NotifyWindow,
+        PostNotice(notifyWindow_,
                    std::make_unique<TCommNotice>(WM_COMM_EVENT, 0, mask | (status << 16)));
     }
-    PostNotice(handles_.NotifyWindow, std::make_unique<TCommNotice>(WM_COMM_STARTED, 0));
+    PostNotice(notifyWindow_, std::make_unique<TCommNotice>(WM_COMM_STARTED, 0));
 
     for (;;) {
         int err = 0;
-        const portio::Wait w =
-            portio::WaitReadable(handles_.CommHandle, handles_.StopEvent, -1, err);
+        const portio::Wait w = line_->WaitInput(err);
         if (w == portio::Wait::Stop)
-            break;
-        if (w == portio::Wait::Ready) {
-            if (!TakeBurst(buffer.get()))
-                break;
-            continue;
+            return;
+        if (w != portio::Wait::Ready) {
+            Hangup(err);
+            return;
         }
-        Hangup(err);
-        break;
+        if (!TakeBurst(buffer.get()))
+            return;
     }
-    portio::Purge(handles_.CommHandle, purge::Receive);
 }
 
-// Reads while the next byte follows within the gap, up to a full buffer.
+// The first byte of a burst has come. Rather than wake for every byte that
+// follows (at 8200 baud one every 1.2 ms), the reader sleeps one gap at a time
+// on the stop event alone and takes whatever came meanwhile, until a gap
+// passes with nothing new. Bytes less than a gap apart thus always share a
+// block; bytes more than two gaps apart never do.
 bool TReadThread::TakeBurst(char* buffer) {
+    const long gapUs = line_->BurstGapUs(minGapUs_);
     std::size_t have = 0;
     for (;;) {
-        const portio::Io io =
-            portio::ReadSome(handles_.CommHandle, buffer + have, kBurstSize - have);
-        if (io.status == portio::Io::Done) {
-            have += io.count;
-            if (have == kBurstSize)
-                break;
-        } else if (io.status != portio::Io::Again) {
-            return Lost(buffer, have, io.err);
-        } else if (have == 0) {
-            return true; // woken without data
-        }
-        int err = 0;
-        const portio::Wait w =
-            portio::WaitReadable(handles_.CommHandle, handles_.StopEvent, gapUs_, err);
-        if (w == portio::Wait::Timeout)
+        const portio::Io io = line_->ReadNow(buffer + have, kBurstSize - have);
+        if (io.status == portio::Io::Again)
             break;
-        if (w == portio::Wait::Stop)
+        if (io.status != portio::Io::Done)
+            return Lost(buffer, have, io.err);
+        have += io.count;
+        if (have == kBurstSize)
+            break; // what follows starts the next block at once
+        if (line_->SleepUnlessStopped(gapUs))
             return false;
-        if (w != portio::Wait::Ready)
-            return Lost(buffer, have, err);
     }
-    return Deliver(buffer, have);
+    return have == 0 || Deliver(buffer, have);
 }
 
 // Bytes that came before the loss still reach the component, then the hang-up.
 bool TReadThread::Lost(const char* bytes, std::size_t count, int err) {
-    if (portio::IsSet(handles_.StopEvent))
+    if (line_->Stopped())
         return false;
     if (count > 0 && !Deliver(bytes, count))
         return false;
-    return Hangup(err);
+    Hangup(err);
+    return false;
 }
 
 bool TReadThread::Deliver(const char* bytes, std::size_t count) {
     auto notice = std::make_unique<TCommNotice>(WM_COMM_DATA, count);
     notice->Block = ByteBlock::Copy(bytes, count);
-    if (!notice->Block)
-        return Hangup(ENOMEM);
-    PostNotice(handles_.NotifyWindow, std::move(notice));
+    if (!notice->Block) {
+        Hangup(ENOMEM);
+        return false;
+    }
+    PostNotice(notifyWindow_, std::move(notice));
 
     std::uint32_t mask = 0;
     if (std::memchr(bytes, evtChar_, count))
         mask |= ev::RxFlag;
     std::uint32_t lineErrors = 0;
     portio::LineCounters now;
-    if (haveCounters_ && portio::ReadLineCounters(handles_.CommHandle, now)) {
+    if (haveCounters_ && line_->LineCounters(now)) {
         // A break or a line error leaves a byte in the input, so they are seen here.
         if (now.frame != counters_.frame)
             lineErrors |= ce::Frame;
@@ -136,19 +167,10 @@ bool TReadThread::Deliver(const char* bytes, std::size_t count) {
 
 void TReadThread::PostEvents(std::uint32_t mask, std::uint32_t lineErrors) {
     std::uint32_t status = 0;
-    portio::ModemStatus(handles_.CommHandle, status);
+    line_->ModemStatus(status);
     auto notice = std::make_unique<TCommNotice>(WM_COMM_EVENT, 0, mask | (status << 16));
     notice->LineErrors = lineErrors;
-    PostNotice(handles_.NotifyWindow, std::move(notice));
-}
-
-bool TReadThread::Hangup(int err) {
-    if (portio::IsSet(handles_.StopEvent))
-        return false;
-    auto notice = std::make_unique<TCommNotice>(WM_COMM_HANGUP);
-    notice->OsError = portio::ErrorText(err);
-    PostNotice(handles_.NotifyWindow, std::move(notice));
-    return false;
+    PostNotice(notifyWindow_, std::move(notice));
 }
 
 } // namespace ecu

@@ -1,45 +1,62 @@
 #pragma once
 // The reader: sleeps until the port has input or the stop event is set, and
-// posts every received burst to the component.
+// posts every received burst to the component as one block.
 #include "serial/CommThread.h"
 #include "serial/PortIo.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <memory>
 
 class QObject;
 
 namespace ecu {
 
+// The reader's whole view of the operating system: its port and the stop
+// event. MakeTtyReadLine gives the real one; tests script a line of their own.
+class ReadLine {
+public:
+    virtual ~ReadLine() = default;
+    // Until the port has input (Ready) or is gone (Lost), or the stop event is
+    // set (Stop, which wins over anything that became ready with it).
+    virtual portio::Wait WaitInput(int& err) = 0;
+    // Sleeps on the stop event alone; true when it was set.
+    virtual bool SleepUnlessStopped(long us) = 0;
+    virtual bool Stopped() const = 0;
+    // What the port holds now, without waiting: Again when nothing has come.
+    virtual portio::Io ReadNow(void* buffer, std::size_t size) = 0;
+    // The quiet time that ends a burst at the line's present rate.
+    virtual long BurstGapUs(long minUs) = 0;
+    virtual bool ModemStatus(std::uint32_t& status) = 0;
+    virtual bool LineCounters(portio::LineCounters& counters) = 0;
+    virtual void PurgeReceive() = 0;
+};
+
+std::unique_ptr<ReadLine> MakeTtyReadLine(OsHandle port, OsHandle stopEvent);
+
 class TReadThread : public TCommThread {
 public:
     static constexpr std::size_t kBurstSize = 32768;
 
-    struct Handles {
-        OsHandle CommHandle;
-        OsHandle StopEvent;
-        QObject* NotifyWindow;
-    };
-    // readIntervalMs: the gap that ends a burst; evtChar: raises ev::RxFlag.
-    TReadThread(const Handles& handles, std::uint32_t readIntervalMs, char evtChar);
+    // readIntervalMs: the shortest gap that ends a burst; evtChar: raises
+    // ev::RxFlag. Throws std::bad_alloc.
+    TReadThread(std::unique_ptr<ReadLine> line, QObject* notifyWindow, std::uint32_t readIntervalMs,
+                char evtChar);
 
     ~TReadThread() override { Join(); }
 
 protected:
     void Execute() override;
+    bool StopRequested() const override { return line_->Stopped(); }
 
 private:
     bool TakeBurst(char* buffer);
     bool Deliver(const char* bytes, std::size_t count);
     bool Lost(const char* bytes, std::size_t count, int err);
     void PostEvents(std::uint32_t mask, std::uint32_t lineErrors);
-    // Ends the thread's work; quiet when the stop event is set, since a stop
-    // makes reads fail on purpose.
-    bool Hangup(int err);
 
-    const Handles handles_;
-    const long gapUs_;
+    const std::unique_ptr<ReadLine> line_;
+    const long minGapUs_;
     const char evtChar_;
     bool haveCounters_ = false;
     portio::LineCounters counters_;

@@ -8,7 +8,8 @@
 namespace ecu {
 
 TWriteThread::TWriteThread(const Handles& handles, std::shared_ptr<WriteQueue> queue)
-    : handles_(handles), queue_(std::move(queue)) {}
+    : TCommThread(handles.NotifyWindow, "serial-write"), handles_(handles),
+      queue_(std::move(queue)) {}
 
 void TWriteThread::Execute() {
     // However the writer ends, later blocks are refused and unsent output dropped.
@@ -69,14 +70,6 @@ TWriteThread::Outcome TWriteThread::WriteCompletely(const ByteBlock& block) {
         }
     }
     return Outcome::Written;
-}
-
-void TWriteThread::Hangup(int err) {
-    if (portio::IsSet(handles_.StopEvent))
-        return;
-    auto notice = std::make_unique<TCommNotice>(WM_COMM_HANGUP);
-    notice->OsError = portio::ErrorText(err);
-    PostNotice(handles_.NotifyWindow, std::move(notice));
 }
 
 } // namespace ecu

@@ -20,17 +20,18 @@ public:
         OsHandle StopEvent;
         QObject* NotifyWindow;
     };
+    // Throws std::bad_alloc.
     TWriteThread(const Handles& handles, std::shared_ptr<WriteQueue> queue);
 
     ~TWriteThread() override { Join(); }
 
 protected:
     void Execute() override;
+    bool StopRequested() const override { return portio::IsSet(handles_.StopEvent); }
 
 private:
     enum class Outcome { Written, Stopped, Failed };
     Outcome WriteCompletely(const ByteBlock& block);
-    void Hangup(int err);
 
     const Handles handles_;
     const std::shared_ptr<WriteQueue> queue_;

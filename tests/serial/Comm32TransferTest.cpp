@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace ecu::test {
 namespace {
@@ -125,12 +126,47 @@ TEST(Comm32Transfer, EventCharacterRaisesItsEventAndNoRing) {
     PumpEvents(50);
     EXPECT_EQ(commEvents, 0);
 
-    ASSERT_TRUE(pty.Write("with~mark"));
-    ASSERT_TRUE(WaitUntil([&] { return eventChars == 1; }));
-    EXPECT_EQ(commEvents, 1);
-    EXPECT_EQ(rings, 0);
-    EXPECT_EQ(port->EventMask(), ev::RxFlag);
-    EXPECT_EQ(port->ModemStatus(), 0u); // a pseudo-terminal has no modem lines
+    // Inside a burst, at its end and as its first byte.
+    const std::string marked[] = {"with~mark", "end mark~", "~first"};
+    int blocks = 1;
+    for (const std::string& burst : marked) {
+        SCOPED_TRACE(burst);
+        ASSERT_TRUE(pty.Write(burst));
+        ASSERT_TRUE(WaitUntil([&] { return eventChars == blocks; }));
+        ++blocks;
+        EXPECT_EQ(commEvents, eventChars);
+        EXPECT_EQ(rings, 0);
+        EXPECT_EQ(port->EventMask(), ev::RxFlag);
+        EXPECT_EQ(port->ModemStatus(), 0u); // a pseudo-terminal has no modem lines
+        ASSERT_TRUE(
+            WaitUntil([&] { return rec.blocks.size() == static_cast<std::size_t>(blocks); }));
+        EXPECT_EQ(rec.blocks.back(), burst);
+    }
+}
+
+// The quiet time that ends a burst is two character times at the rate the line
+// has now. At 110 baud that is 182 ms, so two writes a moment apart are one
+// block; at 10400 baud (under 2 ms) bytes 20 ms apart are two.
+TEST(Comm32Transfer, BurstGapFollowsTheLineRateSetWhileOpen) {
+    Pty pty;
+    auto port = MakeComponent(pty.SlavePath());
+    Recorder rec;
+    rec.Bind(*port);
+    ASSERT_TRUE(port->OpenComm());
+
+    port->SetBaudRate(110);
+    ASSERT_TRUE(pty.Write("F4"));
+    ASSERT_TRUE(pty.Write("56"));
+    ASSERT_TRUE(WaitUntil([&] { return rec.Total() == 4; }));
+    EXPECT_EQ(rec.blocks, (std::vector<std::string>{"F456"}));
+
+    port->SetBaudRate(10400);
+    ASSERT_TRUE(pty.Write("01"));
+    ASSERT_TRUE(WaitUntil([&] { return rec.Total() == 6; }));
+    QThread::msleep(20);
+    ASSERT_TRUE(pty.Write("B5"));
+    ASSERT_TRUE(WaitUntil([&] { return rec.Total() == 8; }));
+    EXPECT_EQ(rec.blocks, (std::vector<std::string>{"F456", "01", "B5"}));
 }
 
 } // namespace

@@ -30,14 +30,19 @@ struct Recorder {
     std::vector<std::string> blocks;
     bool allZeroTerminated = true;
     int hangups = 0;
+    std::string order; // 'D' for each block, 'H' for each hang-up, as they came
 
     void Bind(TComm32& c) {
         c.OnReceiveData = [this](const void* buffer, std::uint16_t length) {
             const auto* bytes = static_cast<const char*>(buffer);
             blocks.emplace_back(bytes, length);
+            order += 'D';
             allZeroTerminated = allZeroTerminated && bytes[length] == '\0';
         };
-        c.OnRequestHangup = [this](TComm32*) { ++hangups; };
+        c.OnRequestHangup = [this](TComm32*) {
+            ++hangups;
+            order += 'H';
+        };
     }
     std::string All() const {
         std::string all;

@@ -1,0 +1,241 @@
+// The reader against a scripted line: how bursts are gathered into blocks, and
+// how it ends. What a pseudo-terminal cannot be made to do on cue (a line lost
+// with bytes in hand, a failed allocation) is played here.
+#include "ComponentSupport.h"
+#include "PtySupport.h"
+
+#include "serial/ReadThread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace ecu::test {
+namespace {
+
+// What one ReadNow finds.
+struct Take {
+    enum Kind { Bytes, Nothing, Lost, OutOfMemory } kind;
+    std::string bytes;
+};
+Take Bytes(std::string b) {
+    return {Take::Bytes, std::move(b)};
+}
+const Take kNothing{Take::Nothing, {}};
+const Take kLost{Take::Lost, {}};
+
+// Plays a script on the reader's thread. Once the waits run out, the reader
+// waits for the stop as on a quiet port. Read the logs only after Join.
+class ScriptedLine : public ReadLine {
+public:
+    std::deque<portio::Wait> waits;
+    std::deque<Take> takes;
+    std::deque<long> gaps; // what each burst is told; the last one stays
+    bool sleepForReal = false;
+
+    std::vector<long> minGapsAsked;
+    std::vector<long> slept;
+    int purges = 0;
+    std::atomic<bool> sleeping{false};
+
+    ScriptedLine() { stop_.Create(); }
+    void Stop() { stop_.Set(); }
+
+    portio::Wait WaitInput(int& err) override {
+        if (waits.empty()) {
+            stop_.Wait(-1);
+            return portio::Wait::Stop;
+        }
+        const portio::Wait w = waits.front();
+        waits.pop_front();
+        err = EIO;
+        return w;
+    }
+    bool SleepUnlessStopped(long us) override {
+        slept.push_back(us);
+        if (!sleepForReal)
+            return stop_.IsSet();
+        sleeping = true;
+        return portio::WaitSetUs(stop_.Handle(), us);
+    }
+    bool Stopped() const override { return stop_.IsSet(); }
+    portio::Io ReadNow(void* buffer, std::size_t size) override {
+        if (takes.empty())
+            return {portio::Io::Again, 0, EAGAIN};
+        Take& t = takes.front();
+        switch (t.kind) {
+        case Take::Nothing:
+            takes.pop_front();
+            return {portio::Io::Again, 0, EAGAIN};
+        case Take::Lost:
+            takes.pop_front();
+            return {portio::Io::Lost, 0, EIO};
+        case Take::OutOfMemory:
+            takes.pop_front();
+            throw std::bad_alloc();
+        case Take::Bytes:
+            break;
+        }
+        // A read takes no more than it is asked for; the rest waits for the next.
+        const std::size_t n = std::min(size, t.bytes.size());
+        std::memcpy(buffer, t.bytes.data(), n);
+        t.bytes.erase(0, n);
+        if (t.bytes.empty())
+            takes.pop_front();
+        return {portio::Io::Done, n, 0};
+    }
+    long BurstGapUs(long minUs) override {
+        minGapsAsked.push_back(minUs);
+        const long gap = gaps.empty() ? minUs : gaps.front();
+        if (gaps.size() > 1)
+            gaps.pop_front();
+        return gap;
+    }
+    bool ModemStatus(std::uint32_t& status) override {
+        status = 0;
+        return false;
+    }
+    bool LineCounters(portio::LineCounters&) override { return false; }
+    void PurgeReceive() override { ++purges; }
+
+private:
+    EventSignal stop_;
+};
+
+// A reader on a scripted line, reporting to a component that has no port of
+// its own: its notices take the component's real way to the handlers.
+struct Rig {
+    TComm32 component;
+    Recorder rec;
+    ScriptedLine* line;
+    std::unique_ptr<TReadThread> reader;
+
+    explicit Rig(char evtChar = '\0') {
+        rec.Bind(component);
+        auto owned = std::make_unique<ScriptedLine>();
+        line = owned.get();
+        reader = std::make_unique<TReadThread>(std::move(owned), &component, 1, evtChar);
+    }
+    ~Rig() {
+        line->Stop();
+        reader.reset();
+    }
+    void Start() { ASSERT_TRUE(reader->Start()); }
+    // Ends the reader and collects its last notices.
+    void Finish() {
+        line->Stop();
+        reader->Join();
+        PumpEvents(0);
+    }
+};
+
+TEST(ReadThread, GathersABurstUntilAGapPassesWithNothingNew) {
+    Rig rig;
+    rig.line->waits = {portio::Wait::Ready, portio::Wait::Ready};
+    rig.line->takes = {Bytes("\xF4\x56"), Bytes("\x01"),   Bytes("\xB5"),
+                       kNothing,          Bytes("answer"), kNothing};
+    // The line's rate changes between the bursts: each burst asks afresh.
+    rig.line->gaps = {2440, 1000};
+    rig.Start();
+    ASSERT_TRUE(WaitUntil([&] { return rig.rec.blocks.size() == 2; }));
+    rig.Finish();
+
+    EXPECT_EQ(rig.rec.blocks, (std::vector<std::string>{"\xF4\x56\x01\xB5", "answer"}));
+    EXPECT_EQ(rig.line->minGapsAsked, (std::vector<long>{1000, 1000}));
+    // One gap after each read that found something, then the block goes.
+    EXPECT_EQ(rig.line->slept, (std::vector<long>{2440, 2440, 2440, 1000}));
+    EXPECT_EQ(rig.rec.hangups, 0);
+    EXPECT_EQ(rig.line->purges, 1);
+    EXPECT_TRUE(rig.rec.allZeroTerminated);
+}
+
+TEST(ReadThread, AFullBufferIsPostedAtOnceAndTheRestFollows) {
+    Rig rig;
+    std::string flood(TReadThread::kBurstSize + 5000, '\0');
+    for (std::size_t i = 0; i < flood.size(); ++i)
+        flood[i] = static_cast<char>(i * 7);
+    rig.line->waits = {portio::Wait::Ready, portio::Wait::Ready};
+    rig.line->takes = {Bytes(flood.substr(0, 30000)), Bytes(flood.substr(30000)), kNothing};
+    rig.Start();
+    ASSERT_TRUE(WaitUntil([&] { return rig.rec.Total() == flood.size(); }));
+    rig.Finish();
+
+    ASSERT_EQ(rig.rec.blocks.size(), 2u);
+    EXPECT_EQ(rig.rec.blocks[0].size(), TReadThread::kBurstSize);
+    EXPECT_TRUE(rig.rec.All() == flood);
+    // No gap is waited for once the buffer is full.
+    EXPECT_EQ(rig.line->slept.size(), 2u);
+}
+
+TEST(ReadThread, AStopDuringAGapEndsTheReaderAtOnceAndQuietly) {
+    Rig rig;
+    rig.line->waits = {portio::Wait::Ready};
+    rig.line->takes = {Bytes("half a burst")};
+    rig.line->gaps = {60L * 1000 * 1000};
+    rig.line->sleepForReal = true;
+    rig.Start();
+    ASSERT_TRUE(WaitUntil([&] { return rig.line->sleeping.load(); }));
+    rig.line->Stop();
+    // Far less than the minute the gap would last.
+    EXPECT_TRUE(rig.reader->WaitFor(10000));
+    rig.Finish();
+    EXPECT_TRUE(rig.rec.blocks.empty()); // the port is being closed: nothing more is handed on
+    EXPECT_EQ(rig.rec.hangups, 0);
+    EXPECT_EQ(rig.line->purges, 1);
+}
+
+TEST(ReadThread, BytesInHandWhenTheLineIsLostReachTheHandlerBeforeTheHangup) {
+    struct Case {
+        const char* what;
+        std::deque<portio::Wait> waits;
+        std::deque<Take> takes;
+        std::string order;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"lost within a burst", {portio::Wait::Ready}, {Bytes("tail"), kLost}, "DH", "tail"},
+        {"lost after a full gap",
+         {portio::Wait::Ready, portio::Wait::Lost},
+         {Bytes("ok"), kNothing},
+         "DH",
+         "ok"},
+        {"lost at the first read", {portio::Wait::Ready}, {kLost}, "H", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rig rig;
+        rig.line->waits = c.waits;
+        rig.line->takes = c.takes;
+        rig.Start();
+        ASSERT_TRUE(WaitUntil([&] { return rig.rec.hangups == 1; }));
+        EXPECT_TRUE(rig.reader->WaitFor(10000)); // the reader has ended by itself
+        rig.Finish();
+        EXPECT_EQ(rig.rec.order, c.order);
+        EXPECT_EQ(rig.rec.All(), c.bytes);
+        EXPECT_EQ(rig.component.LastOsError(), std::strerror(EIO));
+        EXPECT_EQ(rig.line->purges, 1);
+    }
+}
+
+TEST(ReadThread, AReaderEndingOnAnErrorStillPostsItsOneHangup) {
+    Rig rig;
+    rig.line->waits = {portio::Wait::Ready, portio::Wait::Ready};
+    rig.line->takes = {Bytes("first"), kNothing, Take{Take::OutOfMemory, {}}};
+    rig.Start();
+    ASSERT_TRUE(WaitUntil([&] { return rig.rec.hangups == 1; }));
+    EXPECT_TRUE(rig.reader->WaitFor(10000));
+    rig.Finish();
+    EXPECT_EQ(rig.rec.order, "DH");
+    EXPECT_EQ(rig.component.LastOsError(), std::strerror(ENOMEM));
+    EXPECT_EQ(rig.line->purges, 1);
+}
+
+} // namespace
+} // namespace ecu::test
