@@ -23,6 +23,7 @@
 #include <iterator>
 #include <spawn.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
@@ -53,8 +54,8 @@ protected:
         fs::remove_all(dir_, ec);
     }
 
-    void StartSim(SimOptions o = {}) {
-        o.fast = true;
+    void StartSim(SimOptions o = {}, bool fast = true) {
+        o.fast = fast;
         sim_.SetOptions(o);
         sim_.Start();
         fs::remove(ports_ / "COM1");
@@ -237,8 +238,8 @@ TEST_F(LogTool, BrokenLinkAndUnopenablePortHaveTheirExitCodes) {
 
     Launch({"COM2"});
     EXPECT_EQ(Finish(), 1);
-    EXPECT_TRUE(err_.startsWith("ecu-log: ")) << err_.toStdString();
-    EXPECT_GT(err_.size(), 10);
+    EXPECT_EQ(err_.toStdString(), "ecu-log: Error opening com port: COM2 (" + dir_ +
+                                      "/absent): No such file or directory\n");
 
     Launch({"--delay", "0", "COM1"});
     EXPECT_EQ(Finish(), 2);
@@ -337,6 +338,25 @@ TEST_F(LogTool, RecordingPlaysBackThroughEcuCsvToTheSameRows) {
     if (logged.size() > exported.size()) {
         EXPECT_EQ(logged.back().split(',')[1], "0");
     }
+}
+
+TEST_F(LogTool, RecordingToAFullDiskEndsWithOneMessageAndExitOne) {
+    StartSim({}, false); // paced: the answer's bytes arrive one by one
+    constexpr rlim_t Limit = 2 * 68 + 20;
+    // The disk of the logger fills up after two cycles and 20 bytes of the third.
+    proc_.setChildProcessModifier([] {
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = Limit;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        signal(SIGXFSZ, SIG_IGN);
+    });
+    const std::string bin = dir_ + "/full.bin";
+    Launch({"--delay", "150", "--record", QString::fromStdString(bin), "COM1"});
+    EXPECT_EQ(Finish(), 1);
+    EXPECT_EQ(err_.toStdString(), "ecu-log: " + bin + ": File too large\n");
+    EXPECT_EQ(fs::file_size(bin), Limit);
+    EXPECT_EQ(Rows().size(), 3) << "header and the two recorded cycles";
 }
 
 } // namespace
