@@ -7,7 +7,6 @@
 #include "app/Application.h"
 #include "app/TGlForm.h"
 #include "ecu-sim/EcuSimulator.h"
-#include "session/LinkSession.h"
 #include "serial/Comm32.h"
 
 #include <QApplication>
@@ -32,20 +31,25 @@ const char* const PageFiles[] = {"page-0-setup", "page-1-parameters", "page-2-gr
                                  "page-3-control", "page-4-about"};
 constexpr int PollCyclesBeforeShots = 6;
 
-// Visits every page while the session polls, grabs it, then stops the session.
-void ShootPages(ecu::TGlForm& window, const QDir& out, bool& ok) {
+// Visits the pages from `page` on while the session polls, grabs each after a few cycles
+// on it, then stops the session. Timers drive it from inside the poll loop's waits, so
+// the loop keeps cycling between the shots (a wait of our own would hold it up).
+void ShootPages(ecu::TGlForm& window, const QDir& out, bool& ok, int page = 0) {
     auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("GlPageControl"));
-    for (int page = 0; page < tabs->count(); ++page) {
-        tabs->setCurrentIndex(page);
-        window.Link().WaitMs(400); // a few cycles on the page
+    if (page == tabs->count()) {
+        tabs->setCurrentIndex(ecu::PageParameters);
+        window.BitBtnStopClick();
+        return;
+    }
+    tabs->setCurrentIndex(page);
+    QTimer::singleShot(400, &window, [&window, out, &ok, page] {
         const QString file = out.filePath(QString::fromLatin1(PageFiles[page]) + ".png");
         if (!window.grab().save(file)) {
             std::fprintf(stderr, "ecu-screenshots: cannot write %s\n", qPrintable(file));
             ok = false;
         }
-    }
-    tabs->setCurrentIndex(ecu::PageParameters);
-    window.BitBtnStopClick();
+        ShootPages(window, out, ok, page + 1);
+    });
 }
 
 } // namespace
@@ -81,10 +85,8 @@ int main(int argc, char** argv) {
     QTimer::singleShot(0, &window, [&] {
         auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("GlPageControl"));
         tabs->setCurrentIndex(ecu::PageParameters);
-        QTimer::singleShot(0, &window, [&] {
-            window.Link().WaitMs(120 * PollCyclesBeforeShots);
-            ShootPages(window, out, ok);
-        });
+        QTimer::singleShot(120 * PollCyclesBeforeShots, &window,
+                           [&] { ShootPages(window, out, ok); });
         window.BitBtnStartClick();
         QApplication::quit();
     });
