@@ -26,6 +26,7 @@ class FileSession;
 class LinkSession;
 class TComm32;
 class TFrameAbout;
+class TFrameParameter;
 class TFramePort;
 struct SessionState;
 
@@ -140,7 +141,7 @@ private:
     std::unique_ptr<Ui::TGlForm> ui_;
 
     TFramePort* framePort_ = nullptr;
-    QWidget* frameParameter_ = nullptr;
+    TFrameParameter* frameParameter_ = nullptr;
     QWidget* frameGraph_ = nullptr;
     QWidget* frameManager_ = nullptr;
     TFrameAbout* frameAbout_ = nullptr;
