@@ -14,13 +14,35 @@ namespace {
     throw DataFileError(path.empty() ? text : path + ": " + text);
 }
 
-int OpenOrThrow(const std::string& path, int flags) {
+// Why a file of this type cannot take the slot, or 0 when it can. A pipe cannot
+// be positioned; a folder or a device holds no recording.
+int RefusalFor(mode_t mode, bool reading) {
+    if (S_ISREG(mode))
+        return 0;
+    if (S_ISDIR(mode))
+        return EISDIR;
+    if (S_ISFIFO(mode) || S_ISSOCK(mode))
+        return ESPIPE;
+    return reading ? ENODEV : 0;
+}
+
+// Opened without blocking (a pipe with no writer would hang in open), checked,
+// then switched back to blocking use.
+int OpenOrThrow(const std::string& path, int flags, bool reading) {
     int fd;
     do {
-        fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+        fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0644);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         Fail(path, errno);
+    struct stat st {};
+    int err = ::fstat(fd, &st) != 0 ? errno : RefusalFor(st.st_mode, reading);
+    if (err == 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        err = errno;
+    if (err != 0) {
+        ::close(fd);
+        Fail(path, err);
+    }
     return fd;
 }
 } // namespace
@@ -36,11 +58,11 @@ void DataFile::Take(int fd, const std::string& path) {
 }
 
 void DataFile::Create(const std::string& path) {
-    Take(OpenOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC), path);
+    Take(OpenOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC, false), path);
 }
 
 void DataFile::OpenRead(const std::string& path) {
-    Take(OpenOrThrow(path, O_RDONLY), path);
+    Take(OpenOrThrow(path, O_RDONLY, true), path);
 }
 
 void DataFile::Close() {
@@ -56,15 +78,23 @@ int DataFile::Fd() const {
     return fd_;
 }
 
-void DataFile::WriteByte(std::uint8_t byte) {
-    const int fd = Fd();
-    for (;;) {
-        const ssize_t n = ::write(fd, &byte, 1);
-        if (n == 1)
-            return;
+void DataFile::Write(const std::uint8_t* bytes, std::size_t count) {
+    if (count == 0)
+        return;
+    if (fd_ < 0)
+        throw DataFileWriteError(std::strerror(EBADF), 0);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(fd_, bytes + done, count - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
         if (n < 0 && errno == EINTR)
             continue;
-        Fail(path_, n < 0 ? errno : EIO);
+        // A partial write ends where the space did; the next one says why.
+        const int err = n < 0 ? errno : EIO;
+        throw DataFileWriteError(path_ + ": " + std::strerror(err), done);
     }
 }
 

@@ -31,6 +31,12 @@ struct SessionFlags {
         if (item == 0 || item == 2)
             RecordingActive = false;
     }
+    // A write to the recording failed: recording stops until a file is chosen
+    // again, since the file no longer ends on a whole cycle.
+    void RecordingFailed() {
+        RecordArmed = false;
+        RecordingActive = false;
+    }
     // The live loop after decoding a cycle, by active page index.
     void CycleOnPage(int page) {
         if (page == 1 || page == 2)

@@ -1,11 +1,14 @@
 #include "session/LinkSession.h"
 
+#include "record/DataFile.h"
 #include "record/Records.h"
 #include "serial/Comm32.h"
 #include "session/MessagePresenter.h"
 #include "session/Messages.h"
 #include "session/SessionHost.h"
 #include "session/SessionState.h"
+
+#include <algorithm>
 
 namespace ecu {
 
@@ -20,6 +23,8 @@ class WaitInterrupted : public std::runtime_error {
 public:
     WaitInterrupted() : std::runtime_error("wait interrupted") {}
 };
+
+constexpr std::int32_t ControlWaitMs = 50;
 
 QString Text(const char* s) {
     return QString::fromUtf8(s);
@@ -42,7 +47,8 @@ LinkSession::~LinkSession() {
 
 void LinkSession::ReportHandlerError(const std::exception_ptr& error) {
     // Inside a wait the error ends the running loop; outside one nothing would
-    // see it, so it gets the default box.
+    // see it, so it gets the default box. The guarded control entries pass theirs
+    // on the same way: an error of their wait belongs to the loop around them.
     if (!waiter_.KeepError(error))
         ShowDefaultError(presenter_, error);
 }
@@ -57,19 +63,37 @@ void LinkSession::SendFrame(const std::uint8_t* bytes, std::uint16_t count) {
                                MessageIcon::Error);
 }
 
+std::size_t LinkSession::RecordableNow(std::size_t length) const {
+    return controlSent_ ? std::min(length, controlBudget_) : length;
+}
+
 void LinkSession::ComPortReceiveData(const void* buffer, std::uint16_t length) {
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
-    for (std::uint16_t i = 0; i < length; ++i) {
-        if (state_.Flags.RecordingActive)
-            state_.File.WriteByte(bytes[i]);
-        state_.RxBuffer.push_back(bytes[i]);
+    ByteString& rx = state_.RxBuffer;
+    if (state_.Flags.RecordingActive) {
+        const std::size_t recordable = RecordableNow(length);
+        try {
+            state_.File.Write(bytes, recordable);
+        } catch (const DataFileWriteError& e) {
+            // Stopped at once: every later block would fail again, each on its own.
+            state_.Flags.RecordingFailed();
+            rx.insert(rx.end(), bytes, bytes + e.Written());
+            throw RecordingFailure(e.what());
+        }
+        cycleRecorded_ += recordable;
+        if (controlSent_)
+            controlBudget_ -= recordable;
     }
+    rx.insert(rx.end(), bytes, bytes + length);
 }
 
 void LinkSession::LivePoll() {
     try {
         while (comm_.Connected())
             RunCycle();
+    } catch (const RecordingFailure&) {
+        // The link is fine: say what happened to the file, once.
+        ShowDefaultError(presenter_, std::current_exception());
     } catch (...) {
         presenter_.ShowMessage(Text(text::BrokenLinkCaption), Text(text::BrokenLinkText),
                                MessageIcon::Error);
@@ -79,8 +103,17 @@ void LinkSession::LivePoll() {
 void LinkSession::RunCycle() {
     ByteString& rx = state_.RxBuffer;
     rx.clear();
+    cycleOpen_ = true;
+    cycleRecorded_ = 0;
+    controlSent_ = false;
     SendFrame(DataRequest);
-    WaitMs(state_.PollDelay);
+    try {
+        WaitMs(state_.PollDelay);
+    } catch (...) {
+        cycleOpen_ = false;
+        throw;
+    }
+    cycleOpen_ = false;
 
     // Nothing at all, or the echo of the request and no answer after it.
     const bool echoOnly = rx.size() > ModeOffset && rx.size() <= EchoLength &&
@@ -109,16 +142,42 @@ void LinkSession::ControlPageShown() {
     SetControlLayout(state_.Layout, host_.SelectedVariant());
 }
 
+void LinkSession::SendControlAndWait(std::int32_t ms) {
+    if (!controlSent_) {
+        // Sent inside a cycle's wait, its echo and reply may follow the answer:
+        // the cycle records only what completes its exchange.
+        const std::size_t size = RecordSize(host_.SelectedVariant());
+        controlBudget_ = cycleOpen_ && size > cycleRecorded_ ? size - cycleRecorded_ : 0;
+        controlSent_ = true;
+    }
+    SendFrame(state_.Control.data(), ControlFrameLength);
+    WaitMs(ms);
+}
+
 void LinkSession::SendControlFrame() {
     state_.Control.Checksum();
-    SendFrame(state_.Control.data(), ControlFrameLength);
-    WaitMs(50);
+    SendControlAndWait(ControlWaitMs);
 }
 
 void LinkSession::RestoreAndSendControlFrame() {
     state_.Control.Restore();
-    SendFrame(state_.Control.data(), ControlFrameLength);
-    WaitMs(state_.PollDelay);
+    SendControlAndWait(state_.PollDelay);
+}
+
+void LinkSession::SendControlFrameGuarded() {
+    try {
+        SendControlFrame();
+    } catch (...) {
+        ReportHandlerError(std::current_exception());
+    }
+}
+
+void LinkSession::RestoreAndSendControlFrameGuarded() {
+    try {
+        RestoreAndSendControlFrame();
+    } catch (...) {
+        ReportHandlerError(std::current_exception());
+    }
 }
 
 } // namespace ecu

@@ -6,7 +6,9 @@
 #include "session/Waiter.h"
 #include "wire/Frames.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 
 namespace ecu {
 
@@ -15,6 +17,18 @@ class SessionHost;
 class TComm32;
 struct SessionState;
 
+// A write to the recording failed. Recording has stopped; the text names the file
+// and gives the system's reason.
+class RecordingFailure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Which calls can throw: WaitMs rethrows an error kept during the wait (from the
+// receive handler or InterruptWait), and so do ResetEcu, SendControlFrame and
+// RestoreAndSendControlFrame, which wait; ResetEcu also lets the port's opening
+// error through. The entry points named ...Click or ...Guarded and LivePoll never
+// throw: they are what the window's handlers call.
 class LinkSession {
 public:
     // Binds itself as comm's receive handler for as long as it lives.
@@ -34,12 +48,14 @@ public:
     void SendFrame(const std::uint8_t* bytes, std::uint16_t count);
     void SendFrame(const RequestFrame& frame) { SendFrame(frame.data(), frame.size()); }
 
-    // The port's receive handler: records each byte while recording is active,
-    // then appends it to the receive buffer. A failed write throws at that byte.
+    // The port's receive handler: writes the block to the recording while
+    // recording is active (but never a control frame's exchange), then appends it
+    // to the receive buffer. A failed write stops recording and throws
+    // RecordingFailure; the bytes from the first one that did not fit are dropped.
     void ComPortReceiveData(const void* buffer, std::uint16_t length);
 
-    // Polls the ECU while the port is open. Any error of a cycle ends it with the
-    // broken-link box; it never throws.
+    // Polls the ECU while the port is open. A failed recording ends it with one
+    // box naming the file; any other error of a cycle with the broken-link box.
     void LivePoll();
     // Whether the last cycle's answer was decoded into the engine values.
     bool LastCycleDecoded() const { return lastDecoded_; }
@@ -55,10 +71,21 @@ public:
     void SendControlFrame();
     // Control page left: restore the default frame, send it, wait PollDelay.
     void RestoreAndSendControlFrame();
+    // The same for the window's handlers: an error of the wait goes on to the
+    // wait of the loop that is running, which it ends; with none running it is
+    // shown in the default box.
+    void SendControlFrameGuarded();
+    void RestoreAndSendControlFrameGuarded();
 
 private:
     void RunCycle();
     void ReportHandlerError(const std::exception_ptr& error);
+    // Hands the control frame to the port and waits, keeping its exchange out of
+    // the recording.
+    void SendControlAndWait(std::int32_t ms);
+    void PassOnOrShow(const std::exception_ptr& error);
+    // How many of `length` received bytes may go to the recording now.
+    std::size_t RecordableNow(std::size_t length) const;
 
     SessionState& state_;
     TComm32& comm_;
@@ -66,6 +93,13 @@ private:
     MessagePresenter& presenter_;
     Waiter waiter_;
     bool lastDecoded_ = false;
+    // Recording of the cycle in progress: from its data request to the end of its
+    // wait. Once a control frame has gone out, only what completes the cycle's
+    // exchange is recorded, so every record in the file stays one whole cycle.
+    bool cycleOpen_ = false;
+    std::size_t cycleRecorded_ = 0;
+    bool controlSent_ = false;      // since the last data request
+    std::size_t controlBudget_ = 0; // bytes the cycle may still record after it
 };
 
 } // namespace ecu

@@ -1,18 +1,28 @@
 #include "record/DataFile.h"
 
+#include "FileLimits.h"
+
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <dirent.h>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
 namespace ecu {
 namespace {
+
+using testing::FileSizeLimit;
+using testing::WriteCalls;
 
 class TempDir {
 public:
@@ -107,6 +117,93 @@ TEST(DataFile, TheFileLeavingTheSlotIsClosed) {
     EXPECT_EQ(OpenFdCount(), open);
     f.Close();
     EXPECT_EQ(OpenFdCount(), open - 1);
+}
+
+TEST(DataFile, ABlockIsOneWriteAndIsOnDiskWhenTheCallReturns) {
+    TempDir dir;
+    DataFile f;
+    f.Create(dir.File("b.bin"));
+    std::vector<std::uint8_t> block(4096);
+    for (std::size_t i = 0; i < block.size(); ++i)
+        block[i] = static_cast<std::uint8_t>(i * 7);
+    const long before = WriteCalls();
+    ASSERT_GE(before, 0) << "no write accounting in /proc";
+    f.Write(block.data(), block.size());
+    EXPECT_EQ(WriteCalls() - before, 1);
+    f.Write(block.data(), 0);
+    EXPECT_EQ(WriteCalls() - before, 1) << "an empty block writes nothing";
+    f.WriteByte(0xF4);
+    block.push_back(0xF4);
+    EXPECT_EQ(Contents(dir.File("b.bin")), block);
+}
+
+TEST(DataFile, AWriteThatDoesNotFitStopsAtTheFirstByteLeft) {
+    TempDir dir;
+    DataFile f;
+    f.Create(dir.File("c.bin"));
+    std::vector<std::uint8_t> block(100);
+    for (std::size_t i = 0; i < block.size(); ++i)
+        block[i] = static_cast<std::uint8_t>(i);
+    f.Write(block.data(), 30);
+    {
+        FileSizeLimit limit(70);
+        try {
+            f.Write(block.data() + 30, 70); // 40 of them fit
+            ADD_FAILURE() << "wrote past the limit";
+        } catch (const DataFileWriteError& e) {
+            EXPECT_EQ(e.Written(), 40u);
+            EXPECT_EQ(std::string(e.what()), dir.File("c.bin") + ": File too large");
+        }
+        EXPECT_THROW(f.WriteByte(1), DataFileWriteError);
+    }
+    EXPECT_EQ(Contents(dir.File("c.bin")),
+              std::vector<std::uint8_t>(block.begin(), block.begin() + 70));
+}
+
+TEST(DataFile, OnlyARegularFileIsPlayedAndNothingBlocks) {
+    TempDir dir;
+    const std::string fifo = dir.File("pipe");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Should an open block on the pipe, a writer turns up and lets it fail.
+    std::atomic<bool> done{false};
+    std::thread rescue([&] {
+        for (int i = 0; i < 300 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        while (!done) {
+            const int fd = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (fd >= 0)
+                ::close(fd);
+        }
+    });
+    DataFile f;
+    f.Create(dir.File("keep.bin"));
+    const struct {
+        std::string path;
+        const char* reason;
+    } refused[] = {
+        {dir.File(""), "Is a directory"},
+        {fifo, "Illegal seek"},
+        {"/dev/null", "No such device"},
+    };
+    for (const auto& r : refused) {
+        try {
+            f.OpenRead(r.path);
+            ADD_FAILURE() << "opened " << r.path;
+        } catch (const DataFileError& e) {
+            EXPECT_EQ(std::string(e.what()), r.path + ": " + r.reason);
+        }
+    }
+    // A recording into a pipe is refused too, with or without a reader.
+    EXPECT_THROW(f.Create(fifo), DataFileError);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    EXPECT_THROW(f.Create(fifo), DataFileError);
+    ::close(reader);
+    done = true;
+    rescue.join();
+    EXPECT_EQ(f.Path(), dir.File("keep.bin")) << "refusals leave the slot as it was";
+    f.WriteByte(9);
+    EXPECT_EQ(Contents(dir.File("keep.bin")), std::vector<std::uint8_t>{9});
 }
 
 TEST(DataFile, WriteFailuresCarryTheSystemText) {

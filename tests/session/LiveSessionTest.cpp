@@ -3,6 +3,7 @@
 
 #include "serial/LineSettings.h"
 #include "session/Messages.h"
+#include "session/PortOpen.h"
 #include "wire/Frames.h"
 
 #include <QElapsedTimer>
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <sys/stat.h>
 #include <thread>
 
 namespace ecu::testing {
@@ -81,6 +83,38 @@ TEST_F(LiveSession, DecodesTheSimulatorsAnswersInBothVariants) {
         EXPECT_NEAR(shown.Acc, e.batteryVolts, 0.1);
         EXPECT_TRUE(boxes.boxes.empty());
     }
+}
+
+TEST_F(LiveSession, RefusedOpenNamesThePortWhereItLedAndWhy) {
+    StartSim(Fast());
+    OpenPort(); // COM1 is held from here on
+    const std::string folder = TempPath("folder");
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    TComm32 other;
+    std::int32_t pollDelay = -1;
+    const auto refusal = [&](const std::string& port) -> std::string {
+        try {
+            OpenPortWith(other, QString::fromStdString(port), 8200, 50, pollDelay);
+        } catch (const PortOpenError& e) {
+            EXPECT_EQ(std::string(e.what()), e.ComponentText() + "\n" + e.Detail());
+            return e.what();
+        }
+        return "opened";
+    };
+    EXPECT_EQ(refusal("COM2"), "Error opening com port\nCOM2 (" + TempPath("absent") +
+                                   "): No such file or directory");
+    EXPECT_EQ(refusal(folder), "Error opening com port\n" + folder + ": Is a directory");
+    EXPECT_EQ(refusal("/dev/null"),
+              "File handle is not a comm handle. \n/dev/null: Inappropriate ioctl for device");
+    // Held by another opener: the reason depends on who we are (root is kept out
+    // by the lock, others by the exclusive mode), the rest does not.
+    const std::string busy = refusal("COM1");
+    const std::string prefix = "Error opening com port\nCOM1 (" + sim.SlavePath() + "): ";
+    EXPECT_EQ(busy.substr(0, prefix.size()), prefix);
+    EXPECT_GT(busy.size(), prefix.size());
+    EXPECT_FALSE(other.Connected());
+    EXPECT_EQ(pollDelay, -1);
+    EXPECT_EQ(PortOpenDetail(other), "COM1 (" + sim.SlavePath() + "): " + other.LastOsError());
 }
 
 TEST_F(LiveSession, CyclePeriodFollowsPollDelay) {

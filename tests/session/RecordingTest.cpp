@@ -1,4 +1,5 @@
 // Recording live sessions to a data file and playing files back.
+#include "../record/FileLimits.h"
 #include "../session/SessionHarness.h"
 
 #include "session/Messages.h"
@@ -6,7 +7,9 @@
 
 #include <QTimer>
 
+#include <algorithm>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace ecu::testing {
 namespace {
@@ -129,7 +132,7 @@ TEST_F(Recording, SavingOntoAnExistingFileNeedsConfirmation) {
     EXPECT_TRUE(ReadFileBytes(path).empty());
 }
 
-TEST_F(Recording, FullDiskEndsTheSessionAndKeepsWhatWasWritten) {
+TEST_F(Recording, FullDiskEndsTheSessionWithOneMessageAndStopsRecording) {
     files.SaveFileClick();
     host.onCycle = [this](int c) {
         if (c == 3) { // the next recording goes nowhere
@@ -137,12 +140,60 @@ TEST_F(Recording, FullDiskEndsTheSessionAndKeepsWhatWasWritten) {
             files.SaveFileClick();
         }
     };
-    RunLivePoll();
+    RunLivePoll(); // ends by itself
     ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].caption, T(text::BrokenLinkCaption));
+    EXPECT_EQ(boxes.boxes[0].caption, T(text::ApplicationTitle));
+    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("/dev/full: No space left on device"));
     EXPECT_EQ(ExchangesIn(ReadFileBytes(path)), 3u);
-    EXPECT_TRUE(comm.Connected()) << "a broken link leaves the port open";
+    EXPECT_TRUE(comm.Connected()) << "the link is fine: the port stays open";
     EXPECT_TRUE(state.RxBuffer.empty()) << "the failing byte is not appended";
+    EXPECT_FALSE(state.Flags.RecordingActive);
+    EXPECT_FALSE(state.Flags.RecordArmed) << "a new file must be chosen to record again";
+}
+
+TEST_F(Recording, FullDiskInAPacedSessionKeepsEveryByteBeforeItAndSaysSoOnce) {
+    // Paced like a real line: every byte of an answer arrives in a block of its own.
+    comm.CloseComm();
+    sim.Stop();
+    StartSim(SimOptions{});
+    host.delayMs = 150;
+    OpenPort();
+    files.SaveFileClick();
+    constexpr std::size_t Limit = 3 * Sohc + 30; // three cycles, then 30 bytes of the fourth
+    {
+        FileSizeLimit limit(Limit);
+        RunLivePoll();
+        link.WaitMs(300); // the rest of that answer comes in and goes nowhere
+    }
+    ASSERT_EQ(boxes.boxes.size(), 1u) << boxes.boxes.back().text.toStdString();
+    EXPECT_EQ(boxes.boxes[0].caption, T(text::ApplicationTitle));
+    EXPECT_EQ(boxes.boxes[0].text, QString::fromStdString(path + ": File too large"));
+    EXPECT_EQ(boxes.boxes[0].icon, MessageIcon::Error);
+    EXPECT_FALSE(state.Flags.RecordingActive);
+    EXPECT_TRUE(comm.Connected());
+    // Whole exchanges, then the start of one: a run of what was received.
+    const auto bytes = ReadFileBytes(path);
+    ASSERT_EQ(bytes.size(), Limit);
+    for (std::size_t at = 0; at + Echo.size() <= Limit; at += Sohc)
+        EXPECT_TRUE(std::equal(Echo.begin(), Echo.end(), bytes.begin() + at)) << "at " << at;
+    const auto& got = Delivered();
+    EXPECT_NE(std::search(got.begin(), got.end(), bytes.begin(), bytes.end()), got.end())
+        << "the file is not what was received";
+}
+
+TEST_F(Recording, AReceivedBlockIsOneWriteOnDiskBeforeTheHandlerReturns) {
+    files.SaveFileClick();
+    state.Flags.RecordingActive = true;
+    std::vector<std::uint8_t> block(3000);
+    for (std::size_t i = 0; i < block.size(); ++i)
+        block[i] = static_cast<std::uint8_t>(i % 251);
+    state.RxBuffer.clear();
+    const long before = WriteCalls();
+    ASSERT_GE(before, 0) << "no write accounting in /proc";
+    link.ComPortReceiveData(block.data(), static_cast<std::uint16_t>(block.size()));
+    EXPECT_EQ(WriteCalls() - before, 1);
+    EXPECT_EQ(ReadFileBytes(path), block);
+    EXPECT_EQ(state.RxBuffer, ByteString(block.begin(), block.end()));
 }
 
 class Playback : public Recording {
@@ -246,15 +297,79 @@ TEST_F(Playback, OtherPagesShowNothingButTheBarAdvances) {
 
 TEST_F(Playback, AFileThatCannotBeOpenedChangesNothing) {
     files.SaveFileClick();
-    host.openChoice = QString::fromStdString(TempPath("missing.bin"));
-    files.OpenFileClick();
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].caption, T(text::ApplicationTitle));
-    EXPECT_TRUE(boxes.boxes[0].text.contains("No such file or directory"));
-    EXPECT_TRUE(comm.Connected());
-    EXPECT_TRUE(state.Flags.RecordArmed);
-    EXPECT_FALSE(state.Flags.PlaybackArmed);
-    EXPECT_EQ(state.File.Path(), path) << "the recording stays in the slot";
+    const std::string folder = TempPath("folder");
+    const std::string pipe = TempPath("pipe");
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0); // would block an open that waits for a writer
+    const std::pair<std::string, const char*> refused[] = {
+        {TempPath("missing.bin"), "No such file or directory"},
+        {folder, "Is a directory"},
+        {pipe, "Illegal seek"},
+    };
+    for (const auto& [name, reason] : refused) {
+        SCOPED_TRACE(name);
+        boxes.boxes.clear();
+        host.openChoice = QString::fromStdString(name);
+        files.OpenFileClick();
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].caption, T(text::ApplicationTitle));
+        EXPECT_EQ(boxes.boxes[0].text, QString::fromStdString(name + ": " + reason));
+        EXPECT_TRUE(comm.Connected());
+        EXPECT_TRUE(state.Flags.RecordArmed);
+        EXPECT_FALSE(state.Flags.PlaybackArmed);
+        EXPECT_EQ(host.fileLabel, T(text::RecordingTo) + "rec.bin");
+        EXPECT_EQ(host.portClosedByPlayback, 0);
+        EXPECT_EQ(state.File.Path(), path) << "the recording stays in the slot";
+    }
+}
+
+TEST_F(Playback, ControlFramesStayOutOfTheRecording) {
+    files.SaveFileClick();
+    host.onStep = [this](const Step& s) {
+        switch (s.cycle) {
+        case 2: // the control page shown and left in the next cycle's wait, no cycle there
+            QTimer::singleShot(10, [this] {
+                host.pages = {PageControl};
+                link.ControlPageShown();
+                host.pages = {PageParameters};
+                link.RestoreAndSendControlFrameGuarded();
+            });
+            break;
+        case 5: // shown for cycles 6 and 7, left in the wait of cycle 8
+            host.pages = {PageControl};
+            link.ControlPageShown();
+            break;
+        case 7:
+            QTimer::singleShot(80, [this] {
+                host.pages = {PageParameters};
+                link.RestoreAndSendControlFrameGuarded();
+            });
+            break;
+        case 10:
+            host.Stop();
+            break;
+        default:
+            break;
+        }
+    };
+    RunLivePoll();
+    ASSERT_TRUE(boxes.boxes.empty()) << boxes.boxes[0].caption.toStdString();
+    ASSERT_EQ(host.steps.size(), 11u);
+    // Recorded: cycles 1 to 6 (the control page clears the flag after 6's bytes),
+    // then 9 and 10 (cycle 8 on the parameters page set it again).
+    std::vector<EngineData> live;
+    for (const Step& s : host.steps)
+        if ((s.cycle >= 1 && s.cycle <= 6) || s.cycle >= 9)
+            live.push_back(s.engine);
+    EXPECT_EQ(ExchangesIn(ReadFileBytes(path)), live.size());
+
+    host.onStep = nullptr;
+    host.ForgetSteps();
+    Open();
+    files.StartClick();
+    ASSERT_EQ(host.steps.size(), live.size());
+    for (std::size_t i = 0; i < live.size(); ++i)
+        EXPECT_EQ(host.steps[i].engine, live[i]) << "record " << i;
 }
 
 } // namespace

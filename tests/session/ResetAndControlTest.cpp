@@ -7,6 +7,8 @@
 #include <QTimer>
 
 #include <numeric>
+#include <stdexcept>
+#include <utility>
 
 namespace ecu::testing {
 namespace {
@@ -92,7 +94,10 @@ TEST_F(EcuReset, ClosedPortIsOpenedFirstAndAnUnopenablePortEndsTheReset) {
     ASSERT_EQ(boxes.boxes.size(), 2u);
     EXPECT_EQ(boxes.boxes[0].text, T(text::ResetPrompt));
     EXPECT_EQ(boxes.boxes[1].caption, T(text::ApplicationTitle));
-    EXPECT_FALSE(boxes.boxes[1].text.isEmpty());
+    // The component's text, and under it the port, where it led and why it failed.
+    EXPECT_EQ(boxes.boxes[1].text,
+              QString::fromStdString("Error opening com port\nCOM2 (" + TempPath("absent") +
+                                     "): No such file or directory"));
     EXPECT_EQ(boxes.boxes[1].icon, MessageIcon::Error);
     EXPECT_FALSE(comm.Connected());
 }
@@ -175,6 +180,43 @@ TEST_F(ControlPage, LeavingWithThePortClosedShowsTheSendFailureOnce) {
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].caption, T(text::SendFailureCaption));
     EXPECT_EQ(state.Control.Bytes, ControlFrameDefault);
+}
+
+TEST_F(ControlPage, GuardedSendsHandAnErrorOfTheirWaitToTheRunningLoopOrShowIt) {
+    StartSim(Fast());
+    OpenPort();
+    // A receive handler that fails when told to, as a kept handler error does.
+    bool fail = false;
+    auto handler = comm.OnReceiveData;
+    comm.OnReceiveData = [&fail, handler](const void* bytes, std::uint16_t length) {
+        handler(bytes, length);
+        if (std::exchange(fail, false))
+            throw std::runtime_error("handler failed");
+    };
+    // No loop runs: the default box shows it.
+    for (auto send :
+         {&LinkSession::SendControlFrameGuarded, &LinkSession::RestoreAndSendControlFrameGuarded}) {
+        boxes.boxes.clear();
+        fail = true;
+        EXPECT_NO_THROW((link.*send)());
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].caption, T(text::ApplicationTitle));
+        EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("handler failed"));
+    }
+    // The page left while polling: the error ends the loop, as in any wait of it.
+    boxes.boxes.clear();
+    host.onStep = [&](const Step& s) {
+        if (s.cycle == 1)
+            QTimer::singleShot(10, [&] {
+                fail = true;
+                link.RestoreAndSendControlFrameGuarded();
+            });
+    };
+    RunLivePoll();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].caption, T(text::BrokenLinkCaption));
+    EXPECT_EQ(host.steps.size(), 2u) << "the loop went on after the failed cycle";
+    EXPECT_TRUE(comm.Connected());
 }
 
 } // namespace

@@ -78,6 +78,24 @@ TEST(WaitMs, RethrowsAnErrorKeptDuringTheWaitAndEndsItEarly) {
     waiter.WaitMs(10);
 }
 
+TEST(WaitMs, OfTwoErrorsKeptInOneWaitTheFirstIsRethrown) {
+    SystemTicks ticks;
+    Waiter waiter(ticks);
+    QTimer::singleShot(10, [&] {
+        EXPECT_TRUE(waiter.KeepError(std::make_exception_ptr(std::runtime_error("first"))));
+        EXPECT_TRUE(waiter.KeepError(std::make_exception_ptr(std::logic_error("second"))));
+    });
+    try {
+        waiter.WaitMs(5000);
+        ADD_FAILURE() << "no error";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "first");
+    } catch (const std::logic_error&) {
+        ADD_FAILURE() << "the second error replaced the first";
+    }
+    EXPECT_NO_THROW(waiter.WaitMs(10)) << "the second is not kept for a later wait";
+}
+
 TEST(WaitMs, NestedWaitRethrowsItsOwnErrorAndTheOuterCarriesOn) {
     SystemTicks ticks;
     Waiter waiter(ticks);

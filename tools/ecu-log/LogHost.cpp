@@ -41,8 +41,13 @@ void LogPresenter::ShowMessage(const QString& caption, const QString& text, Mess
     if (brokenLink && stop_.load())
         return;
     linkBroken_ = linkBroken_ || brokenLink;
-    std::fprintf(stderr, "%s\n%s\n", caption.toLocal8Bit().constData(),
-                 text.toLocal8Bit().constData());
+    if (caption == QString::fromUtf8(text::ApplicationTitle)) {
+        failed_ = true;
+        std::fprintf(stderr, "ecu-log: %s\n", text.toLocal8Bit().constData());
+    } else {
+        std::fprintf(stderr, "%s\n%s\n", caption.toLocal8Bit().constData(),
+                     text.toLocal8Bit().constData());
+    }
     std::fflush(stderr);
 }
 

@@ -58,16 +58,19 @@ private:
 };
 
 // Prints boxes on standard error. A broken link after a requested stop is the
-// stop itself (the port was closed under the wait), so it is not reported.
+// stop itself (the port was closed under the wait), so it is not reported. An
+// error box (a failed recording) is printed as the tool's own one-line message.
 class LogPresenter : public MessagePresenter {
 public:
     explicit LogPresenter(const std::atomic<bool>& stopRequested) : stop_(stopRequested) {}
     void ShowMessage(const QString& caption, const QString& text, MessageIcon icon) override;
     bool LinkBroken() const { return linkBroken_; }
+    bool Failed() const { return failed_; }
 
 private:
     const std::atomic<bool>& stop_;
     bool linkBroken_ = false;
+    bool failed_ = false;
 };
 
 } // namespace ecu::logtool

@@ -7,6 +7,7 @@
 #include "record/DataFile.h"
 #include "serial/Comm32.h"
 #include "session/LinkSession.h"
+#include "session/PortOpen.h"
 #include "session/SessionState.h"
 
 #include <QCoreApplication>
@@ -30,6 +31,7 @@ enum Exit {
     ExitStopped = 0,
     ExitCannotOpen = 1,
     ExitOutputFailed = 1,
+    ExitFailed = 1, // the recording could not be written
     ExitUsage = 2,
     ExitLinkBroken = 3
 };
@@ -65,11 +67,18 @@ int Run(const ecu::logtool::Options& options) {
     try {
         host.OpenPort();
         if (!comm.Connected()) {
-            std::fprintf(stderr, "ecu-log: cannot open %s\n", options.port.c_str());
+            std::fprintf(stderr, "ecu-log: cannot open %s\n", PortOpenDetail(comm).c_str());
             return ExitCannotOpen;
         }
         if (options.record)
             state.File.Create(*options.record);
+    } catch (const PortOpenError& e) {
+        // One line: the component's text, then the port, its device and the reason.
+        std::string text = e.ComponentText();
+        while (!text.empty() && text.back() == ' ')
+            text.pop_back();
+        std::fprintf(stderr, "ecu-log: %s: %s\n", text.c_str(), e.Detail().c_str());
+        return ExitCannotOpen;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "ecu-log: %s\n", e.what());
         return ExitCannotOpen;
@@ -87,7 +96,9 @@ int Run(const ecu::logtool::Options& options) {
     state.File.Close();
     if (host.OutputError())
         return ReportOutputError(host.OutputError());
-    return presenter.LinkBroken() ? ExitLinkBroken : ExitStopped;
+    if (presenter.LinkBroken())
+        return ExitLinkBroken;
+    return presenter.Failed() ? ExitFailed : ExitStopped;
 }
 
 } // namespace

@@ -1,0 +1,46 @@
+#pragma once
+// Seeing what the data file does to the system: how many writes a thread made,
+// and a disk that fills up at a chosen size.
+#include <csignal>
+#include <fstream>
+#include <string>
+#include <sys/resource.h>
+
+namespace ecu::testing {
+
+// Write system calls made by the calling thread so far; -1 when the system does
+// not count them.
+inline long WriteCalls() {
+    std::ifstream io("/proc/thread-self/io");
+    std::string key;
+    long value = 0;
+    while (io >> key >> value)
+        if (key == "syscw:")
+            return value;
+    return -1;
+}
+
+// While it lives, files this process writes stop growing at `bytes`: a write
+// past it fails with EFBIG ("File too large") instead of killing the process.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+} // namespace ecu::testing
