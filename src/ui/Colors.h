@@ -20,6 +20,7 @@ inline constexpr std::uint32_t Lime = 0x00FF00;
 inline constexpr std::uint32_t Green = 0x008000;
 inline constexpr std::uint32_t Blue = 0xFF0000;
 inline constexpr std::uint32_t Navy = 0x800000;
+inline constexpr std::uint32_t Teal = 0x808000;
 inline constexpr std::uint32_t Yellow = 0x00FFFF;
 inline constexpr std::uint32_t Silver = 0xC0C0C0;
 inline constexpr std::uint32_t Gray = 0x808080;
