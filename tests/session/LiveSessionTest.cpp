@@ -133,8 +133,14 @@ TEST_F(LiveSession, CyclePeriodFollowsPollDelay) {
     for (std::size_t i = 1; i < requests.size(); ++i)
         periods.push_back(
             std::chrono::duration<double, std::milli>(requests[i] - requests[i - 1]).count());
+    // The simulator stamps a request when its thread gets to it, late by up to some
+    // tens of ms on a loaded machine; one late stamp shortens one period. The span
+    // from the first request to the last is late at one end at most.
+    const double span =
+        std::chrono::duration<double, std::milli>(requests.back() - requests.front()).count();
+    EXPECT_GE(span, 6 * 145.0);
     std::sort(periods.begin(), periods.end());
-    EXPECT_GE(periods.front(), 145.0); // whole ticks and the simulator's read timing
+    EXPECT_GE(periods[periods.size() / 2], 145.0);
     EXPECT_LT(periods[periods.size() / 2], 150.0 + 40.0);
     EXPECT_EQ(host.steps.size(), 7u);
     EXPECT_TRUE(boxes.boxes.empty());
