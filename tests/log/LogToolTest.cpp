@@ -188,7 +188,7 @@ const QString Header = QString::fromStdString(CsvHeader()).trimmed();
 
 TEST_F(LogTool, PrintsOneRowPerCycleAndEndsCleanlyOnSigint) {
     StartSim();
-    Launch({"--delay", "50", "COM1"});
+    Launch({"--delay", "120", "COM1"});
     const QStringList lines = ReadLines(4);
     ASSERT_GE(lines.size(), 4);
     EXPECT_EQ(lines[0], Header);
@@ -230,7 +230,7 @@ TEST_F(LogTool, BrokenLinkAndUnopenablePortHaveTheirExitCodes) {
     echoOnly.cycles = {3};
     o.faults = {echoOnly};
     StartSim(o);
-    Launch({"--variant", "sohc", "--delay", "50", "COM1"});
+    Launch({"--variant", "sohc", "--delay", "120", "COM1"});
     EXPECT_EQ(Finish(), 3);
     EXPECT_TRUE(err_.contains(QString::fromUtf8(text::BrokenLinkCaption))) << err_.toStdString();
     EXPECT_TRUE(err_.contains(QString::fromUtf8(text::BrokenLinkText)));
@@ -266,7 +266,7 @@ TEST_F(LogTool, BadUsageNamesTheRefusedArgument) {
 TEST_F(LogTool, OutputThatCannotBeWrittenEndsTheRunWithTheSystemsText) {
     StartSim();
     proc_.setStandardOutputFile("/dev/full");
-    Launch({"--delay", "50", "COM1"});
+    Launch({"--delay", "120", "COM1"});
     EXPECT_EQ(Finish(), 1);
     EXPECT_EQ(err_.toStdString(),
               std::string("ecu-log: standard output: ") + std::strerror(ENOSPC) + "\n");
@@ -277,7 +277,7 @@ TEST_F(LogTool, OutputThatCannotBeWrittenEndsTheRunWithTheSystemsText) {
 TEST_F(LogTool, AReaderThatGoesAwayEndsTheRunWithTheRecordingWhole) {
     StartSim();
     const std::string bin = dir_ + "/log.bin";
-    Spawned log = Spawn({"--delay", "50", "--record", bin, "COM1"}, Std::PipeOut);
+    Spawned log = Spawn({"--record", bin, "COM1"}, Std::PipeOut);
     std::string rows;
     char c;
     while (std::count(rows.begin(), rows.end(), '\n') < 4 && read(log.out, &c, 1) == 1)
@@ -297,7 +297,7 @@ TEST_F(LogTool, AReaderThatGoesAwayEndsTheRunWithTheRecordingWhole) {
 // standard error would carry every message down the line.
 TEST_F(LogTool, ClosedStandardDescriptorsAreFilledWithDevNull) {
     StartSim();
-    Spawned log = Spawn({"--delay", "20", "COM1"}, Std::Closed);
+    Spawned log = Spawn({"COM1"}, Std::Closed);
     ASSERT_TRUE(sim_.WaitForDataRequests(2, std::chrono::seconds(10)));
     for (int fd = 0; fd <= 2; ++fd) {
         std::error_code ec;
@@ -315,7 +315,7 @@ TEST_F(LogTool, RecordingPlaysBackThroughEcuCsvToTheSameRows) {
     o.variant = EngineVariant::Dohc;
     StartSim(o);
     const QString bin = QString::fromStdString(dir_ + "/log.bin");
-    Launch({"--variant", "dohc", "--delay", "50", "--format", "display", "--record", bin, "COM1"});
+    Launch({"--variant", "dohc", "--delay", "120", "--format", "display", "--record", bin, "COM1"});
     ReadLines(6);
     Signal(SIGINT);
     ASSERT_EQ(Finish(), 0);

@@ -266,6 +266,32 @@ TEST(SimEngineOnLine, TheAnswerOnTheLineCarriesTheValuesReportedAsLastAnswered) 
     }
 }
 
+TEST(SimEngineOnLine, AHeldStateIsAnsweredExactlyUntilReleased) {
+    EcuSimulator sim(FastOptions());
+    sim.Start();
+    PtyClient client(sim.SlavePath());
+    SimEngine held;
+    held.coolantC = -0.25;
+    held.rpm = 6375;
+    held.runSeconds = 3600;
+    sim.HoldEngine(held);
+    sim.SetFaultBytes(0x81, 0x00);
+    for (int i = 0; i < 2; ++i) {
+        const EngineData d =
+            Decode(Slice(client.Exchange(kDataRequest, 100ms), 4), EngineVariant::Sohc);
+        EXPECT_EQ(d.TemperatureWaterRaw, 53);
+        EXPECT_EQ(d.RPMengine, 6375);
+        EXPECT_EQ(d.Timer, 3600);
+        EXPECT_EQ(d.ErrorText, "8100");
+    }
+    sim.ReleaseEngine();
+    const EngineData d =
+        Decode(Slice(client.Exchange(kDataRequest, 100ms), 4), EngineVariant::Sohc);
+    EXPECT_EQ(d.RPMengine, std::lround(sim.LastAnswered().rpm / 25) * 25);
+    EXPECT_NE(d.RPMengine, 6375);
+    EXPECT_EQ(d.ErrorText, "8100"); // the model got the fault bytes as well
+}
+
 TEST(SimEngineOnLine, ResetRestartsTheRunTimer) {
     SimOptions o = FastOptions();
     o.timeScale = 100;

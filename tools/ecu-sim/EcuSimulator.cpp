@@ -58,6 +58,7 @@ struct EcuSimulator::Impl {
     EngineModel model;
     Clock::time_point lastAdvance;
     SimEngine lastAnswered;
+    std::optional<SimEngine> held; // answered instead of the model while set
     std::deque<SimFrame> frames;
     SimCounts counts;
     std::function<void(const SimFrame&)> observer;
@@ -158,7 +159,7 @@ std::vector<std::uint8_t> EcuSimulator::Impl::Answer(std::uint8_t mode,
     AdvanceModel(now);
     switch (mode) {
     case kModeData: {
-        lastAnswered = model.State();
+        lastAnswered = held ? *held : model.State();
         return EncodeDataAnswer(lastAnswered, options.variant);
     }
     case kModeControl:
@@ -382,6 +383,20 @@ SimOptions EcuSimulator::Options() const {
 void EcuSimulator::SetFaultBytes(std::uint8_t byte1, std::uint8_t byte2) {
     std::lock_guard lock(impl_->mutex);
     impl_->model.SetFaultBytes(byte1, byte2);
+    if (impl_->held) {
+        impl_->held->faultByte1 = byte1;
+        impl_->held->faultByte2 = byte2;
+    }
+}
+
+void EcuSimulator::HoldEngine(const SimEngine& state) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->held = state;
+}
+
+void EcuSimulator::ReleaseEngine() {
+    std::lock_guard lock(impl_->mutex);
+    impl_->held.reset();
 }
 
 void EcuSimulator::SetFrameObserver(std::function<void(const SimFrame&)> observer) {

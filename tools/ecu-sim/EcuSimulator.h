@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,11 @@ public:
     SimOptions Options() const;
     // Stored fault codes; a clear-faults control frame sets both to 0.
     void SetFaultBytes(std::uint8_t byte1, std::uint8_t byte2);
+    // Data answers carry exactly this state from the next request on, until released; the
+    // model keeps running behind it. Fault bytes set meanwhile go into the held state too.
+    // For checking exact texts against the car's values.
+    void HoldEngine(const SimEngine& state);
+    void ReleaseEngine();
 
     // Called on the line thread for every entry added to Frames(); set before Start.
     void SetFrameObserver(std::function<void(const SimFrame&)> observer);

@@ -1,0 +1,38 @@
+#include "app/TFrameAbout.h"
+
+#include "app/JpegImage.h"
+#include "ui/WidgetLook.h"
+#include "ui_TFrameAbout.h"
+
+#include <QFile>
+#include <QPixmap>
+
+namespace ecu {
+
+namespace {
+QByteArray ReadResource(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+TFrameAbout::TFrameAbout(QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::TFrameAbout>()) {
+    ui_->setupUi(this);
+    // Stretched to the image area, as the picture is wider than the page.
+    ui_->Image1->setPixmap(
+        QPixmap::fromImage(DecodeJpeg(ReadResource(QStringLiteral(":/about/about.jpg")))));
+
+    SetBackground(*ui_->Panel2, palette().color(QPalette::ButtonText));
+    const std::uint32_t colours[] = {bgr::Red, bgr::Yellow, bgr::Aqua, bgr::Lime};
+    QLabel* const texts[] = {ui_->StaticText1, ui_->StaticText2, ui_->StaticText3,
+                             ui_->StaticText4};
+    for (int i = 0; i < 4; ++i) {
+        SetPixelFont(*texts[i], "Times New Roman", 13, Bold | Italic);
+        SetTextColor(*texts[i], BgrColor(colours[i]));
+    }
+}
+
+TFrameAbout::~TFrameAbout() = default;
+
+} // namespace ecu

@@ -1,0 +1,368 @@
+#include "app/TGlForm.h"
+
+#include "app/MessageBoxPresenter.h"
+#include "app/TFrameAbout.h"
+#include "serial/Comm32.h"
+#include "session/FileSession.h"
+#include "session/LinkSession.h"
+#include "session/PortOpen.h"
+#include "session/SessionState.h"
+#include "ui/FileDialogs.h"
+#include "ui/TFramePort.h"
+#include "ui/WidgetLook.h"
+#include "ui_TGlForm.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QShortcut>
+#include <QStyle>
+
+namespace ecu {
+
+namespace {
+constexpr std::uint32_t StoredBaudRate = 8200;
+constexpr int QuitPollMs = 5;
+// Start-up graph channels: engine speed, coolant, spark advance, throttle.
+constexpr int DefaultGraphChannels[TFramePort::GraphCount] = {5, 0, 2, 3};
+
+MessagePresenter& Choose(MessagePresenter* given, std::unique_ptr<MessagePresenter>& own,
+                         QWidget* parent) {
+    if (given)
+        return *given;
+    own = std::make_unique<MessageBoxPresenter>(parent);
+    return *own;
+}
+
+FileDialogs& Choose(FileDialogs* given, std::unique_ptr<FileDialogs>& own) {
+    if (given)
+        return *given;
+    own = std::make_unique<QtFileDialogs>();
+    return *own;
+}
+
+QIcon TwoStateIcon(const char* name) {
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/glyphs/%1.png").arg(QLatin1String(name)));
+    icon.addFile(QStringLiteral(":/glyphs/%1-disabled.png").arg(QLatin1String(name)), QSize(),
+                 QIcon::Disabled);
+    return icon;
+}
+
+} // namespace
+
+void TGlForm::BoxGate::ShowMessage(const QString& caption, const QString& text, MessageIcon icon) {
+    if (!form_.quitting_)
+        target_.ShowMessage(caption, text, icon);
+}
+
+TGlForm::TGlForm(WindowServices services, QWidget* parent)
+    : QWidget(parent), presenter_(Choose(services.presenter, ownPresenter_, this)),
+      dialogs_(Choose(services.dialogs, ownDialogs_)), gate_(*this, presenter_),
+      state_(std::make_unique<SessionState>()), comm_(std::make_unique<TComm32>()),
+      link_(std::make_unique<LinkSession>(*state_, *comm_, *this, gate_, ticks_)),
+      files_(std::make_unique<FileSession>(*state_, *comm_, *this, *this, gate_, *link_)),
+      ui_(std::make_unique<Ui::TGlForm>()) {
+    comm_->SetCommPort(QStringLiteral("COM1"));
+    comm_->SetBaudRate(StoredBaudRate);
+    comm_->SetFlowControl(fcNone);
+    comm_->SetEventChar(0);
+
+    ui_->setupUi(this);
+    SetUpWindow();
+    SetUpFooter();
+    CreateSetupPage();
+    CreateParametersPage();
+    CreateGraphsPage();
+    CreateControlPage();
+    CreateAboutPage();
+    SetUpShortcuts();
+    connect(ui_->GlPageControl, &QTabWidget::currentChanged, this, &TGlForm::GlPageControlChange);
+    quitTimer_.setInterval(QuitPollMs);
+    connect(&quitTimer_, &QTimer::timeout, this, [this] { link_->InterruptWait(); });
+    FormCreate();
+}
+
+TGlForm::~TGlForm() {
+    quitTimer_.stop();
+    comm_->CloseComm();
+}
+
+void TGlForm::SetUpWindow() {
+    SetPixelFont(*this, "Times New Roman", 11);
+    setFixedSize(size());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void TGlForm::SetUpFooter() {
+    ui_->BitBtnStart->setIcon(TwoStateIcon("start"));
+    ui_->BitBtnStop->setIcon(TwoStateIcon("stop"));
+    QIcon abort = style()->standardIcon(QStyle::SP_DialogAbortButton);
+    if (abort.isNull()) // styles without an abort glyph draw cancel the same way
+        abort = style()->standardIcon(QStyle::SP_DialogCancelButton);
+    ui_->BitBtnClose->setIcon(abort);
+    for (QLabel* label : {ui_->Label8, ui_->Label1}) {
+        SetFontStyle(*label, Bold);
+        SetTextColor(*label, BgrColor(bgr::Red));
+    }
+    SetFontStyle(*ui_->LabelNameFile, Bold);
+    SetTextColor(*ui_->LabelNameFile, BgrColor(bgr::Blue));
+    SetPortIndicator(false);
+
+    connect(ui_->BitBtnStart, &QPushButton::clicked, this, &TGlForm::BitBtnStartClick);
+    connect(ui_->BitBtnStop, &QPushButton::clicked, this, &TGlForm::BitBtnStopClick);
+    connect(ui_->BitBtnClose, &QPushButton::clicked, this, &TGlForm::BitBtnCloseClick);
+}
+
+void TGlForm::SetUpShortcuts() {
+    // Enter presses Start, Esc presses Stop, wherever the focus is in the window.
+    // A disabled button ignores the press.
+    for (int key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* start = new QShortcut(QKeySequence(key), this);
+        connect(start, &QShortcut::activated, ui_->BitBtnStart, &QPushButton::click);
+    }
+    auto* stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(stop, &QShortcut::activated, ui_->BitBtnStop, &QPushButton::click);
+}
+
+void TGlForm::PlaceFrame(QWidget& tab, QWidget& frame) {
+    frame.setParent(&tab);
+    frame.move(0, 0);
+}
+
+void TGlForm::CreateSetupPage() {
+    framePort_ = new TFramePort;
+    framePort_->setObjectName(QStringLiteral("FramePort1"));
+    PlaceFrame(*ui_->TabSheetInit, *framePort_);
+    TFramePort* page = framePort_;
+    connect(page, &TFramePort::PortChosen, this,
+            [this](const QString& name) { state_->PortName = name; });
+    connect(page, &TFramePort::OpenPortClicked, this,
+            [this] { RunGuarded(gate_, [this] { OpenPort(); }); });
+    connect(page, &TFramePort::ClosePortClicked, this, &TGlForm::ButtonStopClick);
+    connect(page, &TFramePort::GraphChoicesAccepted, this,
+            [this] { RunGuarded(gate_, [this] { ResetGraphs(); }); });
+    connect(page, &TFramePort::WorkingModeChosen, this, &TGlForm::WorkingModeChosen);
+    connect(page, &TFramePort::SaveFileClicked, this, [this] { files_->SaveFileClick(); });
+    connect(page, &TFramePort::OpenFileClicked, this, [this] { files_->OpenFileClick(); });
+}
+
+// The parameters page: an empty frame until the page is built.
+void TGlForm::CreateParametersPage() {
+    frameParameter_ = new QWidget;
+    frameParameter_->setObjectName(QStringLiteral("FrameParameter1"));
+    PlaceFrame(*ui_->TabSheetBoard, *frameParameter_);
+}
+
+// The graphs page: an empty frame until the page is built.
+void TGlForm::CreateGraphsPage() {
+    frameGraph_ = new QWidget;
+    frameGraph_->setObjectName(QStringLiteral("FrameGraph1"));
+    PlaceFrame(*ui_->TabSheetGraph, *frameGraph_);
+}
+
+// The control page: an empty frame until the page is built. Its tab's show and
+// hide handlers are wired in GlPageControlChange.
+void TGlForm::CreateControlPage() {
+    frameManager_ = new QWidget;
+    frameManager_->setObjectName(QStringLiteral("FrameManager1"));
+    PlaceFrame(*ui_->TabSheetControl, *frameManager_);
+}
+
+void TGlForm::CreateAboutPage() {
+    frameAbout_ = new TFrameAbout;
+    frameAbout_->setObjectName(QStringLiteral("FrameAbout1"));
+    PlaceFrame(*ui_->TabSheetAbout, *frameAbout_);
+}
+
+void TGlForm::FormCreate() {
+    for (int graph = 0; graph < TFramePort::GraphCount; ++graph)
+        framePort_->SetGraphChannel(graph, DefaultGraphChannels[graph]);
+    RunGuarded(gate_, [this] { ResetGraphs(); });
+    framePort_->ChoosePort(0);
+    framePort_->SetBaudRateItem(0);
+    framePort_->SetDelay(120);
+    framePort_->SetEngineVariant(0);
+    framePort_->ChooseWorkingMode(2);
+    framePort_->EnableFileButtons(true, false);
+    bool opened = false;
+    RunGuarded(gate_, [&] {
+        OpenPort();
+        opened = true;
+    });
+    if (opened)
+        ui_->GlPageControl->setCurrentIndex(PageAbout);
+}
+
+void TGlForm::BitBtnStartClick() {
+    if (ActivePageIndex() == PageGraphs)
+        SetGraphScrollEnabled(false);
+    RunSession([this] { files_->StartClick(); });
+}
+
+void TGlForm::BitBtnStopClick() {
+    if (!comm_->Connected())
+        return;
+    comm_->CloseComm();
+    ShowPortClosed();
+    state_->Flags.StoppedWithPortOpen();
+    if (ActivePageIndex() == PageGraphs)
+        SetGraphScrollEnabled(true);
+}
+
+void TGlForm::ButtonStopClick() {
+    if (!comm_->Connected())
+        return;
+    comm_->CloseComm();
+    ShowPortClosed();
+}
+
+void TGlForm::ShowPortClosed() {
+    framePort_->ShowPortClosed();
+    SetPortIndicator(false);
+    ui_->BitBtnStart->setEnabled(false);
+}
+
+void TGlForm::BitBtnCloseClick() {
+    close();
+}
+
+void TGlForm::closeEvent(QCloseEvent* event) {
+    if (running_ == 0) {
+        event->accept();
+        return;
+    }
+    // A session loop is on the stack: end it first; the window closes when the
+    // outermost one has returned (SessionEnded).
+    event->ignore();
+    EndSessionsForQuit();
+}
+
+void TGlForm::EndSessionsForQuit() {
+    quitting_ = true;
+    comm_->CloseComm(); // a live loop ends at its next port test
+    link_->InterruptWait();
+    quitTimer_.start(); // nested waits are ended one after the other
+}
+
+void TGlForm::SessionEnded() {
+    if (--running_ > 0 || !quitting_)
+        return;
+    quitTimer_.stop();
+    close();
+}
+
+void TGlForm::TabSheetControlShow() {
+    RunGuarded(gate_, [this] { link_->ControlPageShown(); });
+}
+
+void TGlForm::TabSheetControlHide() {
+    RunSession([this] { link_->RestoreAndSendControlFrameGuarded(); });
+}
+
+void TGlForm::GlPageControlChange(int index) {
+    const int left = shownPage_;
+    shownPage_ = index;
+    if (left == PageControl && index != PageControl)
+        TabSheetControlHide();
+    if (index == PageControl && left != PageControl)
+        TabSheetControlShow();
+}
+
+void TGlForm::WorkingModeChosen(int item) {
+    state_->Flags.WorkingModeChosen(item);
+    if (item == 0 || item == 1) {
+        ui_->ProgressBarPlayFile->hide();
+        ui_->Label8->hide();
+        ui_->Label1->hide();
+    }
+    if (item == 0)
+        ui_->LabelNameFile->clear();
+}
+
+void TGlForm::SetPortIndicator(bool open) {
+    SetBackground(*ui_->PanelPortIndicator, BgrColor(open ? bgr::Lime : bgr::Red));
+}
+
+void TGlForm::SetGraphScrollEnabled(bool enabled) {
+    // The graphs page's ScrollBarAxisX, once the page is built.
+    (void)enabled;
+}
+
+int TGlForm::ActivePageIndex() const {
+    return ui_->GlPageControl->currentIndex();
+}
+
+EngineVariant TGlForm::SelectedVariant() const {
+    return VariantFromIndex(framePort_->EngineVariant());
+}
+
+void TGlForm::ShowParameters() {
+    // FrameParameter1's ShowParameters, once the page is built.
+}
+
+void TGlForm::AddGraphPoints() {
+    // FrameGraph1's AddGraphPoints, once the page is built.
+}
+
+void TGlForm::ResetGraphs() {
+    // FrameGraph1's ResetGraphs (bound by the setup page's channels), once built.
+}
+
+void TGlForm::ControlPageRefresh() {
+    // FrameManager1's ControlPageRefresh, once the page is built.
+}
+
+void TGlForm::OpenPort() {
+    // Checked before the port is touched: a bad rate leaves everything closed.
+    const std::uint32_t baudRate = framePort_->BaudRate();
+    // A refusal comes out with the port, its device and the system's reason.
+    if (!OpenPortWith(*comm_, state_->PortName, baudRate, framePort_->Delay(), state_->PollDelay))
+        return;
+    framePort_->ShowPortOpen();
+    SetPortIndicator(true);
+    ui_->BitBtnStart->setEnabled(true);
+}
+
+void TGlForm::SetProgressPosition(int position) {
+    ui_->ProgressBarPlayFile->setValue(position);
+}
+
+int TGlForm::ProgressPosition() const {
+    return ui_->ProgressBarPlayFile->value();
+}
+
+void TGlForm::SetProgressMaximum(int maximum) {
+    ui_->ProgressBarPlayFile->setMaximum(maximum);
+}
+
+void TGlForm::ShowProgressBar() {
+    ui_->ProgressBarPlayFile->show();
+}
+
+void TGlForm::ShowPercentLabels() {
+    ui_->Label8->show();
+    ui_->Label1->show();
+}
+
+void TGlForm::SetFileNameLabel(const QString& caption) {
+    ui_->LabelNameFile->setText(caption);
+}
+
+void TGlForm::ShowPortClosedByPlayback() {
+    framePort_->ShowPortClosedByPlayback();
+    SetPortIndicator(false);
+    // Start plays the opened file, also when no port could ever be opened.
+    ui_->BitBtnStart->setEnabled(true);
+}
+
+std::optional<QString> TGlForm::ChooseSaveFile() {
+    return dialogs_.ChooseSaveFile(this);
+}
+
+std::optional<QString> TGlForm::ChooseOpenFile() {
+    return dialogs_.ChooseOpenFile(this);
+}
+
+} // namespace ecu

@@ -1,0 +1,154 @@
+#pragma once
+// The main window: five pages (setup, parameters, graphs, control, about) over a
+// footer with Start, Stop, Exit, the port indicator and the playback progress.
+// It owns the session (state, serial component, live and file sessions), serves
+// it as its host, and wires the pages to it.
+#include "session/FileHost.h"
+#include "session/MessagePresenter.h"
+#include "session/SessionHost.h"
+#include "session/TickSource.h"
+
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+
+class QCloseEvent;
+
+namespace Ui {
+class TGlForm;
+}
+
+namespace ecu {
+
+class FileDialogs;
+class FileSession;
+class LinkSession;
+class TComm32;
+class TFrameAbout;
+class TFramePort;
+struct SessionState;
+
+// What the window shows boxes and dialogs with; tests give their own.
+struct WindowServices {
+    MessagePresenter* presenter = nullptr; // nullptr: the toolkit's message boxes
+    FileDialogs* dialogs = nullptr;        // nullptr: the toolkit's file dialogs
+};
+
+class TGlForm : public QWidget, public SessionHost, public FileHost {
+    Q_OBJECT
+public:
+    // Builds the window and runs the start-up (defaults, graphs, port opening);
+    // a port that cannot be opened is reported through services.presenter.
+    explicit TGlForm(WindowServices services = {}, QWidget* parent = nullptr);
+    ~TGlForm() override;
+
+    // Footer and control-tab handlers. None of them throws.
+    void BitBtnStartClick();
+    void BitBtnStopClick();
+    void BitBtnCloseClick();
+    void TabSheetControlShow();
+    void TabSheetControlHide();
+
+    SessionState& State() { return *state_; }
+    TComm32& ComPort() { return *comm_; }
+    LinkSession& Link() { return *link_; }
+    FileSession& Files() { return *files_; }
+    TFramePort& SetupPage() { return *framePort_; }
+    MessagePresenter& Presenter() { return gate_; }
+    // A handler that runs a session loop (Start, the ECU reset, leaving the
+    // control page) is on the stack.
+    bool SessionRunning() const { return running_ > 0; }
+
+    // Runs a handler that may loop until its session ends, guarded so that no
+    // error leaves it. The window's Exit ends such a handler early.
+    template <class Fn> void RunSession(Fn&& fn) {
+        ++running_;
+        RunGuarded(gate_, fn);
+        SessionEnded();
+    }
+
+    // SessionHost.
+    int ActivePageIndex() const override;
+    EngineVariant SelectedVariant() const override;
+    void ShowParameters() override;
+    void AddGraphPoints() override;
+    void ResetGraphs() override;
+    void ControlPageRefresh() override;
+    void OpenPort() override;
+
+    // FileHost.
+    void SetProgressPosition(int position) override;
+    int ProgressPosition() const override;
+    void SetProgressMaximum(int maximum) override;
+    void ShowProgressBar() override;
+    void ShowPercentLabels() override;
+    void SetFileNameLabel(const QString& caption) override;
+    void ShowPortClosedByPlayback() override;
+    std::optional<QString> ChooseSaveFile() override;
+    std::optional<QString> ChooseOpenFile() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Boxes go to the presenter, except while the window is closing: the user
+    // asked to quit, so the end of a session is not reported.
+    class BoxGate : public MessagePresenter {
+    public:
+        BoxGate(TGlForm& form, MessagePresenter& target) : form_(form), target_(target) {}
+        void ShowMessage(const QString& caption, const QString& text, MessageIcon icon) override;
+
+    private:
+        TGlForm& form_;
+        MessagePresenter& target_;
+    };
+
+    void FormCreate();
+    void SetUpWindow();
+    void SetUpFooter();
+    void SetUpShortcuts();
+
+    // Where each page is created and wired to the session.
+    void CreateSetupPage();
+    void CreateParametersPage();
+    void CreateGraphsPage();
+    void CreateControlPage();
+    void CreateAboutPage();
+    // Places a page's frame on its tab.
+    static void PlaceFrame(QWidget& tab, QWidget& frame);
+
+    void GlPageControlChange(int index);
+    void ButtonStopClick();
+    void WorkingModeChosen(int item);
+    void ShowPortClosed();
+    void SetPortIndicator(bool open);
+    void SetGraphScrollEnabled(bool enabled);
+    void SessionEnded();
+    void EndSessionsForQuit();
+
+    std::unique_ptr<MessagePresenter> ownPresenter_;
+    std::unique_ptr<FileDialogs> ownDialogs_;
+    MessagePresenter& presenter_;
+    FileDialogs& dialogs_;
+    BoxGate gate_;
+    SystemTicks ticks_;
+    std::unique_ptr<SessionState> state_;
+    std::unique_ptr<TComm32> comm_;
+    std::unique_ptr<LinkSession> link_;
+    std::unique_ptr<FileSession> files_;
+    std::unique_ptr<Ui::TGlForm> ui_;
+
+    TFramePort* framePort_ = nullptr;
+    QWidget* frameParameter_ = nullptr;
+    QWidget* frameGraph_ = nullptr;
+    QWidget* frameManager_ = nullptr;
+    TFrameAbout* frameAbout_ = nullptr;
+
+    int shownPage_ = PageAbout;
+    int running_ = 0;
+    bool quitting_ = false;
+    QTimer quitTimer_; // while quitting: ends every running wait at once
+};
+
+} // namespace ecu

@@ -1,0 +1,168 @@
+#include "ui/TFrameManager.h"
+
+#include "ui/Colors.h"
+#include "ui/TextRules.h"
+#include "ui_TFrameManager.h"
+
+#include <QFont>
+#include <QIcon>
+#include <QSignalBlocker>
+
+namespace ecu {
+namespace {
+
+const QString kFontFamily = QStringLiteral("Times New Roman");
+const QString kPositionText = QStringLiteral("Позиция - ");
+const QString kUserPositionText = QStringLiteral("Позиция регулятора- ");
+
+QFont PageFont(int pixels, bool bold = false, bool italic = false) {
+    QFont font(kFontFamily);
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    font.setItalic(italic);
+    return font;
+}
+
+void SetColour(QWidget* widget, QPalette::ColorRole role, std::uint32_t colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(role, BgrColor(colour));
+    widget->setPalette(palette);
+}
+
+// A value box: black, lime bold digits.
+void LookOfValueBox(QWidget* edit) {
+    edit->setFont(PageFont(13, true));
+    SetColour(edit, QPalette::Base, bgr::Black);
+    SetColour(edit, QPalette::Text, bgr::Lime);
+}
+
+// An output's state panel: yellow bold caption on grey (off) or red (on).
+void ShowOutput(QWidget* panel, bool on) {
+    SetColour(panel, QPalette::Window, on ? bgr::Red : bgr::Gray);
+}
+
+QIcon TwoStateGlyph(const QString& name) {
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/glyphs/control/%1.png").arg(name), {}, QIcon::Normal);
+    icon.addFile(QStringLiteral(":/glyphs/control/%1-disabled.png").arg(name), {}, QIcon::Disabled);
+    return icon;
+}
+
+} // namespace
+
+TFrameManager::TFrameManager(ControlFrame& frame, const ControlLayout& layout,
+                             const EngineData& engine, QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::TFrameManager>()), frame_(frame), layout_(layout),
+      engine_(engine) {
+    ui_->setupUi(this);
+    SetUpLook();
+    SetUpGlyphs();
+    Connect();
+}
+
+TFrameManager::~TFrameManager() = default;
+
+void TFrameManager::SetUpLook() {
+    setFont(PageFont(11)); // the window's font; the value boxes are larger to read at a glance
+    ui_->Label1->setFont(PageFont(16, true, true));
+    SetColour(ui_->Label1, QPalette::WindowText, bgr::Teal);
+    SetColour(ui_->GroupBoxStatus, QPalette::WindowText, bgr::Red);
+    for (QWidget* edit :
+         {ui_->EditIACDesired, ui_->EditRPMIAC, ui_->EditUOZDesired, ui_->EditFuelAirRatio})
+        LookOfValueBox(edit);
+    for (QWidget* panel : {ui_->PanelCheckEngie, ui_->PanelCarlson}) {
+        panel->setFont(PageFont(11, true));
+        SetColour(panel, QPalette::WindowText, bgr::Yellow);
+        ShowOutput(panel, false);
+    }
+}
+
+void TFrameManager::SetUpGlyphs() {
+    ui_->SpeedButtonCheckEngie->setIcon(TwoStateGlyph(QStringLiteral("checkengie")));
+    ui_->SpeedButtonCarlson->setIcon(TwoStateGlyph(QStringLiteral("carlson")));
+    ui_->BitBtnClearDTC->setIcon(TwoStateGlyph(QStringLiteral("cleardtc")));
+    ui_->BitBtnRezetBLM->setIcon(TwoStateGlyph(QStringLiteral("rezetblm")));
+}
+
+void TFrameManager::Connect() {
+    // clicked, not toggled: only the user's click runs the handler, never the
+    // page's own release of the toggles when it is left.
+    connect(ui_->SpeedButtonCheckEngie, &QToolButton::clicked, this,
+            &TFrameManager::SpeedButtonCheckEngieClick);
+    connect(ui_->SpeedButtonCarlson, &QToolButton::clicked, this,
+            &TFrameManager::SpeedButtonCarlsonClick);
+    connect(ui_->BitBtnClearDTC, &QPushButton::clicked, this, &TFrameManager::BitBtnClearDTCClick);
+    connect(ui_->BitBtnRezetBLM, &QPushButton::clicked, this, &TFrameManager::BitBtnRezetBLMClick);
+    connect(ui_->TrackBarIACDesired, &QSlider::valueChanged, this,
+            &TFrameManager::TrackBarIACDesiredChange);
+    connect(ui_->ButtonIACStart, &QPushButton::clicked, this, &TFrameManager::ButtonIACStartClick);
+    connect(ui_->ButtonStopIAC, &QPushButton::clicked, this, &TFrameManager::ButtonStopIACClick);
+}
+
+void TFrameManager::ControlPageRefresh() {
+    ui_->EditIACDesired->setText(QString::number(engine_.AirControl));
+    ui_->EditRPMIAC->setText(QString::number(engine_.RPMengine));
+    ui_->EditUOZDesired->setText(QString::fromStdString(FormatFixed(engine_.UOZ, 2, 0)));
+    ui_->EditFuelAirRatio->setText(QString::fromStdString(FormatFixed(engine_.FuelAirRatio, 5, 2)));
+    if (!iacEditing_) {
+        {
+            // The page follows the ECU here; this move is not the user's edit.
+            const QSignalBlocker quiet(ui_->TrackBarIACDesired);
+            ui_->TrackBarIACDesired->setValue(engine_.AirControl);
+        }
+        ui_->LabelPos->setText(kPositionText + QString::number(ui_->TrackBarIACDesired->value()));
+    }
+    ui_->TrackBarUOZDesired->setValue(engine_.UOZRaw);
+}
+
+void TFrameManager::ControlPageOff() {
+    ui_->SpeedButtonCheckEngie->setChecked(false);
+    ShowOutput(ui_->PanelCheckEngie, false);
+    ui_->SpeedButtonCarlson->setChecked(false);
+    ShowOutput(ui_->PanelCarlson, false);
+    ui_->ButtonIACStart->setEnabled(false);
+}
+
+void TFrameManager::SpeedButtonCheckEngieClick() {
+    const bool on = ui_->SpeedButtonCheckEngie->isChecked();
+    if (on)
+        frame_.CheckEngieOn(layout_);
+    else
+        frame_.CheckEngieOff(layout_);
+    ShowOutput(ui_->PanelCheckEngie, on);
+}
+
+void TFrameManager::SpeedButtonCarlsonClick() {
+    const bool on = ui_->SpeedButtonCarlson->isChecked();
+    if (on)
+        frame_.CarlsonOn(layout_);
+    else
+        frame_.CarlsonOff(layout_);
+    ShowOutput(ui_->PanelCarlson, on);
+}
+
+void TFrameManager::BitBtnClearDTCClick() {
+    frame_.ClearFaults(layout_);
+}
+
+void TFrameManager::BitBtnRezetBLMClick() {
+    frame_.ResetLearning(layout_);
+}
+
+void TFrameManager::TrackBarIACDesiredChange() {
+    iacEditing_ = true;
+    ui_->ButtonIACStart->setEnabled(true);
+    ui_->LabelPos->setText(kUserPositionText + QString::number(ui_->TrackBarIACDesired->value()));
+}
+
+void TFrameManager::ButtonIACStartClick() {
+    frame_.SetIacTarget(layout_, static_cast<std::uint8_t>(ui_->TrackBarIACDesired->value()));
+}
+
+void TFrameManager::ButtonStopIACClick() {
+    frame_.CancelIac(layout_);
+    iacEditing_ = false;
+    ui_->ButtonIACStart->setEnabled(false);
+}
+
+} // namespace ecu

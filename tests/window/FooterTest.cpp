@@ -1,0 +1,146 @@
+// The footer: Start and Stop with the mouse and the keys, Stop's effect on the
+// file modes, and Exit while a session runs.
+#include "WindowHarness.h"
+
+#include "serial/Comm32.h"
+#include "session/SessionState.h"
+#include "wire/Frames.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProgressBar>
+
+#include <algorithm>
+
+namespace ecu::wintest {
+namespace {
+
+class Footer : public WindowTest {
+protected:
+    // Whether the running cycle's answer is complete in the receive buffer.
+    bool AnswerIn() const { return window->State().RxBuffer.size() >= 68; }
+};
+
+TEST_F(Footer, EnterStartsPollingAndEscStopsIt) {
+    StartSim();
+    TGlForm& w = CreateWindow();
+    ShowPage(PageParameters);
+    When([this] { return sim.DataRequests() >= 3 && AnswerIn(); },
+         [this] { PressKey(Qt::Key_Escape); });
+    RunStart(20000, [this] { PressKey(Qt::Key_Return); });
+
+    EXPECT_GE(sim.DataRequests(), 3u);
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_FALSE(w.ComPort().Connected());
+    EXPECT_EQ(IndicatorColour(), QColor(255, 0, 0));
+    EXPECT_FALSE(Find("BitBtnStart")->isEnabled());
+    EXPECT_TRUE(Find("ButtonOpenPort")->isEnabled());
+
+    // Enter with the port closed starts nothing.
+    const auto requests = sim.DataRequests();
+    PressKey(Qt::Key_Return);
+    EXPECT_EQ(sim.DataRequests(), requests);
+}
+
+TEST_F(Footer, StopDisarmsRecordingAndPlaybackOnlyWhenThePortIsOpen) {
+    StartSim();
+    TGlForm& w = CreateWindow();
+    const SessionFlags& flags = w.State().Flags;
+    const QString recording = QString::fromStdString(TempPath("rec.bin"));
+
+    Click("RadioButtonRegim1");
+    dialogs.saveAnswers.push_back(recording);
+    Click("SpeedButtonSaveFile");
+    ASSERT_TRUE(flags.RecordArmed);
+    Click("BitBtnStop");
+    EXPECT_FALSE(flags.RecordArmed);
+    EXPECT_FALSE(w.ComPort().Connected());
+
+    // Opening a file for playback closes the port: Stop then changes nothing.
+    Click("ButtonOpenPort");
+    Click("RadioButtonRegim2");
+    dialogs.openAnswers.push_back(recording);
+    Click("SpeedButtonOpenFile");
+    ASSERT_TRUE(flags.PlaybackArmed);
+    ASSERT_FALSE(w.ComPort().Connected());
+    const QString label = Find<QLabel>("LabelNameFile")->text();
+    Click("BitBtnStop");
+    EXPECT_TRUE(flags.PlaybackArmed);
+    EXPECT_TRUE(Find("ButtonOpenPort")->isEnabled());
+    EXPECT_FALSE(Find("ButtonStop")->isEnabled());
+    EXPECT_TRUE(Find("BitBtnStart")->isEnabled());
+    EXPECT_EQ(Find<QLabel>("LabelNameFile")->text(), label);
+
+    // With the port opened again, Stop returns Start to live polling.
+    Click("ButtonOpenPort");
+    ASSERT_TRUE(w.ComPort().Connected());
+    EXPECT_TRUE(flags.PlaybackArmed);
+    Click("BitBtnStop");
+    EXPECT_FALSE(flags.PlaybackArmed);
+    EXPECT_FALSE(Find("BitBtnStart")->isEnabled());
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(Footer, ExitDuringALiveSessionEndsItAndKeepsWhatWasRecorded) {
+    StartSim();
+    TGlForm& w = CreateWindow();
+    const std::string recording = TempPath("exit.bin");
+    Click("RadioButtonRegim1");
+    dialogs.saveAnswers.push_back(QString::fromStdString(recording));
+    Click("SpeedButtonSaveFile");
+    ShowPage(PageParameters);
+    TapReceivedBytes();
+
+    std::uint64_t requestsAtExit = 0;
+    QElapsedTimer sinceExit;
+    AfterDataRequests(6, [&] {
+        requestsAtExit = sim.DataRequests();
+        sinceExit.start();
+        Click("BitBtnClose");
+    });
+    RunStart();
+    const qint64 quitMs = sinceExit.elapsed();
+
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(w.ComPort().Connected());
+    EXPECT_FALSE(w.SessionRunning());
+    EXPECT_TRUE(boxes.boxes.empty()); // quitting is not a broken link
+    EXPECT_EQ(sim.DataRequests(), requestsAtExit);
+    EXPECT_LT(quitMs, 1000) << "the session took " << quitMs << " ms to end";
+
+    // Everything recorded is on disk: the file is the tail of what was received.
+    const auto file = ReadFileBytes(recording);
+    ASSERT_GE(file.size(), 68u * 3);
+    ASSERT_LE(file.size(), received.size());
+    EXPECT_TRUE(
+        std::equal(file.begin(), file.end(), received.end() - static_cast<long>(file.size())));
+    EXPECT_TRUE(std::equal(DataRequest.begin(), DataRequest.end(), file.begin()));
+}
+
+TEST_F(Footer, ExitDuringPlaybackEndsIt) {
+    StartSim();
+    TGlForm& w = CreateWindow();
+    dialogs.openAnswers.push_back(QString::fromStdString(WriteRecording("long.bin", 300)));
+    Click("SpeedButtonOpenFile");
+    ShowPage(PageParameters);
+    auto* progress = Find<QProgressBar>("ProgressBarPlayFile");
+    When([progress] { return progress->value() >= 3; }, [this] { Click("BitBtnClose"); });
+    RunStart();
+
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(w.SessionRunning());
+    EXPECT_LT(progress->value(), 10);
+    EXPECT_EQ(progress->maximum(), 300);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(Footer, ExitWithNoSessionClosesAtOnce) {
+    StartSim();
+    TGlForm& w = CreateWindow();
+    Click("BitBtnClose");
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+} // namespace
+} // namespace ecu::wintest

@@ -1,0 +1,122 @@
+// Start-up of the main window, with and without a port to open.
+#include "WindowHarness.h"
+
+#include "serial/Comm32.h"
+#include "session/Messages.h"
+#include "session/SessionState.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QSpinBox>
+#include <QTabWidget>
+
+namespace ecu::wintest {
+namespace {
+
+class StartUp : public WindowTest {};
+
+const QColor Green(0, 255, 0);
+const QColor Red(255, 0, 0);
+
+TEST_F(StartUp, WithAWorkingPortOpensItAndShowsTheAboutPage) {
+    StartSim();
+    TGlForm& w = CreateWindow();
+
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("ЭБУ-Сканер 2.0.1"));
+    EXPECT_EQ(w.size(), QSize(632, 423));
+    EXPECT_EQ(w.minimumSize(), w.maximumSize());
+    EXPECT_EQ(Find<QTabWidget>("GlPageControl")->currentWidget()->objectName(),
+              QStringLiteral("TabSheetAbout"));
+    EXPECT_EQ(w.ActivePageIndex(), PageAbout);
+    EXPECT_EQ(IndicatorColour(), Green);
+    EXPECT_TRUE(Find("BitBtnStart")->isEnabled());
+    EXPECT_TRUE(w.ComPort().Connected());
+    EXPECT_EQ(w.State().PollDelay, 120);
+    EXPECT_EQ(w.State().PortName, QStringLiteral("COM1"));
+    EXPECT_EQ(LineSpeed(sim.SlavePath()), 8200u);
+    EXPECT_FALSE(w.State().Flags.RecordArmed || w.State().Flags.PlaybackArmed ||
+                 w.State().Flags.RecordingActive);
+
+    // The setup page's defaults, read from its controls.
+    EXPECT_EQ(Find<QComboBox>("ComboBoxGraph1")->currentText(),
+              QStringLiteral("Обороты двигателя"));
+    EXPECT_EQ(Find<QComboBox>("ComboBoxGraph2")->currentIndex(), 0);
+    EXPECT_EQ(Find<QComboBox>("ComboBoxGraph3")->currentIndex(), 2);
+    EXPECT_EQ(Find<QComboBox>("ComboBoxGraph4")->currentText(),
+              QStringLiteral("Положение дроссельной заслонки  %"));
+    EXPECT_EQ(Find<QComboBox>("ComboBoxBoudRate")->currentText(), QStringLiteral("8200"));
+    EXPECT_EQ(Find<QSpinBox>("SpinEditDelay")->value(), 120);
+    EXPECT_EQ(Find<QComboBox>("ComboBoxTypEngie")->currentText(), QStringLiteral("SOHC"));
+    EXPECT_TRUE(Find<QAbstractButton>("RadioButtonCOM1")->isChecked());
+    EXPECT_TRUE(Find<QAbstractButton>("RadioButtonRegim2")->isChecked());
+    EXPECT_TRUE(Find("SpeedButtonOpenFile")->isEnabled());
+    EXPECT_FALSE(Find("SpeedButtonSaveFile")->isEnabled());
+    EXPECT_FALSE(Find("ButtonOpenPort")->isEnabled());
+    EXPECT_TRUE(Find("ButtonStop")->isEnabled());
+    for (const char* hidden : {"ProgressBarPlayFile", "PanelFoother/Label8", "PanelFoother/Label1"})
+        EXPECT_TRUE(Find(hidden)->isHidden()) << hidden;
+
+    // The about picture went through the JPEG decoder.
+    const QPixmap picture = Find<QLabel>("Image1")->pixmap();
+    EXPECT_EQ(picture.size(), QSize(1411, 678));
+}
+
+TEST_F(StartUp, TheTabsComeInTheOrderTheSessionCountsThem) {
+    StartSim();
+    CreateWindow();
+    auto* tabs = Find<QTabWidget>("GlPageControl");
+    const char* const pages[][2] = {{"TabSheetInit", "Настройка"},
+                                    {"TabSheetBoard", "Параметры"},
+                                    {"TabSheetGraph", "Графики"},
+                                    {"TabSheetControl", "Управление"},
+                                    {"TabSheetAbout", "О программе"}};
+    ASSERT_EQ(tabs->count(), 5);
+    const char* const frames[] = {"FramePort1", "FrameParameter1", "FrameGraph1", "FrameManager1",
+                                  "FrameAbout1"};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(tabs->widget(i)->objectName(), QString::fromLatin1(pages[i][0]));
+        EXPECT_EQ(tabs->tabText(i), QString::fromUtf8(pages[i][1]));
+        EXPECT_NE(tabs->widget(i)->findChild<QWidget*>(QString::fromLatin1(frames[i])), nullptr)
+            << frames[i];
+    }
+}
+
+TEST_F(StartUp, WithoutAPortReportsWhyAndOnlyAPlaybackFileOpensTheWayOn) {
+    TGlForm& w = CreateWindow(); // COM1 leads nowhere
+
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    const Box& box = boxes.boxes.front();
+    EXPECT_EQ(box.caption, QString::fromUtf8(text::ApplicationTitle));
+    EXPECT_TRUE(box.text.startsWith(QStringLiteral("Error opening com port")))
+        << box.text.toStdString();
+    EXPECT_TRUE(box.text.contains(QStringLiteral("COM1 ("))) << box.text.toStdString();
+    EXPECT_EQ(box.icon, MessageIcon::Error);
+    EXPECT_EQ(w.ActivePageIndex(), PageAbout);
+    EXPECT_EQ(IndicatorColour(), Red);
+    EXPECT_FALSE(w.ComPort().Connected());
+    EXPECT_FALSE(Find("BitBtnStart")->isEnabled());
+    for (const char* locked :
+         {"RadioGroupPort", "ComboBoxBoudRate", "ComboBoxTypEngie", "ButtonOpenPort", "ButtonStop"})
+        EXPECT_FALSE(Find(locked)->isEnabled()) << locked;
+
+    // A recording opened for playback unlocks "Открыть порт", and Start plays it.
+    dialogs.openAnswers.push_back(QString::fromStdString(WriteRecording("three.bin", 3)));
+    Click("SpeedButtonOpenFile");
+    EXPECT_TRUE(Find("ButtonOpenPort")->isEnabled());
+    EXPECT_EQ(Find<QLabel>("LabelNameFile")->text(), QStringLiteral("Чтение файла three.bin"));
+    ASSERT_TRUE(Find("BitBtnStart")->isEnabled());
+    RunStart();
+    auto* progress = Find<QProgressBar>("ProgressBarPlayFile");
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_EQ(progress->maximum(), 3);
+    EXPECT_EQ(progress->value(), 3);
+    EXPECT_TRUE(Find("PanelFoother/Label8")->isVisible() &&
+                Find("PanelFoother/Label1")->isVisible());
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+}
+
+} // namespace
+} // namespace ecu::wintest

@@ -1,0 +1,242 @@
+#include "WindowHarness.h"
+
+#include "ecu-sim/AnswerEncoder.h"
+#include "serial/Comm32.h"
+#include "session/LinkSession.h"
+#include "wire/Frames.h"
+
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QFrame>
+#include <QLineEdit>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+
+#include <asm/termbits.h>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace ecu::wintest {
+
+namespace fs = std::filesystem;
+
+void RecordingPresenter::ShowMessage(const QString& caption, const QString& text,
+                                     MessageIcon icon) {
+    boxes.push_back({caption, text, icon});
+    if (whileOpen)
+        whileOpen(boxes.back());
+}
+
+namespace {
+std::optional<QString> Next(std::deque<QString>& answers) {
+    QString answer;
+    if (!answers.empty()) {
+        answer = answers.front();
+        answers.pop_front();
+    }
+    if (answer.isEmpty())
+        return std::nullopt;
+    return answer;
+}
+} // namespace
+
+std::optional<QString> ScriptedDialogs::ChooseSaveFile(QWidget*) {
+    ++saveCalls;
+    return Next(saveAnswers);
+}
+
+std::optional<QString> ScriptedDialogs::ChooseOpenFile(QWidget*) {
+    ++openCalls;
+    return Next(openAnswers);
+}
+
+WindowTest::WindowTest() {
+    char tmpl[] = "/tmp/ecu-window-XXXXXX";
+    dir_ = mkdtemp(tmpl);
+    fs::create_directories(fs::path(dir_) / "ecuscan" / "ports");
+    // Dangling until a simulator is linked: COMn must never fall back to a built-in port.
+    LinkPort("COM1", dir_ + "/absent");
+    LinkPort("COM2", dir_ + "/absent");
+    setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+}
+
+WindowTest::~WindowTest() {
+    timers_.clear();
+    window.reset();
+    sim.Stop();
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+}
+
+SimOptions WindowTest::FastSim(EngineVariant variant) {
+    SimOptions options;
+    options.variant = variant;
+    options.fast = true;
+    return options;
+}
+
+void WindowTest::StartSim(const SimOptions& options, const char* port) {
+    sim.SetOptions(options);
+    sim.Start();
+    LinkPort(port, sim.SlavePath());
+}
+
+void WindowTest::LinkPort(const char* port, const std::string& target) {
+    const fs::path link = fs::path(dir_) / "ecuscan" / "ports" / port;
+    fs::remove(link);
+    fs::create_symlink(target, link);
+}
+
+TGlForm& WindowTest::CreateWindow() {
+    window = std::make_unique<TGlForm>(WindowServices{&boxes, &dialogs});
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    window->activateWindow();
+    WaitFor([this] { return window->isActiveWindow(); }, 1000);
+    return *window;
+}
+
+QWidget* WindowTest::FindWidget(const char* path) const {
+    QWidget* widget = window.get();
+    for (const QString& name : QString::fromLatin1(path).split(QLatin1Char('/'))) {
+        widget = widget ? widget->findChild<QWidget*>(name) : nullptr;
+    }
+    return widget;
+}
+
+void WindowTest::Click(const char* name) {
+    QWidget* widget = Find(name);
+    if (widget)
+        QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+}
+
+void WindowTest::PressKey(Qt::Key key) {
+    QWidget* target = QApplication::focusWidget();
+    QTest::keyClick(target ? target : window.get(), key);
+}
+
+void WindowTest::ShowPage(int index) {
+    auto* tabs = Find<QTabWidget>("GlPageControl");
+    QTabBar* bar = tabs->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+}
+
+void WindowTest::TypeText(const char* name, const QString& text) {
+    QWidget* widget = Find(name);
+    QLineEdit* edit = qobject_cast<QLineEdit*>(widget);
+    if (auto* combo = qobject_cast<QComboBox*>(widget))
+        edit = combo->lineEdit();
+    else if (auto* spin = qobject_cast<QAbstractSpinBox*>(widget))
+        edit = spin->findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr) << name << " takes no typed text";
+    widget->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, text);
+    Find("GlPageControl")->setFocus(); // leaving the control
+    QApplication::processEvents();
+}
+
+void WindowTest::When(std::function<bool()> cond, std::function<void()> action) {
+    auto timer = std::make_unique<QTimer>();
+    QTimer* raw = timer.get();
+    raw->setInterval(2);
+    QObject::connect(raw, &QTimer::timeout,
+                     [raw, cond = std::move(cond), action = std::move(action)] {
+                         if (!cond())
+                             return;
+                         raw->stop();
+                         action();
+                     });
+    raw->start();
+    timers_.push_back(std::move(timer));
+}
+
+void WindowTest::AfterDataRequests(std::uint64_t n, std::function<void()> action) {
+    When([this, n] { return sim.DataRequests() >= n; }, std::move(action));
+}
+
+void WindowTest::RunStart(int timeoutMs, const std::function<void()>& trigger) {
+    bool overdue = false;
+    QTimer watchdog;
+    watchdog.setInterval(timeoutMs);
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        overdue = true;
+        watchdog.setInterval(50);
+        window->ComPort().CloseComm();
+        window->Link().InterruptWait();
+    });
+    watchdog.start();
+    if (trigger)
+        trigger();
+    else
+        Click("BitBtnStart");
+    EXPECT_FALSE(overdue) << "the session did not end by itself";
+}
+
+bool WindowTest::WaitFor(const std::function<bool()>& cond, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!cond()) {
+        if (deadline.hasExpired())
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+QColor WindowTest::IndicatorColour() const {
+    auto* panel = window->findChild<QFrame*>(QStringLiteral("PanelPortIndicator"));
+    return panel ? panel->palette().color(QPalette::Window) : QColor();
+}
+
+std::uint32_t WindowTest::LineSpeed(const std::string& ttyPath) {
+    const int fd = ::open(ttyPath.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    struct termios2 settings {};
+    const bool ok = ::ioctl(fd, TCGETS2, &settings) == 0;
+    ::close(fd);
+    return ok ? settings.c_ospeed : 0;
+}
+
+std::vector<std::uint8_t> WindowTest::ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::string WindowTest::WriteRecording(const char* name, int records, const SimEngine& engine,
+                                       EngineVariant variant) const {
+    const std::string path = TempPath(name);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    const std::vector<std::uint8_t> answer = EncodeDataAnswer(engine, variant);
+    for (int i = 0; i < records; ++i) {
+        out.write(reinterpret_cast<const char*>(DataRequest.data()), DataRequest.size());
+        out.write(reinterpret_cast<const char*>(answer.data()),
+                  static_cast<std::streamsize>(answer.size()));
+    }
+    return path;
+}
+
+void WindowTest::TapReceivedBytes() {
+    TComm32& comm = window->ComPort();
+    auto handler = comm.OnReceiveData;
+    comm.OnReceiveData = [this, handler](const void* buffer, std::uint16_t length) {
+        const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+        received.insert(received.end(), bytes, bytes + length);
+        handler(buffer, length);
+    };
+}
+
+} // namespace ecu::wintest

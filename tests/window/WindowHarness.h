@@ -1,0 +1,134 @@
+#pragma once
+// What the window tests run on: the real main window, its real serial component
+// on the ECU simulator's pseudo-terminal (run in this process and reached as COM1
+// through a temporary port map), a presenter that records the boxes instead of
+// showing them, and file dialogs that answer from a script.
+//
+//   class MyTest : public ecu::wintest::WindowTest {};
+//   TEST_F(MyTest, Something) {
+//       StartSim();                 // COM1 -> simulator
+//       TGlForm& w = CreateWindow(); // start-up has run, port open
+//       ShowPage(PageParameters);
+//       AfterDataRequests(5, [&] { Click("BitBtnStop"); });
+//       RunStart();                 // clicks Start, returns when the session ends
+//       EXPECT_EQ(Find<QLineEdit>("EditRPMengine")->text(), ...);
+//   }
+#include "app/TGlForm.h"
+#include "ecu-sim/EcuSimulator.h"
+#include "session/MessagePresenter.h"
+#include "ui/FileDialogs.h"
+
+#include <QColor>
+#include <QString>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QTimer;
+
+namespace ecu::wintest {
+
+struct Box {
+    QString caption;
+    QString text;
+    MessageIcon icon;
+};
+
+class RecordingPresenter : public MessagePresenter {
+public:
+    void ShowMessage(const QString& caption, const QString& text, MessageIcon icon) override;
+    std::vector<Box> boxes;
+    // Runs while "the box is open", as a user acting before pressing OK.
+    std::function<void(const Box&)> whileOpen;
+};
+
+// Each dialog takes the next scripted answer; no answer left, or an empty one, is
+// a cancelled dialog. The save answers stand for the dialog's own overwrite
+// question already answered yes.
+class ScriptedDialogs : public FileDialogs {
+public:
+    std::optional<QString> ChooseSaveFile(QWidget* parent) override;
+    std::optional<QString> ChooseOpenFile(QWidget* parent) override;
+
+    std::deque<QString> saveAnswers;
+    std::deque<QString> openAnswers;
+    int saveCalls = 0;
+    int openCalls = 0;
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+    WindowTest();
+    ~WindowTest() override;
+
+    // Fast simulator (whole answers at once): the usual choice for window tests.
+    static SimOptions FastSim(EngineVariant variant = EngineVariant::Sohc);
+    // Starts `sim` with options and links `port` to it.
+    void StartSim(const SimOptions& options = FastSim(), const char* port = "COM1");
+    // Points a port name of the map at target (a path that need not exist).
+    void LinkPort(const char* port, const std::string& target);
+    // A fresh main window, shown and active; its start-up has run.
+    TGlForm& CreateWindow();
+
+    // The window's control of that object name; fails the test when missing.
+    // Names used on more than one page (the footer's and the setup page's Label1
+    // and Label8) take their parent's name first: "PanelFoother/Label8".
+    template <class T = QWidget> T* Find(const char* name) const {
+        T* widget = qobject_cast<T*>(FindWidget(name));
+        if (!widget)
+            ADD_FAILURE() << "no control named " << name << " of that kind";
+        return widget;
+    }
+    QWidget* FindWidget(const char* path) const;
+    // A left click in the middle of the named control.
+    void Click(const char* name);
+    // A key pressed in the window (to the widget with the focus).
+    void PressKey(Qt::Key key);
+    // Clicks the tab of page index.
+    void ShowPage(int index);
+    // Replaces the text of an editable control (line edit, editable combo box,
+    // spin box) as typing would, then moves the focus away.
+    void TypeText(const char* name, const QString& text);
+
+    // Runs action once, from inside whatever loop is running, as soon as cond
+    // holds (checked every few milliseconds).
+    void When(std::function<bool()> cond, std::function<void()> action);
+    void AfterDataRequests(std::uint64_t n, std::function<void()> action);
+    // Clicks Start (or runs trigger instead) and returns when its session has
+    // ended. A session still running after timeoutMs fails the test and is ended.
+    void RunStart(int timeoutMs = 20000, const std::function<void()>& trigger = {});
+    // Handles events until cond holds; false after timeoutMs.
+    static bool WaitFor(const std::function<bool()>& cond, int timeoutMs);
+
+    QColor IndicatorColour() const;
+    std::string TempPath(const char* name) const { return dir_ + "/" + name; }
+    // The line speed set on a terminal device, read through the kernel.
+    static std::uint32_t LineSpeed(const std::string& ttyPath);
+    static std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
+    // Writes a recording of `records` cycles (the request's echo, then the answer
+    // the simulator would give for engine) and returns its path.
+    std::string WriteRecording(const char* name, int records, const SimEngine& engine = {},
+                               EngineVariant variant = EngineVariant::Sohc) const;
+    // Collects every byte the serial component delivers from now on, in order.
+    void TapReceivedBytes();
+    std::vector<std::uint8_t> received;
+
+    EcuSimulator sim;
+    RecordingPresenter boxes;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<TGlForm> window;
+
+private:
+    std::string dir_;
+    std::vector<std::unique_ptr<QTimer>> timers_;
+};
+
+} // namespace ecu::wintest
