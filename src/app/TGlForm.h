@@ -26,6 +26,7 @@ class FileSession;
 class LinkSession;
 class TComm32;
 class TFrameAbout;
+class TFrameManager;
 class TFrameParameter;
 class TFramePort;
 struct SessionState;
@@ -143,7 +144,7 @@ private:
     TFramePort* framePort_ = nullptr;
     TFrameParameter* frameParameter_ = nullptr;
     QWidget* frameGraph_ = nullptr;
-    QWidget* frameManager_ = nullptr;
+    TFrameManager* frameManager_ = nullptr;
     TFrameAbout* frameAbout_ = nullptr;
 
     int shownPage_ = PageAbout;
