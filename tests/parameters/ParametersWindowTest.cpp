@@ -25,9 +25,17 @@ class ParametersWindow : public WindowTest {
 protected:
     TFrameParameter* Page() const { return Find<TFrameParameter>("FrameParameter1"); }
 
+    // The control page has an edit of the same name as one of ours: look on this page.
     QString Text(const char* edit) const {
-        auto* widget = Find<QLineEdit>(edit);
+        auto* widget = Page()->findChild<QLineEdit*>(QString::fromLatin1(edit));
+        EXPECT_NE(widget, nullptr) << edit;
         return widget ? widget->text() : QString();
+    }
+
+    int Bar(const char* bar) const {
+        auto* widget = Page()->findChild<QProgressBar*>(QString::fromLatin1(bar));
+        EXPECT_NE(widget, nullptr) << bar;
+        return widget ? widget->value() : -1;
     }
 
     // Every edit of the page by name.
@@ -117,8 +125,8 @@ TEST_F(ParametersWindow, ShowsTheCarsValuesAsTheyArrive) {
     EXPECT_EQ(Text("EditRPMdesiredIDLE"), "1594");
     EXPECT_EQ(Text("EditPromID"), "7");
     EXPECT_EQ(Text("EditTimer"), "18:12");
-    EXPECT_EQ(Find<QProgressBar>("ProgressBarTemperatureAir")->value(), 255);
-    EXPECT_EQ(Find<QProgressBar>("ProgressBarTemperatureWater")->value(), 1);
+    EXPECT_EQ(Bar("ProgressBarTemperatureAir"), 255);
+    EXPECT_EQ(Bar("ProgressBarTemperatureWater"), 1);
     EXPECT_EQ(Text("EditFuelIntegrator"), "128");
 }
 
@@ -146,7 +154,7 @@ TEST_F(ParametersWindow, DohcShowsZeroForWhatItsAnswerDoesNotCarry) {
     };
     for (const auto& [edit, text] : zeros)
         EXPECT_EQ(Text(edit), QString::fromLatin1(text)) << edit;
-    EXPECT_EQ(Find<QProgressBar>("ProgressBarThrottleAngle")->value(), 0);
+    EXPECT_EQ(Bar("ProgressBarThrottleAngle"), 0);
     EXPECT_EQ(Text("EditTemperatureWater"), " -0.3");
     EXPECT_EQ(Text("EditRPMengine"), "6375");
 }
