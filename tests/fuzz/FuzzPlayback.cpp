@@ -175,9 +175,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool wellFormed = recordSize > 0;
     for (std::size_t at = 0; recordSize > 0 && at + recordSize <= file.size(); at += recordSize) {
         if (stamp)
-            std::copy(DataRequest.begin(), DataRequest.end(), file.begin() + at);
-        wellFormed = wellFormed && std::equal(DataRequest.begin(), DataRequest.end(),
-                                              file.begin() + static_cast<std::ptrdiff_t>(at));
+            std::copy(DataRequest.begin(), DataRequest.end(), file.data() + at);
+        wellFormed =
+            wellFormed && std::equal(DataRequest.begin(), DataRequest.end(), file.data() + at);
     }
     FUZZ_CHECK(ftruncate(g_memfd, 0) == 0);
     FUZZ_CHECK(file.empty() ||
