@@ -26,6 +26,7 @@ class FileSession;
 class LinkSession;
 class TComm32;
 class TFrameAbout;
+class TFrameGraph;
 class TFramePort;
 struct SessionState;
 
@@ -141,7 +142,7 @@ private:
 
     TFramePort* framePort_ = nullptr;
     QWidget* frameParameter_ = nullptr;
-    QWidget* frameGraph_ = nullptr;
+    TFrameGraph* frameGraph_ = nullptr;
     QWidget* frameManager_ = nullptr;
     TFrameAbout* frameAbout_ = nullptr;
 

@@ -23,7 +23,6 @@ inline constexpr std::uint32_t Navy = 0x800000;
 inline constexpr std::uint32_t Teal = 0x808000;
 inline constexpr std::uint32_t Yellow = 0x00FFFF;
 inline constexpr std::uint32_t Aqua = 0xFFFF00;
-inline constexpr std::uint32_t Teal = 0x808000;
 inline constexpr std::uint32_t Silver = 0xC0C0C0;
 inline constexpr std::uint32_t Gray = 0x808080;
 inline constexpr std::uint32_t White = 0xFFFFFF;
