@@ -1,0 +1,261 @@
+// The main window as a mechanic meets it.
+//
+// StartUp: from spawning a process to its main window shown, the port opened on
+// the simulator included (the child is this program in a child mode that runs the
+// same start-up as ecuscan).
+//
+// PollingCpu: the whole program polling the paced simulator (8192 baud, 120 ms)
+// on the parameters page, and ecu-log polling the same simulator: processor time
+// of every thread of each process, from the scheduler's own count, as a share of
+// one core over ECU_BENCH_SECONDS (default 20) after a 2 s settling time.
+#include "app/Application.h"
+#include "app/TGlForm.h"
+#include "ecu-sim/EcuSimulator.h"
+#include "serial/Comm32.h"
+
+#include <QApplication>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <time.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* SpawnTimeVar = "ECU_BENCH_SPAWN_NS";
+constexpr int StartUpRuns = 10;
+constexpr int SettleSeconds = 2;
+
+std::int64_t MonotonicNs() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+int RunSeconds() {
+    const char* s = std::getenv("ECU_BENCH_SECONDS");
+    const int n = s ? std::atoi(s) : 0;
+    return n > 0 ? n : 20;
+}
+
+class SilentPresenter : public ecu::MessagePresenter {
+public:
+    void ShowMessage(const QString& caption, const QString& text, ecu::MessageIcon) override {
+        std::fprintf(stderr, "box: %s: %s\n", qPrintable(caption), qPrintable(text));
+    }
+};
+
+// Child: start-up as ecuscan does it; prints the milliseconds since the spawn.
+int StartUpChild(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ecu::SetUpApplication(app);
+    SilentPresenter boxes;
+    ecu::TGlForm window({&boxes, nullptr});
+    window.show();
+    QTimer::singleShot(0, [&] {
+        const char* spawned = std::getenv(SpawnTimeVar);
+        const double ms =
+            static_cast<double>(MonotonicNs() - std::atoll(spawned ? spawned : "0")) / 1e6;
+        std::printf("%.3f %d\n", ms, window.ComPort().Connected() ? 1 : 0);
+        std::fflush(stdout);
+        std::_Exit(0);
+    });
+    return QApplication::exec();
+}
+
+// Child: polls on the parameters page until it is killed.
+int PollChild(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ecu::SetUpApplication(app);
+    SilentPresenter boxes;
+    ecu::TGlForm window({&boxes, nullptr});
+    window.show();
+    QTimer::singleShot(0, [&] {
+        window.findChild<QTabWidget*>(QStringLiteral("GlPageControl"))
+            ->setCurrentIndex(ecu::PageParameters);
+        window.BitBtnStartClick();
+    });
+    return QApplication::exec();
+}
+
+// A private port map with COM1 on the simulator and COM2 leading nowhere.
+struct PortMap {
+    explicit PortMap(const std::string& com1) {
+        char tmpl[] = "/tmp/ecu-wbench-XXXXXX";
+        dir = mkdtemp(tmpl);
+        const fs::path ports = dir / "ecuscan" / "ports";
+        fs::create_directories(ports);
+        fs::create_symlink(com1, ports / "COM1");
+        fs::create_symlink(dir / "absent", ports / "COM2");
+    }
+    ~PortMap() {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+    fs::path dir;
+};
+
+pid_t Spawn(std::vector<std::string> args, const fs::path& config, int stdoutFd) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0 &&
+            std::strncmp(*e, SpawnTimeVar, 18) != 0)
+            env.emplace_back(*e);
+    env.push_back("XDG_CONFIG_HOME=" + config.string());
+    env.push_back("QT_QPA_PLATFORM=offscreen");
+    env.push_back(std::string(SpawnTimeVar) + "=" + std::to_string(MonotonicNs()));
+    std::vector<char*> envp, argv;
+    for (auto& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// Processor seconds of every thread of pid so far.
+double ProcessCpuSeconds(pid_t pid) {
+    double total = 0;
+    std::error_code ec;
+    for (const auto& task :
+         fs::directory_iterator(fs::path("/proc") / std::to_string(pid) / "task", ec)) {
+        std::ifstream schedstat(task.path() / "schedstat");
+        double ns = 0;
+        schedstat >> ns;
+        total += ns / 1e9;
+    }
+    return total;
+}
+
+std::string SelfPath() {
+    return fs::read_symlink("/proc/self/exe").string();
+}
+
+void StartUp(benchmark::State& state) {
+    ecu::EcuSimulator sim;
+    sim.Start();
+    PortMap map(sim.SlavePath());
+    std::vector<double> ms;
+    bool opened = true;
+    for (auto _ : state) {
+        for (int i = 0; i < StartUpRuns; ++i) {
+            int pipeFds[2];
+            if (pipe(pipeFds) != 0)
+                break;
+            const pid_t pid = Spawn({SelfPath(), "--startup-child"}, map.dir, pipeFds[1]);
+            close(pipeFds[1]);
+            char line[64] = {};
+            const ssize_t n = read(pipeFds[0], line, sizeof line - 1);
+            close(pipeFds[0]);
+            int status = 0;
+            waitpid(pid, &status, 0);
+            double value = 0;
+            int connected = 0;
+            if (n <= 0 || std::sscanf(line, "%lf %d", &value, &connected) != 2)
+                break;
+            ms.push_back(value);
+            opened = opened && connected == 1;
+        }
+    }
+    if (ms.size() != StartUpRuns || !opened) {
+        state.SkipWithError("a child did not start or did not open the port");
+        return;
+    }
+    std::sort(ms.begin(), ms.end());
+    state.counters["median_ms"] = ms[ms.size() / 2];
+    state.counters["min_ms"] = ms.front();
+    state.counters["max_ms"] = ms.back();
+}
+
+// Share of a core that pid takes over the measured period.
+double MeasureCpuPct(pid_t pid) {
+    std::this_thread::sleep_for(std::chrono::seconds(SettleSeconds));
+    const double before = ProcessCpuSeconds(pid);
+    const auto start = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(RunSeconds()));
+    const double cpu = ProcessCpuSeconds(pid) - before;
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return 100.0 * cpu / wall;
+}
+
+void PollingCpu(benchmark::State& state) {
+    double windowPct = 0, loggerPct = 0;
+    std::uint64_t windowRequests = 0, loggerRequests = 0;
+    for (auto _ : state) {
+        {
+            ecu::EcuSimulator sim; // paced like the real line
+            sim.Start();
+            PortMap map(sim.SlavePath());
+            const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+            const pid_t pid = Spawn({SelfPath(), "--poll-child"}, map.dir, devNull);
+            close(devNull);
+            windowPct = MeasureCpuPct(pid);
+            windowRequests = sim.DataRequests();
+        }
+        {
+            ecu::EcuSimulator sim;
+            sim.Start();
+            PortMap map(sim.SlavePath());
+            const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+            const pid_t pid = Spawn({ECU_LOG_PATH, "--delay", "120", "COM1"}, map.dir, devNull);
+            close(devNull);
+            loggerPct = MeasureCpuPct(pid);
+            loggerRequests = sim.DataRequests();
+        }
+    }
+    if (windowRequests < 10 || loggerRequests < 10) {
+        state.SkipWithError("a program did not poll");
+        return;
+    }
+    state.counters["ecuscan_cpu_pct"] = windowPct;
+    state.counters["ecu_log_cpu_pct"] = loggerPct;
+    state.counters["difference_pct_points"] = windowPct - loggerPct;
+    state.counters["ecuscan_requests"] = static_cast<double>(windowRequests);
+}
+
+BENCHMARK(StartUp)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(PollingCpu)->Iterations(1)->Unit(benchmark::kSecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "--startup-child") == 0)
+        return StartUpChild(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "--poll-child") == 0)
+        return PollChild(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
