@@ -27,6 +27,7 @@ class LinkSession;
 class TComm32;
 class TFrameAbout;
 class TFrameGraph;
+class TFrameManager;
 class TFramePort;
 struct SessionState;
 
@@ -143,7 +144,7 @@ private:
     TFramePort* framePort_ = nullptr;
     QWidget* frameParameter_ = nullptr;
     TFrameGraph* frameGraph_ = nullptr;
-    QWidget* frameManager_ = nullptr;
+    TFrameManager* frameManager_ = nullptr;
     TFrameAbout* frameAbout_ = nullptr;
 
     int shownPage_ = PageAbout;
