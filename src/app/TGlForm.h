@@ -28,6 +28,7 @@ class TComm32;
 class TFrameAbout;
 class TFrameGraph;
 class TFrameManager;
+class TFrameParameter;
 class TFramePort;
 struct SessionState;
 
@@ -142,7 +143,7 @@ private:
     std::unique_ptr<Ui::TGlForm> ui_;
 
     TFramePort* framePort_ = nullptr;
-    QWidget* frameParameter_ = nullptr;
+    TFrameParameter* frameParameter_ = nullptr;
     TFrameGraph* frameGraph_ = nullptr;
     TFrameManager* frameManager_ = nullptr;
     TFrameAbout* frameAbout_ = nullptr;
