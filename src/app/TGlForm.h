@@ -26,7 +26,9 @@ class FileSession;
 class LinkSession;
 class TComm32;
 class TFrameAbout;
+class TFrameGraph;
 class TFrameManager;
+class TFrameParameter;
 class TFramePort;
 struct SessionState;
 
@@ -141,8 +143,8 @@ private:
     std::unique_ptr<Ui::TGlForm> ui_;
 
     TFramePort* framePort_ = nullptr;
-    QWidget* frameParameter_ = nullptr;
-    QWidget* frameGraph_ = nullptr;
+    TFrameParameter* frameParameter_ = nullptr;
+    TFrameGraph* frameGraph_ = nullptr;
     TFrameManager* frameManager_ = nullptr;
     TFrameAbout* frameAbout_ = nullptr;
 
