@@ -6,6 +6,7 @@
 #include "session/SessionHost.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -30,6 +31,9 @@ public:
     }
 
     void PrintHeader();
+    // The next cycle's data request goes out now: its row carries this time. The live
+    // loop sends each request right after the previous row, so a row marks the next.
+    void MarkRequest();
     // The system's error number of the first failed write to the output; 0 while none failed.
     // Nothing is written after it.
     int OutputError() const { return outputError_; }
@@ -53,6 +57,12 @@ private:
     std::uint64_t rows_ = 0;
     int outputError_ = 0;
     std::function<void()> onOutputFailed_;
+    std::chrono::steady_clock::time_point firstRequest_{};
+    std::chrono::steady_clock::time_point request_{};
+    std::chrono::system_clock::time_point requestWall_{};
+    bool requested_ = false;
+
+    std::string TimeField() const;
 
     void Emit(const std::string& text);
 };

@@ -90,8 +90,10 @@ int Run(const ecu::logtool::Options& options) {
     }
 
     host.PrintHeader();
-    if (!host.OutputError())
+    if (!host.OutputError()) {
+        host.MarkRequest();
         link.LivePoll();
+    }
     comm.CloseComm();
     state.File.Close();
     if (host.OutputError())
