@@ -3,6 +3,7 @@
 #include "serial/CommNotice.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -24,6 +25,11 @@ public:
         return portio::ReadNow(port_, buffer, size);
     }
     long BurstGapUs(long minUs) override { return portio::BurstGapUs(port_, minUs); }
+    long long NowUs() override {
+        return std::chrono::duration_cast<std::chrono::microseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
     bool ModemStatus(std::uint32_t& status) override { return portio::ModemStatus(port_, status); }
     bool LineCounters(portio::LineCounters& counters) override {
         return portio::ReadLineCounters(port_, counters);
@@ -90,10 +96,12 @@ void TReadThread::Execute() {
 // The first byte of a burst has come. Rather than wake for every byte that
 // follows (at 8200 baud one every 1.2 ms), the reader sleeps one gap at a time
 // on the stop event alone and takes whatever came meanwhile, until a gap
-// passes with nothing new. Bytes less than a gap apart thus always share a
-// block; bytes more than two gaps apart never do.
+// passes with nothing new. Bytes less than a gap apart thus share a block
+// (unless the block is full or has been held for kMaxHoldGaps); bytes more
+// than two gaps apart never do.
 bool TReadThread::TakeBurst(char* buffer) {
     const long gapUs = line_->BurstGapUs(minGapUs_);
+    const long long handOverAt = line_->NowUs() + kMaxHoldGaps * gapUs;
     std::size_t have = 0;
     for (;;) {
         const portio::Io io = line_->ReadNow(buffer + have, kBurstSize - have);
@@ -102,8 +110,9 @@ bool TReadThread::TakeBurst(char* buffer) {
         if (io.status != portio::Io::Done)
             return Lost(buffer, have, io.err);
         have += io.count;
-        if (have == kBurstSize)
-            break; // what follows starts the next block at once
+        // What follows starts the next block at once.
+        if (have == kBurstSize || line_->NowUs() >= handOverAt)
+            break;
         if (line_->SleepUnlessStopped(gapUs))
             return false;
     }

@@ -27,6 +27,8 @@ public:
     virtual portio::Io ReadNow(void* buffer, std::size_t size) = 0;
     // The quiet time that ends a burst at the line's present rate.
     virtual long BurstGapUs(long minUs) = 0;
+    // A steady clock in microseconds.
+    virtual long long NowUs() = 0;
     virtual bool ModemStatus(std::uint32_t& status) = 0;
     virtual bool LineCounters(portio::LineCounters& counters) = 0;
     virtual void PurgeReceive() = 0;
@@ -37,6 +39,10 @@ std::unique_ptr<ReadLine> MakeTtyReadLine(OsHandle port, OsHandle stopEvent);
 class TReadThread : public TCommThread {
 public:
     static constexpr std::size_t kBurstSize = 32768;
+    // A burst that goes on is handed over after this many gaps at the latest,
+    // so that a long answer reaches the session in parts as it comes (at 8200
+    // baud, about every 20 ms of an 85 ms answer).
+    static constexpr long kMaxHoldGaps = 8;
 
     // readIntervalMs: the shortest gap that ends a burst; evtChar: raises
     // ev::RxFlag. Throws std::bad_alloc.

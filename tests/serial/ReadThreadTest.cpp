@@ -43,6 +43,7 @@ public:
     std::vector<long> minGapsAsked;
     std::vector<long> slept;
     int purges = 0;
+    long long now = 1000000; // moved on by the sleeps alone
     std::atomic<bool> sleeping{false};
 
     ScriptedLine() { stop_.Create(); }
@@ -60,6 +61,7 @@ public:
     }
     bool SleepUnlessStopped(long us) override {
         slept.push_back(us);
+        now += us;
         if (!sleepForReal)
             return stop_.IsSet();
         sleeping = true;
@@ -98,6 +100,7 @@ public:
             gaps.pop_front();
         return gap;
     }
+    long long NowUs() override { return now; }
     bool ModemStatus(std::uint32_t& status) override {
         status = 0;
         return false;
@@ -172,6 +175,28 @@ TEST(ReadThread, AFullBufferIsPostedAtOnceAndTheRestFollows) {
     EXPECT_TRUE(rig.rec.All() == flood);
     // No gap is waited for once the buffer is full.
     EXPECT_EQ(rig.line->slept.size(), 2u);
+}
+
+TEST(ReadThread, ABurstThatGoesOnIsHandedOverInPartsAsItComes) {
+    Rig rig;
+    std::string stream;
+    rig.line->waits = {portio::Wait::Ready, portio::Wait::Ready, portio::Wait::Ready};
+    for (int i = 0; i < 20; ++i) {
+        stream += std::string(2, static_cast<char>('a' + i));
+        rig.line->takes.push_back(Bytes(std::string(2, static_cast<char>('a' + i))));
+    }
+    rig.line->takes.push_back(kNothing);
+    rig.line->gaps = {2439};
+    rig.Start();
+    ASSERT_TRUE(WaitUntil([&] { return rig.rec.Total() == stream.size(); }));
+    rig.Finish();
+
+    // Handed over once a block has been held for kMaxHoldGaps gaps.
+    const std::size_t perBlock = 2 * (TReadThread::kMaxHoldGaps + 1);
+    ASSERT_EQ(rig.rec.blocks.size(), 3u);
+    EXPECT_EQ(rig.rec.blocks[0].size(), perBlock);
+    EXPECT_EQ(rig.rec.blocks[1].size(), perBlock);
+    EXPECT_TRUE(rig.rec.All() == stream);
 }
 
 TEST(ReadThread, AStopDuringAGapEndsTheReaderAtOnceAndQuietly) {

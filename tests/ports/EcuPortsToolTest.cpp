@@ -1,0 +1,403 @@
+// ecu-ports end to end: the real binary on a device tree of pseudo-terminals and a port map in
+// a temporary folder. The binary's path is the first argument after GoogleTest's own.
+#include "Access.h"
+#include "serial/PortMap.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <grp.h>
+#include <iterator>
+#include <string>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string g_tool;
+
+constexpr uid_t kNobody = 65534;
+
+struct Result {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A pseudo-terminal; its far side's name stands in for an adapter's device.
+class Pty {
+public:
+    Pty() {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0)
+            path_ = ::ptsname(master_);
+    }
+    ~Pty() {
+        if (master_ >= 0)
+            ::close(master_);
+    }
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+    const std::string& Path() const { return path_; }
+
+private:
+    int master_ = -1;
+    std::string path_;
+};
+
+// Counts opens of the watched files from the moment it is made.
+class OpenWatch {
+public:
+    OpenWatch() : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+    ~OpenWatch() { ::close(fd_); }
+    OpenWatch(const OpenWatch&) = delete;
+    OpenWatch& operator=(const OpenWatch&) = delete;
+    bool Watch(const std::string& path) {
+        return ::inotify_add_watch(fd_, path.c_str(), IN_OPEN) >= 0;
+    }
+    int Opens() const {
+        alignas(inotify_event) char buf[4096];
+        int events = 0;
+        for (ssize_t n; (n = ::read(fd_, buf, sizeof buf)) > 0;)
+            for (ssize_t at = 0; at < n;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(buf + at);
+                events += (e->mask & IN_OPEN) ? 1 : 0;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+            }
+        return events;
+    }
+
+private:
+    int fd_;
+};
+
+class EcuPorts : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(g_tool.empty()) << "pass the path of ecu-ports after the test options";
+        char tmpl[] = "/tmp/ecu-ports-test.XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+        // Traversable, so that a run as another user sees the tree.
+        ::chmod(dir_.c_str(), 0755);
+        dev_ = dir_ + "/dev";
+        config_ = dir_ + "/config";
+        fs::create_directories(dev_ + "/serial/by-id");
+        fs::create_directories(config_);
+        ASSERT_FALSE(usb0_.Path().empty());
+        ASSERT_FALSE(usb10_.Path().empty());
+        ASSERT_FALSE(acm0_.Path().empty());
+        fs::create_symlink(usb0_.Path(), dev_ + "/ttyUSB0");
+        fs::create_symlink(usb10_.Path(), dev_ + "/ttyUSB10");
+        fs::create_symlink(acm0_.Path(), dev_ + "/ttyACM0");
+        fs::create_symlink("../../ttyUSB0", dev_ + "/serial/by-id/usb-Test_Adapter_A1-if00-port0");
+        map_ = config_ + "/ecuscan/ports";
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    // Runs ecu-ports with `args` and XDG_CONFIG_HOME at the test's map; as user nobody when
+    // `asNobody` (the test then runs as root).
+    Result Run(const std::vector<std::string>& args, bool asNobody = false) {
+        const std::string out = dir_ + "/stdout", err = dir_ + "/stderr";
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(o, STDOUT_FILENO);
+            ::dup2(e, STDERR_FILENO);
+            ::setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
+            if (!cwd_.empty() && ::chdir(cwd_.c_str()) != 0)
+                ::_exit(125);
+            if (asNobody &&
+                (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+                ::_exit(126);
+            std::vector<std::string> copy = args;
+            std::vector<char*> argv{g_tool.data()};
+            for (auto& a : copy)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(g_tool.c_str(), argv.data());
+            ::_exit(127);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        Result r;
+        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        r.out = ReadFile(out);
+        r.err = ReadFile(err);
+        return r;
+    }
+
+    // The device the program would open for `port`, through the same resolution it uses.
+    dev_t Resolved(const std::string& port) {
+        ::setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
+        struct stat st {};
+        const bool ok = ::stat(ecu::ResolvePortName(port).c_str(), &st) == 0;
+        ::unsetenv("XDG_CONFIG_HOME");
+        return ok ? st.st_rdev : 0;
+    }
+
+    static dev_t DeviceOf(const Pty& pty) {
+        struct stat st {};
+        return ::stat(pty.Path().c_str(), &st) == 0 ? st.st_rdev : 0;
+    }
+
+    std::string dir_, dev_, config_, map_;
+    std::string cwd_; // the child's current folder, when set
+    Pty usb0_, usb10_, acm0_;
+};
+
+TEST_F(EcuPorts, ListsDevicesInOrderWithAccessAndThePortMapWithoutOpeningAny) {
+    fs::create_symlink("../../ttyUSB7", dev_ + "/serial/by-id/usb-Gone_B2-if00-port0");
+    std::ofstream(dev_ + "/ttyUSB2") << "not a device";
+    fs::create_symlink(usb10_.Path(), dev_ + "/ttyS1"); // the second built-in port
+    fs::create_directories(map_);
+    fs::create_symlink(dev_ + "/ttyUSB9", map_ + "/COM12"); // a link to an unplugged adapter
+    fs::create_symlink(acm0_.Path(), map_ + "/COM3");
+    OpenWatch watch;
+    for (const Pty* pty : {&usb0_, &usb10_, &acm0_})
+        ASSERT_TRUE(watch.Watch(pty->Path()));
+
+    const Result r = Run({"--dev", dev_});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const std::string d = dev_;
+    EXPECT_EQ(r.out,
+              "Serial devices:\n"
+              "  " +
+                  d + "/serial/by-id/usb-Gone_B2-if00-port0 -> " + d +
+                  "/ttyUSB7: leads nowhere (adapter unplugged?)\n"
+                  "  " +
+                  d + "/serial/by-id/usb-Test_Adapter_A1-if00-port0 -> " + d +
+                  "/ttyUSB0: you may open it\n"
+                  "  " +
+                  d +
+                  "/ttyUSB0: you may open it\n"
+                  "  " +
+                  d +
+                  "/ttyUSB2: not a serial device\n"
+                  "  " +
+                  d +
+                  "/ttyUSB10: you may open it\n"
+                  "  " +
+                  d +
+                  "/ttyACM0: you may open it\n"
+                  "\nPort map " +
+                  map_ +
+                  ":\n"
+                  "  COM1: not linked, means the built-in port /dev/ttyS0: not on this machine\n"
+                  "  COM2: not linked, means the built-in port /dev/ttyS1: you may open it\n"
+                  "  COM3 -> " +
+                  acm0_.Path() +
+                  ": you may open it\n"
+                  "  COM12 -> " +
+                  d +
+                  "/ttyUSB9: not there (adapter unplugged?)\n"
+                  "\nTo use " +
+                  d +
+                  "/serial/by-id/usb-Test_Adapter_A1-if00-port0 as COM1: "
+                  "ecu-ports link COM1 " +
+                  d + "/serial/by-id/usb-Test_Adapter_A1-if00-port0\n");
+    EXPECT_EQ(watch.Opens(), 0) << "a device was opened";
+}
+
+TEST_F(EcuPorts, SuggestsAPresentDeviceAndNothingOnceCom1LeadsToOne) {
+    fs::remove(dev_ + "/ttyUSB0"); // the by-id name now leads nowhere
+    Result r = Run({"--dev", dev_});
+    EXPECT_NE(r.out.find("\nTo use " + dev_ + "/ttyUSB10 as COM1: ecu-ports link COM1 " + dev_ +
+                         "/ttyUSB10\n"),
+              std::string::npos)
+        << r.out;
+    ASSERT_EQ(Run({"--dev", dev_, "link", "COM1", "ttyACM0"}).exitCode, 0);
+    r = Run({"--dev", dev_});
+    EXPECT_EQ(r.out.find("To use"), std::string::npos) << r.out;
+
+    fs::remove_all(dev_);
+    fs::create_directories(dev_);
+    r = Run({"--dev", dev_});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.out.starts_with("Serial devices:\n  none found: plug the adapter in; it shows "
+                                  "up as ttyUSB* or ttyACM*\n"))
+        << r.out;
+    EXPECT_NE(r.out.find("  COM1 -> " + dev_ + "/ttyACM0: not there (adapter unplugged?)\n"),
+              std::string::npos)
+        << r.out;
+}
+
+TEST_F(EcuPorts, NeverOpensTheBuiltInPortsOfThisMachine) {
+    OpenWatch watch;
+    int watched = 0;
+    for (const char* tty : {"/dev/ttyS0", "/dev/ttyS1"})
+        watched += watch.Watch(tty) ? 1 : 0;
+    if (watched == 0)
+        GTEST_SKIP() << "no built-in serial ports here";
+    const Result r = Run({});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("  COM1: not linked, means the built-in port /dev/ttyS0"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(watch.Opens(), 0) << "a built-in port was opened";
+}
+
+TEST_F(EcuPorts, LinkAndUnlinkEditTheMapTheProgramResolvesThrough) {
+    Result r = Run({"--dev", dev_, "link", "COM1", "ttyUSB0"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "  COM1 -> " + dev_ + "/ttyUSB0: you may open it\n");
+    EXPECT_EQ(fs::read_symlink(map_ + "/COM1"), dev_ + "/ttyUSB0");
+    EXPECT_EQ(Resolved("COM1"), DeviceOf(usb0_));
+
+    // Re-pointing says what it replaced; a lower-case name and a relative path are taken.
+    cwd_ = dir_;
+    r = Run({"link", "com1", "dev/ttyACM0"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "COM1 was linked to " + dev_ + "/ttyUSB0\n  COM1 -> " + dev_ +
+                         "/ttyACM0: you may open it\n");
+    EXPECT_EQ(Resolved("COM1"), DeviceOf(acm0_));
+    EXPECT_EQ(Run({"link", "COM2", dev_ + "/serial/by-id/usb-Test_Adapter_A1-if00-port0"}).exitCode,
+              0);
+    EXPECT_EQ(Resolved("COM2"), DeviceOf(usb0_));
+    EXPECT_FALSE(fs::exists(map_ + "/.COM1.ecu-ports." + std::to_string(::getpid())));
+    EXPECT_EQ(std::distance(fs::directory_iterator(map_), fs::directory_iterator()), 2);
+
+    r = Run({"unlink", "COM1"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(r.out.starts_with("COM1 no longer leads to " + dev_ +
+                                  "/ttyACM0\n  COM1: not "
+                                  "linked, means the built-in port /dev/ttyS0"))
+        << r.out;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(map_ + "/COM1")));
+    EXPECT_TRUE(fs::is_symlink(map_ + "/COM2"));
+
+    r = Run({"unlink", "COM1"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err,
+              "ecu-ports: COM1 is not linked in " + map_ + ": it means /dev/ttyS0 already\n");
+}
+
+TEST_F(EcuPorts, RefusesBadNamesMissingDevicesAndForeignMapEntries) {
+    for (const char* name : {"COM0", "COM257", "COM01", "LPT1", "COM", "../COM1", "COM1x"}) {
+        const Result r = Run({"--dev", dev_, "link", name, "ttyUSB0"});
+        EXPECT_EQ(r.exitCode, 2) << name;
+        EXPECT_TRUE(r.err.starts_with("ecu-ports: \"" + std::string(name) +
+                                      "\" is not a port name: use COM1, COM2, … COM256\n"))
+            << r.err;
+    }
+    EXPECT_FALSE(fs::exists(map_)) << "a refused edit touched the map";
+
+    Result r = Run({"--dev", dev_, "link", "COM1", "ttyUSB3"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "ecu-ports: there is no device " + dev_ +
+                         "/ttyUSB3 (is the adapter plugged "
+                         "in?)\n");
+    std::ofstream(dev_ + "/notes.txt") << "x";
+    r = Run({"--dev", dev_, "link", "COM1", "notes.txt"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "ecu-ports: " + dev_ + "/notes.txt is not a serial device\n");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(map_ + "/COM1")));
+
+    // Something the user put there by hand is neither replaced nor removed.
+    fs::create_directories(map_);
+    std::ofstream(map_ + "/COM2") << "mine";
+    r = Run({"--dev", dev_, "link", "COM2", "ttyUSB0"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "ecu-ports: " + map_ + "/COM2 is not a link: move it out of the way first\n");
+    r = Run({"unlink", "COM2"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(ReadFile(map_ + "/COM2"), "mine");
+
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"link", "COM1"},
+                                               {"unlink"},
+                                               {"unlink", "COM1", "COM2"},
+                                               {"frob"},
+                                               {"--colour"},
+                                               {"--dev"}}) {
+        r = Run(args);
+        EXPECT_EQ(r.exitCode, 2) << args[0];
+        EXPECT_NE(r.err.find("usage: ecu-ports"), std::string::npos) << r.err;
+    }
+    r = Run({"--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.out.starts_with("usage: ecu-ports")) << r.out;
+    EXPECT_NE(r.out.find("link COMn DEVICE"), std::string::npos);
+}
+
+TEST_F(EcuPorts, TellsAUserWithoutAccessWhichGroupOpensTheDevice) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to hand a device to another user";
+    const group* dialout = ::getgrnam("dialout");
+    if (!dialout)
+        GTEST_SKIP() << "no group dialout";
+    // An adapter as udev makes it: group dialout may read and write; one only root may open.
+    ASSERT_EQ(::chown(usb0_.Path().c_str(), 0, dialout->gr_gid), 0);
+    ASSERT_EQ(::chmod(usb0_.Path().c_str(), 0660), 0);
+    ASSERT_EQ(::chown(acm0_.Path().c_str(), 0, 0), 0);
+    ASSERT_EQ(::chmod(acm0_.Path().c_str(), 0600), 0);
+    ASSERT_EQ(Run({"--dev", dev_, "link", "COM1", "ttyUSB0"}).exitCode, 0);
+
+    const Result r = Run({"--dev", dev_}, true);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const std::string group =
+        ": you may not open it\n      to fix: add yourself to group dialout: sudo usermod -aG "
+        "dialout $USER, then log out and back in\n";
+    EXPECT_NE(r.out.find("  " + dev_ + "/ttyUSB0" + group), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  COM1 -> " + dev_ + "/ttyUSB0" + group), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  " + dev_ +
+                         "/ttyACM0: you may not open it\n      to fix: only its "
+                         "owner may open it (owner root, group root, crw-------): ask the "
+                         "administrator to give a group of yours access to it\n"),
+              std::string::npos)
+        << r.out;
+    // Root itself may open everything.
+    EXPECT_NE(Run({"--dev", dev_}).out.find(dev_ + "/ttyACM0: you may open it\n"),
+              std::string::npos);
+}
+
+TEST(AccessFix, AdviceFollowsTheDeviceRightsAndTheUsersGroups) {
+    using ecu::ports::AccessFix;
+    ecu::ports::DeviceOwner adapter{020660, "root", 20, "dialout", false};
+    ecu::ports::Identity mechanic{1000, 1000, "ivan", {1000, 24}};
+    EXPECT_EQ(AccessFix(adapter, mechanic), "add yourself to group dialout: sudo usermod -aG "
+                                            "dialout $USER, then log out and back in");
+    // Added to the group, but this login still has the old groups.
+    adapter.userListed = true;
+    EXPECT_EQ(AccessFix(adapter, mechanic), "you were added to group dialout after this login "
+                                            "began: log out and back in (or run: newgrp dialout)");
+    adapter.userListed = false;
+    mechanic.primaryGid = 20;
+    EXPECT_TRUE(AccessFix(adapter, mechanic).starts_with("you were added to group dialout"));
+    // In the group and still refused: not something a group change mends.
+    mechanic.groups.push_back(20);
+    EXPECT_EQ(AccessFix(adapter, mechanic), "you are in group dialout and still may not open it "
+                                            "(owner root, group dialout, crw-rw----): ask the "
+                                            "administrator");
+    // Never advise joining group root, nor a group the device gives nothing to.
+    for (const ecu::ports::DeviceOwner& owner :
+         {ecu::ports::DeviceOwner{020660, "root", 0, "root", false},
+          ecu::ports::DeviceOwner{020640, "root", 20, "dialout", false}})
+        EXPECT_TRUE(AccessFix(owner, ecu::ports::Identity{1000, 1000, "ivan", {1000}})
+                        .starts_with("only its owner may open it"));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    // Listing the tests needs no binary; running them does (checked in SetUp).
+    if (argc >= 2)
+        g_tool = argv[1];
+    return RUN_ALL_TESTS();
+}
