@@ -8,6 +8,7 @@
 #include "session/PortOpen.h"
 #include "session/SessionState.h"
 #include "ui/FileDialogs.h"
+#include "ui/TFrameManager.h"
 #include "ui/TFramePort.h"
 #include "ui/WidgetLook.h"
 #include "ui_TGlForm.h"
@@ -162,10 +163,10 @@ void TGlForm::CreateGraphsPage() {
     PlaceFrame(*ui_->TabSheetGraph, *frameGraph_);
 }
 
-// The control page: an empty frame until the page is built. Its tab's show and
-// hide handlers are wired in GlPageControlChange.
+// The control page edits the session's control frame and shows its engine values.
+// Its tab's show and hide handlers are wired in GlPageControlChange.
 void TGlForm::CreateControlPage() {
-    frameManager_ = new QWidget;
+    frameManager_ = new TFrameManager(state_->Control, state_->Layout, state_->Engine);
     frameManager_->setObjectName(QStringLiteral("FrameManager1"));
     PlaceFrame(*ui_->TabSheetControl, *frameManager_);
 }
@@ -257,8 +258,13 @@ void TGlForm::TabSheetControlShow() {
     RunGuarded(gate_, [this] { link_->ControlPageShown(); });
 }
 
+// Leaving the page always sends the default frame, with or without a session: the
+// ECU must not keep an output or a command the page no longer shows.
 void TGlForm::TabSheetControlHide() {
-    RunSession([this] { link_->RestoreAndSendControlFrameGuarded(); });
+    RunSession([this] {
+        frameManager_->ControlPageOff();
+        link_->RestoreAndSendControlFrameGuarded();
+    });
 }
 
 void TGlForm::GlPageControlChange(int index) {
@@ -311,7 +317,7 @@ void TGlForm::ResetGraphs() {
 }
 
 void TGlForm::ControlPageRefresh() {
-    // FrameManager1's ControlPageRefresh, once the page is built.
+    frameManager_->ControlPageRefresh();
 }
 
 void TGlForm::OpenPort() {

@@ -26,6 +26,7 @@ class FileSession;
 class LinkSession;
 class TComm32;
 class TFrameAbout;
+class TFrameManager;
 class TFramePort;
 struct SessionState;
 
@@ -142,7 +143,7 @@ private:
     TFramePort* framePort_ = nullptr;
     QWidget* frameParameter_ = nullptr;
     QWidget* frameGraph_ = nullptr;
-    QWidget* frameManager_ = nullptr;
+    TFrameManager* frameManager_ = nullptr;
     TFrameAbout* frameAbout_ = nullptr;
 
     int shownPage_ = PageAbout;

@@ -6,7 +6,10 @@
 
 #include <QFont>
 #include <QIcon>
+#include <QLabel>
 #include <QSignalBlocker>
+
+#include <algorithm>
 
 namespace ecu {
 namespace {
@@ -41,6 +44,13 @@ void ShowOutput(QWidget* panel, bool on) {
     SetColour(panel, QPalette::Window, on ? bgr::Red : bgr::Gray);
 }
 
+// The label grows with its text, as wide as the text needs, never narrower than
+// the form made it.
+void SetGrowingText(QLabel* label, const QString& text, int formWidth) {
+    label->setText(text);
+    label->resize(std::max(formWidth, label->sizeHint().width()), label->height());
+}
+
 QIcon TwoStateGlyph(const QString& name) {
     QIcon icon;
     icon.addFile(QStringLiteral(":/glyphs/control/%1.png").arg(name), {}, QIcon::Normal);
@@ -55,6 +65,7 @@ TFrameManager::TFrameManager(ControlFrame& frame, const ControlLayout& layout,
     : QWidget(parent), ui_(std::make_unique<Ui::TFrameManager>()), frame_(frame), layout_(layout),
       engine_(engine) {
     ui_->setupUi(this);
+    labelPosWidth_ = ui_->LabelPos->width();
     SetUpLook();
     SetUpGlyphs();
     Connect();
@@ -110,7 +121,9 @@ void TFrameManager::ControlPageRefresh() {
             const QSignalBlocker quiet(ui_->TrackBarIACDesired);
             ui_->TrackBarIACDesired->setValue(engine_.AirControl);
         }
-        ui_->LabelPos->setText(kPositionText + QString::number(ui_->TrackBarIACDesired->value()));
+        SetGrowingText(ui_->LabelPos,
+                       kPositionText + QString::number(ui_->TrackBarIACDesired->value()),
+                       labelPosWidth_);
     }
     ui_->TrackBarUOZDesired->setValue(engine_.UOZRaw);
 }
@@ -152,7 +165,9 @@ void TFrameManager::BitBtnRezetBLMClick() {
 void TFrameManager::TrackBarIACDesiredChange() {
     iacEditing_ = true;
     ui_->ButtonIACStart->setEnabled(true);
-    ui_->LabelPos->setText(kUserPositionText + QString::number(ui_->TrackBarIACDesired->value()));
+    SetGrowingText(ui_->LabelPos,
+                   kUserPositionText + QString::number(ui_->TrackBarIACDesired->value()),
+                   labelPosWidth_);
 }
 
 void TFrameManager::ButtonIACStartClick() {

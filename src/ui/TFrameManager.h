@@ -55,6 +55,7 @@ private:
     ControlFrame& frame_;
     const ControlLayout& layout_;
     const EngineData& engine_;
+    int labelPosWidth_ = 0;
     bool iacEditing_ = false;
 };
 

@@ -63,6 +63,9 @@ TEST_P(PageHandlers, IacTargetAndCancelFollowTheBar) {
 
     QTest::keyClick(bar, Qt::Key_End); // the user moves on: the target waits for the button
     EXPECT_EQ(LabelText("LabelPos"), T("Позиция регулятора- 255"));
+    auto* label = Get<QLabel>("LabelPos");
+    EXPECT_GE(label->width(), label->sizeHint().width()) << "the label grows with its text";
+    EXPECT_EQ(label->pos(), QPoint(81, 34));
     EXPECT_EQ(frame.Bytes, With({{10, 0x01}, {11, 0x78}}));
     Click("ButtonIACStart");
     EXPECT_EQ(frame.Bytes, With({{10, 0x01}, {11, 0xFF}}));

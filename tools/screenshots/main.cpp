@@ -7,11 +7,15 @@
 #include "app/Application.h"
 #include "app/TGlForm.h"
 #include "ecu-sim/EcuSimulator.h"
-#include "session/LinkSession.h"
+#include "record/Records.h"
 #include "serial/Comm32.h"
+#include "session/LinkSession.h"
+#include "session/SessionState.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QSlider>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -31,22 +35,78 @@ public:
 const char* const PageFiles[] = {"page-0-setup", "page-1-parameters", "page-2-graphs",
                                  "page-3-control", "page-4-about"};
 constexpr int PollCyclesBeforeShots = 6;
+constexpr int SettleMs = 400;         // a few cycles on each page before its picture
+constexpr int ControlSettleMs = 3000; // the idle valve's way to the commanded step
 
-// Visits every page while the session polls, grabs it, then stops the session.
-void ShootPages(ecu::TGlForm& window, const QDir& out, bool& ok) {
-    auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("GlPageControl"));
-    for (int page = 0; page < tabs->count(); ++page) {
-        tabs->setCurrentIndex(page);
-        window.Link().WaitMs(400); // a few cycles on the page
-        const QString file = out.filePath(QString::fromLatin1(PageFiles[page]) + ".png");
-        if (!window.grab().save(file)) {
+// Visits every page while the session polls and grabs it, then stops the session.
+// Each step runs from a timer and returns, so that the live loop keeps cycling
+// (and refreshing the page shown) between the steps.
+class PageShooter {
+public:
+    PageShooter(ecu::TGlForm& window, const QDir& out)
+        : window_(window), out_(out),
+          tabs_(window.findChild<QTabWidget*>(QStringLiteral("GlPageControl"))) {}
+
+    void Start(int delayMs) {
+        QTimer::singleShot(delayMs, &window_, [this] { Visit(); });
+    }
+    bool Ok() const { return ok_; }
+
+private:
+    void Visit() {
+        if (page_ == tabs_->count()) {
+            tabs_->setCurrentIndex(ecu::PageParameters);
+            StopAfterAnswer();
+            return;
+        }
+        tabs_->setCurrentIndex(page_);
+        int settle = SettleMs;
+        if (page_ == ecu::PageControl) {
+            CommandOnControlPage();
+            settle = ControlSettleMs;
+        }
+        QTimer::singleShot(settle, &window_, [this] {
+            Grab();
+            ++page_;
+            Visit();
+        });
+    }
+
+    // The control page with commands active: check-engine on and the idle valve
+    // held at step 120.
+    void CommandOnControlPage() {
+        window_.findChild<QAbstractButton*>(QStringLiteral("SpeedButtonCheckEngie"))->click();
+        auto* bar = window_.findChild<QSlider*>(QStringLiteral("TrackBarIACDesired"));
+        bar->setSliderDown(true);
+        bar->setSliderPosition(120);
+        bar->setSliderDown(false);
+        window_.findChild<QAbstractButton*>(QStringLiteral("ButtonIACStart"))->click();
+    }
+
+    void Grab() {
+        const QString file = out_.filePath(QString::fromLatin1(PageFiles[page_]) + ".png");
+        if (!window_.grab().save(file)) {
             std::fprintf(stderr, "ecu-screenshots: cannot write %s\n", qPrintable(file));
-            ok = false;
+            ok_ = false;
         }
     }
-    tabs->setCurrentIndex(ecu::PageParameters);
-    window.BitBtnStopClick();
-}
+
+    // Stop once the running cycle's answer is in, so the session ends quietly.
+    void StopAfterAnswer() {
+        const std::size_t size = ecu::RecordSize(window_.SelectedVariant());
+        if (window_.State().RxBuffer.size() >= size) {
+            window_.BitBtnStopClick();
+            return;
+        }
+        QTimer::singleShot(2, &window_, [this] { StopAfterAnswer(); });
+    }
+
+    ecu::TGlForm& window_;
+    QDir out_;
+    QTabWidget* tabs_;
+    int page_ = 0;
+    bool ok_ = true;
+};
 
 } // namespace
 
@@ -77,17 +137,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ecu-screenshots: the simulator's port did not open\n");
         return 1;
     }
-    bool ok = true;
+    PageShooter shooter(window, out);
     QTimer::singleShot(0, &window, [&] {
         auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("GlPageControl"));
         tabs->setCurrentIndex(ecu::PageParameters);
-        QTimer::singleShot(0, &window, [&] {
-            window.Link().WaitMs(120 * PollCyclesBeforeShots);
-            ShootPages(window, out, ok);
-        });
+        shooter.Start(120 * PollCyclesBeforeShots);
         window.BitBtnStartClick();
         QApplication::quit();
     });
     QApplication::exec();
-    return ok ? 0 : 1;
+    return shooter.Ok() ? 0 : 1;
 }
