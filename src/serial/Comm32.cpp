@@ -258,6 +258,9 @@ char TComm32::EventChar() const {
 void TComm32::SetEventChar(char c) {
     FLineSettings.EvtChar = c;
     ApplyLineSettings();
+    // The reader, not the driver, looks for it here.
+    if (FReadThread)
+        FReadThread->SetEventChar(c);
 }
 
 std::uint32_t TComm32::RxQueue() const {

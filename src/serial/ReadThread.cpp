@@ -139,7 +139,7 @@ bool TReadThread::Deliver(const char* bytes, std::size_t count) {
     PostNotice(notifyWindow_, std::move(notice));
 
     std::uint32_t mask = 0;
-    if (std::memchr(bytes, evtChar_, count))
+    if (std::memchr(bytes, evtChar_.load(std::memory_order_relaxed), count))
         mask |= ev::RxFlag;
     std::uint32_t lineErrors = 0;
     portio::LineCounters now;

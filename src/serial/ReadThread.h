@@ -4,6 +4,7 @@
 #include "serial/CommThread.h"
 #include "serial/PortIo.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -51,6 +52,9 @@ public:
 
     ~TReadThread() override { Join(); }
 
+    // The event character changed while the port is open; from the next block on.
+    void SetEventChar(char c) { evtChar_.store(c, std::memory_order_relaxed); }
+
 protected:
     void Execute() override;
     bool StopRequested() const override { return line_->Stopped(); }
@@ -63,7 +67,7 @@ private:
 
     const std::unique_ptr<ReadLine> line_;
     const long minGapUs_;
-    const char evtChar_;
+    std::atomic<char> evtChar_;
     bool haveCounters_ = false;
     portio::LineCounters counters_;
 };

@@ -142,6 +142,16 @@ TEST(Comm32Transfer, EventCharacterRaisesItsEventAndNoRing) {
             WaitUntil([&] { return rec.blocks.size() == static_cast<std::size_t>(blocks); }));
         EXPECT_EQ(rec.blocks.back(), burst);
     }
+    // Changed while open, it counts from the next block on.
+    port->SetEventChar('#');
+    ASSERT_TRUE(pty.Write("~ no longer"));
+    ASSERT_TRUE(WaitUntil([&] { return rec.Total() == 40; }));
+    PumpEvents(20);
+    EXPECT_EQ(eventChars, 3);
+    ASSERT_TRUE(pty.Write("now #"));
+    ASSERT_TRUE(WaitUntil([&] { return eventChars == 4; }));
+    PumpEvents(20);
+    EXPECT_EQ(eventChars, 4);
 }
 
 // The quiet time that ends a burst is two character times at the rate the line
