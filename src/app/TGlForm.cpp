@@ -9,6 +9,7 @@
 #include "session/SessionState.h"
 #include "ui/FileDialogs.h"
 #include "ui/TFrameManager.h"
+#include "ui/TFrameParameter.h"
 #include "ui/TFramePort.h"
 #include "ui/WidgetLook.h"
 #include "ui_TGlForm.h"
@@ -149,11 +150,14 @@ void TGlForm::CreateSetupPage() {
     connect(page, &TFramePort::OpenFileClicked, this, [this] { files_->OpenFileClick(); });
 }
 
-// The parameters page: an empty frame until the page is built.
+// The parameters page shows the session's engine values; its reset button runs the
+// reset exchange, which ends in a live loop of its own.
 void TGlForm::CreateParametersPage() {
-    frameParameter_ = new QWidget;
+    frameParameter_ = new TFrameParameter(state_->Engine);
     frameParameter_->setObjectName(QStringLiteral("FrameParameter1"));
     PlaceFrame(*ui_->TabSheetBoard, *frameParameter_);
+    connect(frameParameter_, &TFrameParameter::ResetEcuRequested, this,
+            [this] { RunSession([this] { link_->ResetEcuClick(); }); });
 }
 
 // The graphs page: an empty frame until the page is built.
@@ -305,7 +309,7 @@ EngineVariant TGlForm::SelectedVariant() const {
 }
 
 void TGlForm::ShowParameters() {
-    // FrameParameter1's ShowParameters, once the page is built.
+    frameParameter_->ShowParameters();
 }
 
 void TGlForm::AddGraphPoints() {

@@ -27,6 +27,7 @@ class LinkSession;
 class TComm32;
 class TFrameAbout;
 class TFrameManager;
+class TFrameParameter;
 class TFramePort;
 struct SessionState;
 
@@ -141,7 +142,7 @@ private:
     std::unique_ptr<Ui::TGlForm> ui_;
 
     TFramePort* framePort_ = nullptr;
-    QWidget* frameParameter_ = nullptr;
+    TFrameParameter* frameParameter_ = nullptr;
     QWidget* frameGraph_ = nullptr;
     TFrameManager* frameManager_ = nullptr;
     TFrameAbout* frameAbout_ = nullptr;

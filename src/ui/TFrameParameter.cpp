@@ -181,6 +181,11 @@ void TFrameParameter::ApplyStyle() {
         label->setFont(PixelFont(kSerif, 11, scale.style));
         SetRole(label, QPalette::WindowText, scale.bgr);
     }
+    // Smooth bars: one continuous chunk, whatever blocks the style would draw.
+    for (auto* bar : findChildren<QProgressBar*>())
+        bar->setStyleSheet(QStringLiteral(
+            "QProgressBar { border: 1px solid palette(mid); background: palette(base); }"
+            "QProgressBar::chunk { background: palette(highlight); }"));
     for (const auto& strip : kStrips)
         SetRole(Child<QFrame>(this, strip.name), QPalette::Window, strip.bgr);
 

@@ -200,6 +200,27 @@ TEST_F(PageLayout, TemperatureScaleFollowsTheBar) {
     }
 }
 
+// Every bar fills its share of its length in one piece, with no gaps between blocks.
+TEST_F(PageLayout, BarsAreSmooth) {
+    page->show();
+    for (auto* bar : page->findChildren<QProgressBar*>()) {
+        const std::string name = bar->objectName().toStdString();
+        bar->setValue(200);
+        const QImage image = bar->grab().toImage();
+        const bool vertical = bar->orientation() == Qt::Vertical;
+        const int length = vertical ? image.height() : image.width();
+        // Along the middle line, from the bar's start, inside its frame.
+        auto at = [&](int i) {
+            return vertical ? image.pixelColor(image.width() / 2, image.height() - 1 - i)
+                            : image.pixelColor(i, image.height() / 2);
+        };
+        const QColor chunk = at(length / 4);
+        EXPECT_NE(chunk, at(length - 3)) << name; // the empty part differs
+        for (int i = 3; i < length * 200 / 255 - 3; ++i)
+            ASSERT_EQ(at(i), chunk) << name << " at " << i;
+    }
+}
+
 TEST_F(PageLayout, GlyphsHaveADisabledLook) {
     auto* reset = Find<QPushButton>("BitBtnRezetECU");
     auto* faults = Find<QToolButton>("SpeedButtonError");
