@@ -5,9 +5,11 @@
 #include "serial/Comm32.h"
 #include "session/FileSession.h"
 #include "session/LinkSession.h"
+#include "session/Messages.h"
 #include "session/PortOpen.h"
 #include "session/SessionState.h"
 #include "ui/FileDialogs.h"
+#include "ui/TFrameGraph.h"
 #include "ui/TFrameManager.h"
 #include "ui/TFrameParameter.h"
 #include "ui/TFramePort.h"
@@ -17,6 +19,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QStyle>
 
@@ -160,10 +163,14 @@ void TGlForm::CreateParametersPage() {
             [this] { RunSession([this] { link_->ResetEcuClick(); }); });
 }
 
-// The graphs page: an empty frame until the page is built.
+// The graphs page draws from the session's engine values; a picture that cannot be
+// saved is reported like every other failure.
 void TGlForm::CreateGraphsPage() {
-    frameGraph_ = new QWidget;
+    frameGraph_ = new TFrameGraph(state_->Engine);
     frameGraph_->setObjectName(QStringLiteral("FrameGraph1"));
+    frameGraph_->SetErrorReporter([this](const QString& text) {
+        gate_.ShowMessage(QString::fromUtf8(text::ApplicationTitle), text, MessageIcon::Error);
+    });
     PlaceFrame(*ui_->TabSheetGraph, *frameGraph_);
 }
 
@@ -296,8 +303,7 @@ void TGlForm::SetPortIndicator(bool open) {
 }
 
 void TGlForm::SetGraphScrollEnabled(bool enabled) {
-    // The graphs page's ScrollBarAxisX, once the page is built.
-    (void)enabled;
+    frameGraph_->ScrollBarAxisX().setEnabled(enabled);
 }
 
 int TGlForm::ActivePageIndex() const {
@@ -313,11 +319,11 @@ void TGlForm::ShowParameters() {
 }
 
 void TGlForm::AddGraphPoints() {
-    // FrameGraph1's AddGraphPoints, once the page is built.
+    frameGraph_->AddGraphPoints();
 }
 
 void TGlForm::ResetGraphs() {
-    // FrameGraph1's ResetGraphs (bound by the setup page's channels), once built.
+    frameGraph_->ResetGraphs(*framePort_);
 }
 
 void TGlForm::ControlPageRefresh() {
@@ -367,12 +373,19 @@ void TGlForm::ShowPortClosedByPlayback() {
     ui_->BitBtnStart->setEnabled(true);
 }
 
+// The file chosen for recording or playback also names the graphs' picture.
 std::optional<QString> TGlForm::ChooseSaveFile() {
-    return dialogs_.ChooseSaveFile(this);
+    std::optional<QString> path = dialogs_.ChooseSaveFile(this);
+    if (path)
+        frameGraph_->SetRecordingName(*path);
+    return path;
 }
 
 std::optional<QString> TGlForm::ChooseOpenFile() {
-    return dialogs_.ChooseOpenFile(this);
+    std::optional<QString> path = dialogs_.ChooseOpenFile(this);
+    if (path)
+        frameGraph_->SetRecordingName(*path);
+    return path;
 }
 
 } // namespace ecu

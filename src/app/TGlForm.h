@@ -26,6 +26,7 @@ class FileSession;
 class LinkSession;
 class TComm32;
 class TFrameAbout;
+class TFrameGraph;
 class TFrameManager;
 class TFrameParameter;
 class TFramePort;
@@ -143,7 +144,7 @@ private:
 
     TFramePort* framePort_ = nullptr;
     TFrameParameter* frameParameter_ = nullptr;
-    QWidget* frameGraph_ = nullptr;
+    TFrameGraph* frameGraph_ = nullptr;
     TFrameManager* frameManager_ = nullptr;
     TFrameAbout* frameAbout_ = nullptr;
 
