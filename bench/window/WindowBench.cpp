@@ -5,7 +5,8 @@
 // same start-up as ecuscan).
 //
 // PollingCpu: the whole program polling the paced simulator (8192 baud, 120 ms)
-// on the parameters page, and ecu-log polling the same simulator: processor time
+// on the parameters page (PollingCpuGraphs: on the graphs page), and ecu-log
+// polling the same simulator: processor time
 // of every thread of each process, from the scheduler's own count, as a share of
 // one core over ECU_BENCH_SECONDS (default 20) after a 2 s settling time.
 #include "app/Application.h"
@@ -81,16 +82,17 @@ int StartUpChild(int argc, char** argv) {
     return QApplication::exec();
 }
 
-// Child: polls on the parameters page until it is killed.
+// Child: polls on the page given after the mode (the parameters page without one)
+// until it is killed.
 int PollChild(int argc, char** argv) {
+    const int page = argc >= 3 ? std::atoi(argv[2]) : ecu::PageParameters;
     QApplication app(argc, argv);
     ecu::SetUpApplication(app);
     SilentPresenter boxes;
     ecu::TGlForm window({&boxes, nullptr});
     window.show();
     QTimer::singleShot(0, [&] {
-        window.findChild<QTabWidget*>(QStringLiteral("GlPageControl"))
-            ->setCurrentIndex(ecu::PageParameters);
+        window.findChild<QTabWidget*>(QStringLiteral("GlPageControl"))->setCurrentIndex(page);
         window.BitBtnStartClick();
     });
     return QApplication::exec();
@@ -244,8 +246,33 @@ void PollingCpu(benchmark::State& state) {
     state.counters["ecuscan_requests"] = static_cast<double>(windowRequests);
 }
 
+// The whole program polling on the graphs page: four points a cycle and one redraw
+// of the four charts.
+void PollingCpuGraphs(benchmark::State& state) {
+    double windowPct = 0;
+    std::uint64_t windowRequests = 0;
+    for (auto _ : state) {
+        ecu::EcuSimulator sim;
+        sim.Start();
+        PortMap map(sim.SlavePath());
+        const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        const pid_t pid =
+            Spawn({SelfPath(), "--poll-child", std::to_string(ecu::PageGraphs)}, map.dir, devNull);
+        close(devNull);
+        windowPct = MeasureCpuPct(pid);
+        windowRequests = sim.DataRequests();
+    }
+    if (windowRequests < 10) {
+        state.SkipWithError("the program did not poll");
+        return;
+    }
+    state.counters["ecuscan_cpu_pct"] = windowPct;
+    state.counters["ecuscan_requests"] = static_cast<double>(windowRequests);
+}
+
 BENCHMARK(StartUp)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(PollingCpu)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(PollingCpuGraphs)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace
 

@@ -11,10 +11,12 @@
 #include "serial/Comm32.h"
 #include "session/LinkSession.h"
 #include "session/SessionState.h"
+#include "ui/TFrameGraph.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -22,6 +24,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 
 namespace {
 
@@ -37,6 +40,12 @@ const char* const PageFiles[] = {"page-0-setup", "page-1-parameters", "page-2-gr
 constexpr int PollCyclesBeforeShots = 6;
 constexpr int SettleMs = 400;         // a few cycles on each page before its picture
 constexpr int ControlSettleMs = 3000; // the idle valve's way to the commanded step
+// The graphs page comes last: it fills a scrolled window of points, then the session
+// stops there and the review cursor is placed.
+constexpr int VisitOrder[] = {ecu::PageSetup, ecu::PageParameters, ecu::PageControl, ecu::PageAbout,
+                              ecu::PageGraphs};
+constexpr int GraphPoints = 320;
+constexpr int CursorPosition = 400;
 
 // Visits every page while the session polls and grabs it, then stops the session.
 // Each step runs from a timer and returns, so that the live loop keeps cycling
@@ -54,12 +63,12 @@ public:
 
 private:
     void Visit() {
-        if (page_ == tabs_->count()) {
-            tabs_->setCurrentIndex(ecu::PageParameters);
-            StopAfterAnswer();
+        page_ = VisitOrder[step_];
+        tabs_->setCurrentIndex(page_);
+        if (page_ == ecu::PageGraphs) {
+            FillGraphs();
             return;
         }
-        tabs_->setCurrentIndex(page_);
         int settle = SettleMs;
         if (page_ == ecu::PageControl) {
             CommandOnControlPage();
@@ -67,8 +76,25 @@ private:
         }
         QTimer::singleShot(settle, &window_, [this] {
             Grab();
-            ++page_;
+            ++step_;
             Visit();
+        });
+    }
+
+    // Polls on the graphs page until it holds GraphPoints points, stops there (which
+    // enables the cursor) and reads a point back with it.
+    void FillGraphs() {
+        auto* graphs = window_.findChild<ecu::TFrameGraph*>(QStringLiteral("FrameGraph1"));
+        if (graphs->GraphPointCount() < GraphPoints) {
+            QTimer::singleShot(100, &window_, [this] { FillGraphs(); });
+            return;
+        }
+        StopAfterAnswer([this, graphs] {
+            QScrollBar& cursor = graphs->ScrollBarAxisX();
+            cursor.setValue(1); // the first move widens the bar to the charts' width
+            cursor.setValue(CursorPosition);
+            graphs->ReplotNow();
+            Grab();
         });
     }
 
@@ -92,18 +118,20 @@ private:
     }
 
     // Stop once the running cycle's answer is in, so the session ends quietly.
-    void StopAfterAnswer() {
+    void StopAfterAnswer(std::function<void()> then) {
         const std::size_t size = ecu::RecordSize(window_.SelectedVariant());
         if (window_.State().RxBuffer.size() >= size) {
             window_.BitBtnStopClick();
+            then();
             return;
         }
-        QTimer::singleShot(2, &window_, [this] { StopAfterAnswer(); });
+        QTimer::singleShot(2, &window_, [this, then] { StopAfterAnswer(then); });
     }
 
     ecu::TGlForm& window_;
     QDir out_;
     QTabWidget* tabs_;
+    int step_ = 0;
     int page_ = 0;
     bool ok_ = true;
 };
