@@ -3,6 +3,7 @@ ECUSCAN_PACKAGES=(
     cmake g++ make pkg-config
     qt6-base-dev libqcustomplot-dev libjpeg-dev fonts-liberation
     googletest libgtest-dev libgmock-dev libbenchmark-dev
+    dpkg-dev file groff-base desktop-file-utils # the Debian package and its check
 )
 
 ecuscan_install_deps() {
