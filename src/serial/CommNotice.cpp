@@ -30,6 +30,7 @@ TCommNotice::~TCommNotice() {
 
 void PostNotice(QObject* receiver, std::unique_ptr<TCommNotice> notice) {
     MarkHandedOver(notice.get());
+    const PostingLock lock;
     QCoreApplication::postEvent(receiver, notice.release());
 }
 
