@@ -9,6 +9,10 @@
 // polling the same simulator: processor time
 // of every thread of each process, from the scheduler's own count, as a share of
 // one core over ECU_BENCH_SECONDS (default 20) after a 2 s settling time.
+//
+// QuitWhilePolling: Exit pressed while the program polls the paced simulator, at
+// different points of the cycle: milliseconds from the press to the end of the
+// program's main loop.
 #include "app/Application.h"
 #include "app/TGlForm.h"
 #include "ecu-sim/EcuSimulator.h"
@@ -96,6 +100,31 @@ int PollChild(int argc, char** argv) {
         window.BitBtnStartClick();
     });
     return QApplication::exec();
+}
+
+// Child: polls on the parameters page, presses Exit after the given milliseconds
+// and prints how long the program took from there to leave its main loop.
+int QuitChild(int argc, char** argv) {
+    const int exitAfterMs = argc >= 3 ? std::atoi(argv[2]) : 1500;
+    QApplication app(argc, argv);
+    ecu::SetUpApplication(app);
+    SilentPresenter boxes;
+    ecu::TGlForm window({&boxes, nullptr});
+    window.show();
+    std::int64_t pressed = 0;
+    QTimer::singleShot(0, [&] {
+        window.findChild<QTabWidget*>(QStringLiteral("GlPageControl"))
+            ->setCurrentIndex(ecu::PageParameters);
+        window.BitBtnStartClick();
+    });
+    QTimer::singleShot(exitAfterMs, [&] {
+        pressed = MonotonicNs();
+        window.BitBtnCloseClick();
+    });
+    QApplication::exec();
+    std::printf("%.3f %d\n", static_cast<double>(MonotonicNs() - pressed) / 1e6,
+                window.SessionRunning() ? 0 : 1);
+    return 0;
 }
 
 // A private port map with COM1 on the simulator and COM2 leading nowhere.
@@ -270,7 +299,44 @@ void PollingCpuGraphs(benchmark::State& state) {
     state.counters["ecuscan_requests"] = static_cast<double>(windowRequests);
 }
 
+void QuitWhilePolling(benchmark::State& state) {
+    constexpr int Runs = 8;
+    ecu::EcuSimulator sim; // paced like the real line
+    sim.Start();
+    PortMap map(sim.SlavePath());
+    std::vector<double> ms;
+    for (auto _ : state) {
+        for (int i = 0; i < Runs; ++i) {
+            int pipeFds[2];
+            if (pipe(pipeFds) != 0)
+                break;
+            // 17 ms apart: the press lands at a different point of the 120 ms cycle.
+            const pid_t pid = Spawn({SelfPath(), "--quit-child", std::to_string(1500 + 17 * i)},
+                                    map.dir, pipeFds[1]);
+            close(pipeFds[1]);
+            char line[64] = {};
+            const ssize_t n = read(pipeFds[0], line, sizeof line - 1);
+            close(pipeFds[0]);
+            int status = 0;
+            waitpid(pid, &status, 0);
+            double value = 0;
+            int ended = 0;
+            if (n <= 0 || std::sscanf(line, "%lf %d", &value, &ended) != 2 || ended != 1)
+                break;
+            ms.push_back(value);
+        }
+    }
+    if (ms.size() != Runs) {
+        state.SkipWithError("a child did not end its session");
+        return;
+    }
+    std::sort(ms.begin(), ms.end());
+    state.counters["median_ms"] = ms[ms.size() / 2];
+    state.counters["max_ms"] = ms.back();
+}
+
 BENCHMARK(StartUp)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(QuitWhilePolling)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(PollingCpu)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(PollingCpuGraphs)->Iterations(1)->Unit(benchmark::kSecond);
 
@@ -281,6 +347,8 @@ int main(int argc, char** argv) {
         return StartUpChild(argc, argv);
     if (argc >= 2 && std::strcmp(argv[1], "--poll-child") == 0)
         return PollChild(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "--quit-child") == 0)
+        return QuitChild(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -47,4 +47,73 @@ EngineVariant VariantGuess::Variant() const noexcept {
     return dohcMatches_ > sohcMatches_ ? EngineVariant::Dohc : EngineVariant::Sohc;
 }
 
+void RecordResync::Push(std::span<const std::uint8_t> bytes) {
+    if (size_ == 0)
+        return;
+    // Drop what was cut before growing: the buffer holds at most one piece, a record and
+    // the reach past it.
+    if (at_ > 0) {
+        buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(at_));
+        at_ = 0;
+    }
+    buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+}
+
+RecordResync::Cut RecordResync::Decide(const std::uint8_t* p, std::size_t have,
+                                       std::size_t& length) const {
+    if (have < size_)
+        return Cut::NeedMore;
+    // Does the fixed size land on the next echoed request? The mode byte is left out:
+    // the file may hold other requests' cycles, and they are records like any other.
+    const std::size_t after = have - size_;
+    constexpr std::size_t lead = ModeOffset; // device and length bytes
+    if (after >= lead) {
+        if (std::equal(DataRequest.begin(), DataRequest.begin() + lead, p + size_)) {
+            length = size_;
+            return Cut::Record;
+        }
+    } else if (!ended_) {
+        return Cut::NeedMore;
+    } else if (std::equal(p + size_, p + have, DataRequest.begin())) {
+        length = size_; // the stream ends on the record or inside the next echo
+        return Cut::Record;
+    }
+    // It does not: look for the data request's echo, from just past this record's start.
+    const std::size_t last = std::min(have, size_ + kResyncReach + EchoLength);
+    const auto* const found = std::search(p + 1, p + last, DataRequest.begin(), DataRequest.end());
+    if (found != p + last) {
+        length = static_cast<std::size_t>(found - p);
+        return Cut::Damaged;
+    }
+    if (!ended_ && last < size_ + kResyncReach + EchoLength)
+        return Cut::NeedMore;
+    length = size_; // no echo within reach: the fixed size stands
+    return Cut::Record;
+}
+
+bool RecordResync::CutIn(const std::uint8_t* p, std::size_t have, std::size_t& off,
+                         std::span<const std::uint8_t>& record) {
+    for (;;) {
+        std::size_t length = 0;
+        const Cut cut = Decide(p + off, have - off, length);
+        if (cut == Cut::NeedMore)
+            return false;
+        record = std::span<const std::uint8_t>(p + off, length);
+        off += length;
+        consumed_ += length;
+        if (cut == Cut::Record) {
+            ++records_;
+            return true;
+        }
+        ++damaged_;
+    }
+}
+
+std::span<const std::uint8_t> RecordResync::Next() {
+    std::span<const std::uint8_t> record;
+    if (size_ == 0 || !CutIn(buffer_.data(), buffer_.size(), at_, record))
+        return {};
+    return record;
+}
+
 } // namespace ecu

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <vector>
 
 namespace ecu {
 
@@ -59,22 +60,47 @@ void FileSession::PlayFile() {
             return; // no variant chosen: there is no record to cut
         DataFile& file = state_.File;
         const std::int64_t records = file.Size() / static_cast<std::int64_t>(recordSize);
-        files_.SetProgressMaximum(static_cast<int>(std::min<std::int64_t>(records, INT_MAX)));
+        const int maximum = static_cast<int>(std::min<std::int64_t>(records, INT_MAX));
+        files_.SetProgressMaximum(maximum);
         files_.ShowProgressBar();
         file.Seek(0);
+        // A damaged cycle is skipped, not shown; the bar follows the bytes played or skipped
+        // in records of the fixed size, so it still ends full.
+        RecordResync cutter(recordSize);
+        std::vector<std::uint8_t> piece;
         ByteString& rx = state_.RxBuffer;
-        while (!file.AtEnd()) {
-            rx.clear();
-            for (std::size_t i = 0; i < recordSize; ++i)
-                rx.push_back(file.ReadByte());
+        for (;;) {
+            const auto record = cutter.Next();
+            if (record.empty()) {
+                if (!file.AtEnd()) {
+                    // Read as it plays: a record and the look past its end at a time.
+                    piece.clear();
+                    while (piece.size() < recordSize && !file.AtEnd())
+                        piece.push_back(file.ReadByte());
+                    cutter.Push(piece);
+                    continue;
+                }
+                if (cutter.Ended()) {
+                    // A damaged last cycle moved the bar too. What is left is a partial
+                    // last record.
+                    if (cutter.Damaged() != 0)
+                        files_.SetProgressPosition(static_cast<int>(
+                            std::min<std::uint64_t>(cutter.Consumed() / recordSize, maximum)));
+                    break;
+                }
+                cutter.End();
+                continue;
+            }
+            rx.assign(record.begin(), record.end());
             link_.WaitMs(RecordPaceMs);
             DecodeFrame(rx, state_.Engine, host_.SelectedVariant());
             StepDisplayPage(host_,
                             host_.ActivePageIndex()); // never sends, not even on the control page
-            files_.SetProgressPosition(files_.ProgressPosition() + 1);
+            const auto played = cutter.Consumed() / recordSize;
+            files_.SetProgressPosition(static_cast<int>(std::min<std::uint64_t>(played, maximum)));
         }
     } catch (...) {
-        // A partial last record, a vanished file or a failing page: playback just ends.
+        // A vanished file or a failing page: playback just ends.
     }
 }
 

@@ -312,6 +312,37 @@ TEST_F(EcuCsv, LongExportsKeepEveryRowInOrderFromAFileAndFromAPipe) {
     }
 }
 
+// A partial answer and a stray byte each cost their own cycle only: the rows after them keep
+// their values and their cycle numbers, from a file and from a pipe alike.
+TEST_F(EcuCsv, DamagedCyclesAreSkippedCountedAndShiftNothing) {
+    std::vector<ByteString> r;
+    for (std::uint8_t k = 0; k < 6; ++k) {
+        r.push_back(Record(68, static_cast<std::uint8_t>(0x10 * (k + 1))));
+    }
+    ByteString cut = r[1];
+    cut.resize(40);
+    ByteString stray = r[3];
+    stray.insert(stray.begin() + 20, 0x00);
+    const ByteString bytes = Concat({r[0], cut, r[2], stray, r[4], r[5]});
+
+    std::string expected = ecu::CsvHeader();
+    ecu::EngineData data;
+    for (std::size_t k : {0, 2, 4, 5}) {
+        ByteString rx = r[k];
+        const bool decoded = ecu::DecodeFrame(rx, data, ecu::EngineVariant::Sohc);
+        expected += ecu::CsvRow(k, decoded, data, ecu::CsvFormat::Exact);
+    }
+    const Result file = Run({"--variant", "sohc", Write("damaged.bin", bytes)});
+    EXPECT_EQ(file.exitCode, 0);
+    EXPECT_EQ(file.out, expected);
+    EXPECT_EQ(file.err, "ecu-csv: 2 damaged records skipped\n");
+
+    const Result pipe = Run({"-"}, bytes);
+    EXPECT_EQ(pipe.out, expected);
+    EXPECT_NE(pipe.err.find("variant SOHC"), std::string::npos) << pipe.err;
+    EXPECT_NE(pipe.err.find("ecu-csv: 2 damaged records skipped\n"), std::string::npos) << pipe.err;
+}
+
 TEST_F(EcuCsv, EmptyFileGivesTheHeaderOnly) {
     const Result r = Run({"--variant", "sohc", Write("e.bin", {})});
     EXPECT_EQ(r.exitCode, 0);

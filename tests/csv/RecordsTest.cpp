@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -104,6 +105,150 @@ TEST(VariantGuess, CountsCompleteRecordsThatBeginWithTheRequest) {
     EXPECT_EQ(tie.Variant(), ecu::EngineVariant::Sohc);
 
     EXPECT_EQ(ecu::VariantGuess{}.Variant(), ecu::EngineVariant::Sohc);
+}
+
+// A recorded cycle: the echoed request, then answer bytes that never hold F4.
+Bytes Cycle(std::mt19937& rng, std::size_t size, std::uint8_t mode = 0x01) {
+    Bytes r(size);
+    for (auto& b : r)
+        b = static_cast<std::uint8_t>(rng() % 0xF0);
+    r[0] = 0xF4;
+    r[1] = 0x56;
+    r[2] = mode;
+    r[3] = static_cast<std::uint8_t>(0xB6 - mode);
+    return r;
+}
+
+struct Cut {
+    std::vector<Bytes> records;
+    std::vector<std::uint64_t> indexes;
+    std::uint64_t damaged = 0;
+    std::size_t pending = 0;
+};
+
+// Feeds the stream in random pieces (single bytes included) and finishes it.
+Cut Resync(const Bytes& stream, std::size_t size, std::mt19937& rng) {
+    ecu::RecordResync cutter(size);
+    Cut cut;
+    const auto take = [&](std::span<const std::uint8_t> r, std::uint64_t index) {
+        cut.records.emplace_back(r.begin(), r.end());
+        cut.indexes.push_back(index);
+    };
+    for (std::size_t at = 0; at < stream.size();) {
+        const std::size_t n =
+            std::min<std::size_t>(rng() % 3 == 0 ? 1 : rng() % 300, stream.size() - at);
+        cutter.Feed(std::span(stream).subspan(at, n), take);
+        at += n;
+    }
+    cutter.Finish(take);
+    cut.damaged = cutter.Damaged();
+    cut.pending = cutter.Pending();
+    EXPECT_EQ(cutter.Records(), cut.records.size());
+    return cut;
+}
+
+TEST(RecordResync, WellFormedStreamsGiveExactlyTheFixedSizeRecords) {
+    std::mt19937 rng(7);
+    for (std::size_t size : {std::size_t{68}, std::size_t{72}}) {
+        for (int round = 0; round < 40; ++round) {
+            Bytes stream;
+            const int cycles = static_cast<int>(rng() % 60);
+            for (int k = 0; k < cycles; ++k) {
+                // Now and then another request's cycle: a record like any other.
+                const Bytes c = Cycle(rng, size, rng() % 10 == 0 ? 0x02 : 0x01);
+                stream.insert(stream.end(), c.begin(), c.end());
+            }
+            const Bytes tail = Cycle(rng, size);
+            stream.insert(stream.end(), tail.begin(), tail.begin() + rng() % size);
+            if (round % 8 == 0)
+                stream.assign(stream.size(), 0x00); // no echo anywhere
+
+            ecu::RecordCutter fixed(size);
+            std::vector<Bytes> expected;
+            fixed.Feed(stream, [&](std::span<const std::uint8_t> r) {
+                expected.emplace_back(r.begin(), r.end());
+            });
+            const Cut cut = Resync(stream, size, rng);
+            ASSERT_EQ(cut.records, expected) << "round " << round;
+            EXPECT_EQ(cut.damaged, 0U);
+            EXPECT_EQ(cut.pending, fixed.Pending());
+            for (std::size_t k = 0; k < cut.indexes.size(); ++k)
+                EXPECT_EQ(cut.indexes[k], k);
+        }
+    }
+}
+
+TEST(RecordResync, ADamagedCycleIsSkippedAndTheRestKeepTheirPlaceAndNumber) {
+    std::mt19937 rng(11);
+    constexpr std::size_t size = 68;
+    std::vector<Bytes> cycles;
+    for (int k = 0; k < 8; ++k)
+        cycles.push_back(Cycle(rng, size));
+    struct Damage {
+        const char* what;
+        std::size_t cycle;
+        std::function<void(Bytes&)> apply;
+    };
+    const std::vector<Damage> damages{
+        {"answer cut short", 2, [](Bytes& c) { c.resize(30); }},
+        {"echo only", 3, [](Bytes& c) { c.resize(4); }},
+        {"stray byte inside", 1, [](Bytes& c) { c.insert(c.begin() + 40, 0x00); }},
+        {"stray bytes at the end", 4,
+         [](Bytes& c) {
+             c.insert(c.end(), {0x33, 0x44});
+         }},
+    };
+    for (const Damage& d : damages) {
+        SCOPED_TRACE(d.what);
+        Bytes stream;
+        for (std::size_t k = 0; k < cycles.size(); ++k) {
+            Bytes c = cycles[k];
+            if (k == d.cycle)
+                d.apply(c);
+            stream.insert(stream.end(), c.begin(), c.end());
+        }
+        const Cut cut = Resync(stream, size, rng);
+        EXPECT_EQ(cut.damaged, 1U);
+        ASSERT_EQ(cut.records.size(), cycles.size() - 1);
+        std::size_t r = 0;
+        for (std::size_t k = 0; k < cycles.size(); ++k) {
+            if (k == d.cycle)
+                continue;
+            EXPECT_EQ(cut.records[r], cycles[k]) << "cycle " << k;
+            EXPECT_EQ(cut.indexes[r], k) << "a skipped cycle keeps its number";
+            ++r;
+        }
+    }
+
+    // Bytes before the first echo are a damaged stretch of their own; every cycle stays.
+    Bytes stream(5, 0x11);
+    for (const Bytes& c : cycles)
+        stream.insert(stream.end(), c.begin(), c.end());
+    const Cut cut = Resync(stream, size, rng);
+    EXPECT_EQ(cut.damaged, 1U);
+    EXPECT_EQ(cut.records, cycles);
+
+    // After the last cycle there is no echo to cut at: a stray byte there is trailing.
+    stream.push_back(0x22);
+    const Cut last = Resync(stream, size, rng);
+    EXPECT_EQ(last.records, cycles);
+    EXPECT_EQ(last.pending, 1U);
+}
+
+TEST(RecordResync, WithoutAnEchoWithinReachTheFixedSizeStands) {
+    std::mt19937 rng(3);
+    const Bytes first = Cycle(rng, 68);
+    Bytes stream = first;
+    stream.insert(stream.end(), ecu::RecordResync::kResyncReach + 200, 0x00);
+    const Bytes late = Cycle(rng, 68);
+    stream.insert(stream.end(), late.begin(), late.end());
+    const Cut cut = Resync(stream, 68, rng);
+    ASSERT_GT(cut.records.size(), 2U);
+    EXPECT_EQ(cut.records[0], first);
+    EXPECT_EQ(cut.records[1], Bytes(68, 0x00));
+    // Once the echo is within reach, the rest of the stretch is one damaged record.
+    EXPECT_EQ(cut.damaged, 1U);
+    EXPECT_EQ(cut.records.back(), late);
 }
 
 } // namespace

@@ -6,8 +6,10 @@
 #include "ui/CsvRow.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -203,6 +205,115 @@ TEST_F(LogTool, PrintsOneRowPerCycleAndEndsCleanlyOnSigint) {
     Signal(SIGINT);
     EXPECT_EQ(Finish(), 0);
     EXPECT_TRUE(err_.isEmpty()) << err_.toStdString();
+}
+
+// The time column comes first and only on request: without it the header and rows are those
+// of earlier versions, byte for byte, so logs compare across versions.
+TEST_F(LogTool, TimeColumnIsFirstAndOnlyOnRequest) {
+    const auto run = [this](const QStringList& extra) {
+        // A frozen engine and the same noise each run: the same values cycle by cycle.
+        sim_.Stop();
+        SimOptions o;
+        o.timeScale = 0.0;
+        StartSim(o);
+        Launch(extra + QStringList{"--delay", "50", "COM1"});
+        QStringList lines = ReadLines(5);
+        Signal(SIGINT);
+        EXPECT_EQ(Finish(), 0);
+        return lines.mid(0, 5);
+    };
+    const QStringList plain = run({});
+    ASSERT_EQ(plain.size(), 5);
+    EXPECT_EQ(plain[0], Header);
+
+    const QStringList ms = run({"--time", "ms"});
+    ASSERT_EQ(ms.size(), 5);
+    EXPECT_EQ(ms[0], "time," + Header);
+    qint64 previous = -1;
+    for (int i = 1; i < 5; ++i) {
+        const qsizetype comma = ms[i].indexOf(',');
+        EXPECT_EQ(ms[i].mid(comma + 1), plain[i]) << "line " << i;
+        bool ok = false;
+        const qint64 t = ms[i].left(comma).toLongLong(&ok);
+        EXPECT_TRUE(ok) << ms[i].toStdString();
+        EXPECT_GT(t, previous) << "line " << i;
+        previous = t;
+    }
+    EXPECT_EQ(ms[1].section(',', 0, 0), "0") << "the first request is the origin";
+
+    const QStringList iso = run({"--time", "iso"});
+    ASSERT_EQ(iso.size(), 5);
+    EXPECT_EQ(iso[0], "time," + Header);
+    const QRegularExpression stamp(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)");
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-60);
+    for (int i = 1; i < 5; ++i) {
+        const QString field = iso[i].section(',', 0, 0);
+        EXPECT_TRUE(stamp.match(field).hasMatch()) << field.toStdString();
+        const QDateTime at = QDateTime::fromString(field, Qt::ISODateWithMs);
+        EXPECT_TRUE(at.isValid() && at > before) << field.toStdString();
+        EXPECT_EQ(iso[i].section(',', 1), plain[i]) << "line " << i;
+    }
+
+    Launch({"--time", "s", "COM1"});
+    EXPECT_EQ(Finish(), 2);
+    EXPECT_TRUE(err_.startsWith("ecu-log: --time takes ms or iso, not \"s\""))
+        << err_.toStdString();
+}
+
+// With --reconnect a lost ECU is waited out: the port is tried again until the simulator
+// is back on the same COM1, rows resume, and the recording holds whole cycles only.
+TEST_F(LogTool, ReconnectWaitsOutALostLinkAndResumes) {
+    SimOptions o;
+    SimFaultRule echoOnly; // a cycle that breaks the link with its echo already recorded
+    echoOnly.fault = SimFault::EchoOnly;
+    echoOnly.cycles = {3};
+    o.faults = {echoOnly};
+    StartSim(o);
+    const std::string bin = dir_ + "/gap.bin";
+    Launch({"--reconnect", "--delay", "50", "--record", QString::fromStdString(bin), "COM1"});
+    ASSERT_GE(ReadLines(6).size(), 6) << "rows resume after the echo-only cycle";
+    sim_.Stop(); // the adapter is unplugged
+    QString err;
+    QElapsedTimer clock;
+    clock.start();
+    while (!err.contains("link to the ECU lost") && clock.elapsed() < 20000) {
+        proc_.waitForReadyRead(100);
+        err += QString::fromLocal8Bit(proc_.readAllStandardError());
+    }
+    ASSERT_TRUE(err.contains("ecu-log: link to the ECU lost; opening COM1 again every second"))
+        << err.toStdString();
+    const auto rowsBefore = ReadLines(0).size();
+    StartSim(o); // plugged in again, on a new device that COM1 now leads to
+    ASSERT_GE(ReadLines(static_cast<int>(rowsBefore) + 3).size(), rowsBefore + 3);
+    Signal(SIGINT);
+    EXPECT_EQ(Finish(), 0);
+    err += err_;
+    EXPECT_TRUE(err.contains("ecu-log: COM1 open again, polling")) << err.toStdString();
+    EXPECT_EQ(err.count(QString::fromUtf8(text::BrokenLinkCaption)), 1) << err.toStdString();
+
+    // Every record in the file is one whole cycle; only the signal may cut the last short.
+    const std::string bytes = ReadAll(bin);
+    ASSERT_GE(bytes.size(), 6 * kSohcRecordSize);
+    for (std::size_t at = 0; at + kSohcRecordSize <= bytes.size(); at += kSohcRecordSize)
+        ASSERT_EQ(bytes.substr(at, 4), "\xF4\x56\x01\xB5") << "record at " << at;
+}
+
+// A signal while the port is being tried again ends the run at once, as at any other time.
+TEST_F(LogTool, SignalWhileReconnectingEndsTheRun) {
+    StartSim();
+    Launch({"--reconnect", "--delay", "50", "COM1"});
+    ReadLines(2);
+    sim_.Stop();
+    QString err;
+    QElapsedTimer clock;
+    clock.start();
+    while (!err.contains("link to the ECU lost") && clock.elapsed() < 20000) {
+        proc_.waitForReadyRead(100);
+        err += QString::fromLocal8Bit(proc_.readAllStandardError());
+    }
+    ASSERT_TRUE(err.contains("link to the ECU lost")) << err.toStdString();
+    Signal(SIGINT);
+    EXPECT_EQ(Finish(), 0);
 }
 
 TEST_F(LogTool, SignalInsideTheWaitIsNotABrokenLink) {

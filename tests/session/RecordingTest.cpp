@@ -2,6 +2,7 @@
 #include "../record/FileLimits.h"
 #include "../session/SessionHarness.h"
 
+#include "record/Records.h"
 #include "session/Messages.h"
 #include "wire/Frames.h"
 
@@ -269,20 +270,39 @@ TEST_F(Playback, EmptyFileAndPartialLastRecord) {
     EXPECT_TRUE(boxes.boxes.empty()) << "a partial record ends playback silently";
 }
 
-TEST_F(Playback, WrongVariantCutsMisalignedRecordsThatKeepTheLastValues) {
+// A partial answer and a stray byte cost their own cycles only: the cycles after them play
+// with the values the live session showed, and the bar still reaches its end.
+TEST_F(Playback, DamagedCyclesAreSkippedWithoutShiftingTheRest) {
+    const auto live = RecordSession(6); // five SOHC exchanges
+    auto bytes = ReadFileBytes(path);
+    ASSERT_EQ(bytes.size(), 5 * kSohcRecordSize);
+    bytes.insert(bytes.begin() + 3 * 68 + 30, 0x00);              // a stray byte in cycle 3
+    bytes.erase(bytes.begin() + 68 + 30, bytes.begin() + 2 * 68); // cycle 1 cut short
+    WriteFile(bytes);
+    Open();
+    state.Engine = EngineData{};
+    files.StartClick();
+    ASSERT_EQ(host.steps.size(), 3u);
+    EXPECT_EQ(host.steps[0].engine, live[0]);
+    EXPECT_EQ(host.steps[1].engine, live[2]);
+    EXPECT_EQ(host.steps[2].engine, live[4]);
+    EXPECT_EQ(host.progressMaximum, 4);
+    EXPECT_EQ(host.progressPosition, 4);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+// Under the other variant's size no cycle lands on the next echo: nothing misaligned is
+// shown, the cycles count as damaged and move the bar.
+TEST_F(Playback, WrongVariantShowsNoMisalignedRecord) {
     RecordSession(6); // five SOHC exchanges: 340 bytes
     Open();
-    host.variant = EngineVariant::Dohc; // played as DOHC: four records of 72, 52 bytes left over
+    host.variant = EngineVariant::Dohc;
     host.pages = {PageGraphs};
-    const auto bytes = ReadFileBytes(path);
     files.StartClick();
-    ASSERT_EQ(host.steps.size(), 4u);
+    EXPECT_TRUE(host.steps.empty());
     EXPECT_EQ(host.progressMaximum, 4);
-    for (std::size_t i = 1; i < 4; ++i)
-        if (bytes[i * 72 + 2] != 0x01) {
-            EXPECT_EQ(host.steps[i].engine, host.steps[i - 1].engine) << "record " << i;
-        }
-    EXPECT_EQ(host.steps[0].kind, StepKind::Graphs);
+    EXPECT_EQ(host.progressPosition, 3) << "four cycles skipped, the last one is partial";
+    EXPECT_EQ(host.graphResets, 1);
 }
 
 TEST_F(Playback, OtherPagesShowNothingButTheBarAdvances) {

@@ -218,7 +218,7 @@ std::vector<std::uint8_t> WindowTest::ReadFileBytes(const std::string& path) {
 
 std::string WindowTest::WriteRecording(const char* name, int records, const SimEngine& engine,
                                        EngineVariant variant) const {
-    const std::string path = TempPath(name);
+    std::string path = TempPath(name);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     const std::vector<std::uint8_t> answer = EncodeDataAnswer(engine, variant);
     for (int i = 0; i < records; ++i) {

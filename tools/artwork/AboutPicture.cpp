@@ -84,7 +84,7 @@ void Scope(QPainter& p, const QRectF& area) {
     }
     struct Trace {
         QColor colour;
-        double level, amplitude, period, phase;
+        double level = 0, amplitude = 0, period = 1, phase = 0;
     };
     const Trace traces[] = {{QColor(0x40, 0xFF, 0x60), 0.30, 0.12, 0.9, 0.0},
                             {QColor(0xFF, 0xD0, 0x30), 0.58, 0.06, 2.3, 1.0},

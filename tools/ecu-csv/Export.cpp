@@ -12,14 +12,16 @@ CsvExporter::CsvExporter(EngineVariant variant, CsvFormat format, Sink& sink)
 }
 
 void CsvExporter::Feed(std::span<const std::uint8_t> bytes) {
-    cutter_.Feed(bytes, [this](std::span<const std::uint8_t> record) { Row(record); });
+    cutter_.Feed(bytes, [this](std::span<const std::uint8_t> record, std::uint64_t index) {
+        Row(record, index);
+    });
 }
 
-void CsvExporter::Row(std::span<const std::uint8_t> record) {
+void CsvExporter::Row(std::span<const std::uint8_t> record, std::uint64_t index) {
     // The decoder consumes its buffer (it removes the echo), so it gets its own copy.
     rx_.assign(record.begin(), record.end());
     const bool decoded = DecodeFrame(rx_, data_, variant_);
-    AppendCsvRow(text_, cutter_.Records() - 1, decoded, data_, format_);
+    AppendCsvRow(text_, index, decoded, data_, format_);
     if (text_.size() >= kFlushAt) {
         sink_.Write(text_);
         text_.clear();
@@ -27,6 +29,8 @@ void CsvExporter::Row(std::span<const std::uint8_t> record) {
 }
 
 std::size_t CsvExporter::Finish() {
+    cutter_.Finish(
+        [this](std::span<const std::uint8_t> record, std::uint64_t index) { Row(record, index); });
     sink_.Write(text_);
     text_.clear();
     return cutter_.Pending();

@@ -9,7 +9,9 @@ namespace ecu::csvtool {
 
 const char* const kUsage =
     "usage: ecu-csv [--variant sohc|dohc|auto] [--format exact|display] FILE.bin\n"
-    "Writes the records of a recording as CSV to standard output.\n"
+    "Writes the records of a recording as CSV to standard output. A damaged cycle (an\n"
+    "answer cut short, a stray byte) is skipped up to the next F4 56 01 B5 and counted on\n"
+    "standard error; its row number stays unused.\n"
     "  --variant  sohc: 68-byte records; dohc: 72-byte records; auto (default): the size\n"
     "             under which more records begin with F4 56 01 (a tie picks sohc); from a\n"
     "             pipe or device, within its first 64 KiB\n"

@@ -59,7 +59,12 @@ int Run(const Options& options) {
     while (const std::size_t n = source.Read(block)) {
         exporter.Feed(std::span(block).first(n));
     }
-    if (const std::size_t partial = exporter.Finish()) {
+    const std::size_t partial = exporter.Finish();
+    if (const std::uint64_t damaged = exporter.Damaged()) {
+        std::fprintf(stderr, "ecu-csv: %llu damaged record%s skipped\n",
+                     static_cast<unsigned long long>(damaged), damaged == 1 ? "" : "s");
+    }
+    if (partial) {
         std::fprintf(stderr, "ecu-csv: trailing partial record of %zu bytes not decoded\n",
                      partial);
     }

@@ -7,6 +7,8 @@
 #include "session/SessionState.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <ctime>
 
 namespace ecu::logtool {
 
@@ -22,13 +24,60 @@ void LogHost::Emit(const std::string& text) {
         onOutputFailed_();
 }
 
+namespace {
+
+// Local time with its offset from UTC and milliseconds: 2026-12-08T14:45:01.123+01:00.
+std::string IsoTime(std::chrono::system_clock::time_point at) {
+    using namespace std::chrono;
+    const auto ms = time_point_cast<milliseconds>(at).time_since_epoch().count();
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000 - (ms % 1000 < 0 ? 1 : 0));
+    const long milli = static_cast<long>(((ms % 1000) + 1000) % 1000);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char date[32];
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+    const long offset = local.tm_gmtoff / 60;
+    const long absOffset = std::labs(offset);
+    char text[64];
+    std::snprintf(text, sizeof text, "%s.%03ld%c%02ld:%02ld", date, milli, offset < 0 ? '-' : '+',
+                  absOffset / 60, absOffset % 60);
+    return text;
+}
+
+} // namespace
+
+void LogHost::MarkRequest() {
+    request_ = std::chrono::steady_clock::now();
+    requestWall_ = std::chrono::system_clock::now();
+    if (!requested_)
+        firstRequest_ = request_;
+    requested_ = true;
+    if (options_.record && state_.File.IsOpen())
+        cycleStart_ = state_.File.Position();
+}
+
+std::string LogHost::TimeField() const {
+    switch (options_.time) {
+    case TimeColumn::Ms:
+        return std::to_string(
+                   std::chrono::duration_cast<std::chrono::milliseconds>(request_ - firstRequest_)
+                       .count()) +
+               ',';
+    case TimeColumn::Iso:
+        return IsoTime(requestWall_) + ',';
+    default:
+        return {};
+    }
+}
+
 void LogHost::PrintHeader() {
-    Emit(CsvHeader());
+    Emit(options_.time == TimeColumn::None ? CsvHeader() : "time," + CsvHeader());
 }
 
 void LogHost::ShowParameters() {
     const bool decoded = link_ && link_->LastCycleDecoded();
-    Emit(CsvRow(rows_++, decoded, state_.Engine, options_.format));
+    Emit(TimeField() + CsvRow(rows_++, decoded, state_.Engine, options_.format));
+    MarkRequest();
 }
 
 void LogHost::OpenPort() {
@@ -38,7 +87,7 @@ void LogHost::OpenPort() {
 
 void LogPresenter::ShowMessage(const QString& caption, const QString& text, MessageIcon) {
     const bool brokenLink = caption == QString::fromUtf8(text::BrokenLinkCaption);
-    if (brokenLink && stop_.load())
+    if (brokenLink && (stop_.load() || quietBrokenLink_))
         return;
     linkBroken_ = linkBroken_ || brokenLink;
     if (caption == QString::fromUtf8(text::ApplicationTitle)) {

@@ -6,6 +6,7 @@
 #include "session/SessionHost.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -30,6 +31,9 @@ public:
     }
 
     void PrintHeader();
+    // The next cycle's data request goes out now: its row carries this time. The live
+    // loop sends each request right after the previous row, so a row marks the next.
+    void MarkRequest();
     // The system's error number of the first failed write to the output; 0 while none failed.
     // Nothing is written after it.
     int OutputError() const { return outputError_; }
@@ -43,6 +47,9 @@ public:
     void OpenPort() override;
 
     std::uint64_t Rows() const { return rows_; }
+    // Where the recording stood when the cycle in progress sent its request: cutting the
+    // file back there after a broken link keeps whole cycles only.
+    std::int64_t CycleStartInRecording() const { return cycleStart_; }
 
 private:
     const Options& options_;
@@ -53,6 +60,13 @@ private:
     std::uint64_t rows_ = 0;
     int outputError_ = 0;
     std::function<void()> onOutputFailed_;
+    std::chrono::steady_clock::time_point firstRequest_{};
+    std::chrono::steady_clock::time_point request_{};
+    std::chrono::system_clock::time_point requestWall_{};
+    bool requested_ = false;
+    std::int64_t cycleStart_ = 0;
+
+    std::string TimeField() const;
 
     void Emit(const std::string& text);
 };
@@ -66,9 +80,12 @@ public:
     void ShowMessage(const QString& caption, const QString& text, MessageIcon icon) override;
     bool LinkBroken() const { return linkBroken_; }
     bool Failed() const { return failed_; }
+    // While reconnecting, the broken link of each attempt has already been said.
+    void SetQuietBrokenLink(bool quiet) { quietBrokenLink_ = quiet; }
 
 private:
     const std::atomic<bool>& stop_;
+    bool quietBrokenLink_ = false;
     bool linkBroken_ = false;
     bool failed_ = false;
 };
