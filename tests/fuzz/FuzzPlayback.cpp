@@ -1,9 +1,9 @@
 // Playback of arbitrary files: the bytes become the data file that Start plays through
 // the real file session. Byte 0 picks the engine variant (bits 0-1), the active page
-// (bits 2-4, modulo the page count) and whether every fixed-size record is made to begin
-// with the data request's echo (bit 7), which gives well-formed recordings with fuzzed
-// answers. The rest is the file. The pace between records runs on a tick that jumps a
-// whole second at each reading, so playback takes no real time.
+// (bits 2-4, modulo the page count) and whether every fixed-size record, the partial last
+// one too, is made to begin with the data request's echo (bit 7), which gives well-formed
+// recordings with fuzzed answers. The rest is the file. The pace between records runs on a tick
+// that jumps a whole second at each reading, so playback takes no real time.
 #include "FuzzCheck.h"
 #include "link/Decode.h"
 #include "record/Records.h"
@@ -35,23 +35,32 @@ using namespace ecu;
 
 constexpr int PageCount = 5;
 
-// Starts a little before the 32-bit wrap, so that the waits also cross it.
+// Starts a little before the 32-bit wrap, so that the waits also cross it. Each pace
+// reads it twice (start, then done), so the readings tell how many records were played.
 class JumpingTicks : public TickSource {
 public:
-    std::uint32_t Now() override { return now_ += 1000; }
+    std::uint32_t Now() override {
+        ++readings;
+        return now_ += 1000;
+    }
+    int readings = 0;
 
 private:
     std::uint32_t now_ = 0xFFFFF000U;
 };
 
-// The window, as far as playback sees it, checking each played record as the progress
-// bar moves on: the values shown are what decoding some whole record of the file gives,
-// records never overlap or go back, and a well-formed file is cut at the fixed size.
+// The window, as far as playback sees it, checking each played record (a pace, then the
+// progress set): the values shown are what decoding some whole record of the file gives,
+// records never overlap or go back, a well-formed file is cut at the fixed size, and the
+// bar never goes back or past its maximum. A progress set without a pace only moves the
+// bar over a damaged end.
 class CheckingHost : public SessionHost, public FileHost, public MessagePresenter {
 public:
-    CheckingHost(const SessionState& state, std::span<const std::uint8_t> file,
-                 EngineVariant variant, int page, bool wellFormed)
-        : state_(state), file_(file), variant_(variant), page_(page), wellFormed_(wellFormed) {}
+    CheckingHost(const SessionState& state, const JumpingTicks& ticks,
+                 std::span<const std::uint8_t> file, EngineVariant variant, int page,
+                 bool wellFormed)
+        : state_(state), ticks_(ticks), file_(file), variant_(variant), page_(page),
+          wellFormed_(wellFormed) {}
 
     int ActivePageIndex() const override { return page_; }
     EngineVariant SelectedVariant() const override { return variant_; }
@@ -82,6 +91,7 @@ public:
     int graphResets = 0;
     int boxes = 0;
     int steps = 0;
+    int played = 0;
 
 private:
     void Shown(int page) {
@@ -94,6 +104,8 @@ private:
     void CheckPlayedRecord();
 
     const SessionState& state_;
+    const JumpingTicks& ticks_;
+    int readings_ = 0; // tick readings at the last progress set
     std::span<const std::uint8_t> file_;
     EngineVariant variant_;
     int page_;
@@ -128,9 +140,7 @@ void CheckingHost::CheckPlayedRecord() {
         if (wellFormed_)
             break;
     }
-    // No record of the file gives these values: only a skipped one may move the
-    // progress on, and it must leave the values alone.
-    FUZZ_CHECK(!wellFormed_ && state_.Engine == before_);
+    FUZZ_CHECK(!"the values played come from no whole record of the file");
 }
 
 void CheckingHost::SetProgressPosition(int pos) {
@@ -139,10 +149,19 @@ void CheckingHost::SetProgressPosition(int pos) {
         FUZZ_CHECK(pos == 0);
         position = 0;
         before_ = state_.Engine;
+        readings_ = ticks_.readings;
         return;
     }
-    FUZZ_CHECK(pos == position + 1 && maximum >= 0 && pos <= maximum);
+    FUZZ_CHECK(pos >= position && maximum >= 0 && pos <= maximum);
     position = pos;
+    const int paces = (ticks_.readings - readings_) / 2;
+    readings_ = ticks_.readings;
+    FUZZ_CHECK(paces <= 1);
+    if (paces == 0) {
+        FUZZ_CHECK(!wellFormed_ && !stepPending_ && state_.Engine == before_);
+        return;
+    }
+    ++played;
     // The page step of a record comes before the progress moves on, with its values.
     FUZZ_CHECK(!stepPending_ || shown_ == state_.Engine);
     stepPending_ = false;
@@ -172,12 +191,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> file(data + 1, data + size);
 
     const std::size_t recordSize = RecordSize(variant);
+    // Well-formed: every record, the partial last one too, begins with the echo (as far
+    // as its bytes go), as a recording of whole cycles does.
     bool wellFormed = recordSize > 0;
-    for (std::size_t at = 0; recordSize > 0 && at + recordSize <= file.size(); at += recordSize) {
+    for (std::size_t at = 0; recordSize > 0 && at < file.size(); at += recordSize) {
+        const std::size_t n = std::min(DataRequest.size(), file.size() - at);
         if (stamp)
-            std::copy(DataRequest.begin(), DataRequest.end(), file.data() + at);
-        wellFormed =
-            wellFormed && std::equal(DataRequest.begin(), DataRequest.end(), file.data() + at);
+            std::copy_n(DataRequest.begin(), n, file.data() + at);
+        wellFormed = wellFormed && std::equal(DataRequest.begin(),
+                                              DataRequest.begin() + static_cast<std::ptrdiff_t>(n),
+                                              file.data() + at);
     }
     FUZZ_CHECK(ftruncate(g_memfd, 0) == 0);
     FUZZ_CHECK(file.empty() ||
@@ -185,9 +208,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     SessionState state;
     TComm32 comm;
-    CheckingHost host(state, file, variant, page, wellFormed);
-    host.path = QStringLiteral("/proc/self/fd/%1").arg(g_memfd);
     JumpingTicks ticks;
+    CheckingHost host(state, ticks, file, variant, page, wellFormed);
+    host.path = QStringLiteral("/proc/self/fd/%1").arg(g_memfd);
     LinkSession link(state, comm, host, host, ticks);
     FileSession session(state, comm, host, host, host, link);
 
@@ -202,11 +225,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(host.position == 0 && host.maximum == -1);
     } else {
         FUZZ_CHECK(host.maximum == static_cast<int>(whole) && host.position <= host.maximum);
+        FUZZ_CHECK(host.played <= host.maximum);
         // Every record of a well-formed file is played.
-        FUZZ_CHECK(!wellFormed || host.position == host.maximum);
+        FUZZ_CHECK(!wellFormed || (host.position == host.maximum && host.played == host.maximum));
     }
+    FUZZ_CHECK(ticks.readings == 2 * host.played);
     const bool stepping = page == PageParameters || page == PageGraphs;
-    FUZZ_CHECK(host.steps <= host.position && (stepping || host.steps == 0));
-    FUZZ_CHECK(!wellFormed || !stepping || host.steps == host.position);
+    FUZZ_CHECK(host.steps == (stepping ? host.played : 0));
     return 0;
 }
