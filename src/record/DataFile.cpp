@@ -120,6 +120,16 @@ std::int64_t DataFile::Size() const {
     return st.st_size;
 }
 
+void DataFile::Truncate(std::int64_t size) {
+    int rc = 0;
+    do {
+        rc = ::ftruncate(Fd(), size);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0)
+        Fail(path_, errno);
+    Seek(size);
+}
+
 void DataFile::Seek(std::int64_t position) {
     if (::lseek(Fd(), position, SEEK_SET) < 0)
         Fail(path_, errno);

@@ -55,6 +55,8 @@ public:
     std::uint8_t ReadByte();
     std::int64_t Size() const;
     void Seek(std::int64_t position);
+    // Cuts the file to size bytes and goes on writing there.
+    void Truncate(std::int64_t size);
     std::int64_t Position() const;
     bool AtEnd() const { return Position() >= Size(); }
 

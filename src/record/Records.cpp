@@ -59,9 +59,8 @@ void RecordResync::Push(std::span<const std::uint8_t> bytes) {
     buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
 }
 
-RecordResync::Cut RecordResync::Decide(std::size_t& length) const {
-    const std::uint8_t* const p = buffer_.data() + at_;
-    const std::size_t have = buffer_.size() - at_;
+RecordResync::Cut RecordResync::Decide(const std::uint8_t* p, std::size_t have,
+                                       std::size_t& length) const {
     if (have < size_)
         return Cut::NeedMore;
     // Does the fixed size land on the next echoed request? The mode byte is left out:
@@ -92,23 +91,29 @@ RecordResync::Cut RecordResync::Decide(std::size_t& length) const {
     return Cut::Record;
 }
 
-std::span<const std::uint8_t> RecordResync::Next() {
-    if (size_ == 0)
-        return {};
+bool RecordResync::CutIn(const std::uint8_t* p, std::size_t have, std::size_t& off,
+                         std::span<const std::uint8_t>& record) {
     for (;;) {
         std::size_t length = 0;
-        const Cut cut = Decide(length);
+        const Cut cut = Decide(p + off, have - off, length);
         if (cut == Cut::NeedMore)
-            return {};
-        const std::span<const std::uint8_t> record(buffer_.data() + at_, length);
-        at_ += length;
+            return false;
+        record = std::span<const std::uint8_t>(p + off, length);
+        off += length;
         consumed_ += length;
         if (cut == Cut::Record) {
             ++records_;
-            return record;
+            return true;
         }
         ++damaged_;
     }
+}
+
+std::span<const std::uint8_t> RecordResync::Next() {
+    std::span<const std::uint8_t> record;
+    if (size_ == 0 || !CutIn(buffer_.data(), buffer_.size(), at_, record))
+        return {};
+    return record;
 }
 
 } // namespace ecu

@@ -2,6 +2,7 @@
 // Cutting a recording into records: one poll cycle (echo + answer) of a fixed size each.
 // The file has no markers, so the size follows from the engine variant alone.
 #include "wire/EngineVariant.h"
+#include "wire/Frames.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -106,7 +107,11 @@ public:
 
 private:
     enum class Cut { Record, Damaged, NeedMore };
-    Cut Decide(std::size_t& length) const;
+    Cut Decide(const std::uint8_t* p, std::size_t have, std::size_t& length) const;
+    // Cuts the next record from p[off, have), skipping damaged ones; false when more bytes
+    // are needed. Moves off past what was cut or skipped.
+    bool CutIn(const std::uint8_t* p, std::size_t have, std::size_t& off,
+               std::span<const std::uint8_t>& record);
 
     std::size_t size_;
     bool ended_ = false;
@@ -119,9 +124,34 @@ private:
 
 template <class OnRecord>
 void RecordResync::Feed(std::span<const std::uint8_t> bytes, OnRecord&& onRecord) {
-    Push(bytes);
-    for (auto record = Next(); !record.empty(); record = Next())
-        onRecord(record, LastIndex());
+    if (size_ == 0)
+        return;
+    std::span<const std::uint8_t> record;
+    while (!bytes.empty()) {
+        if (at_ == buffer_.size()) {
+            // Nothing held back: cut straight from the piece, keep only its unfinished end.
+            std::size_t off = 0;
+            while (CutIn(bytes.data(), bytes.size(), off, record))
+                onRecord(record, LastIndex());
+            buffer_.assign(bytes.begin() + static_cast<std::ptrdiff_t>(off), bytes.end());
+            at_ = 0;
+            return;
+        }
+        // Bytes held back: add as many as deciding them can need, then go on in place
+        // from whatever of those is left undecided.
+        const std::size_t take = std::min(bytes.size(), size_ + kResyncReach + EchoLength);
+        Push(bytes.first(take));
+        for (record = Next(); !record.empty(); record = Next())
+            onRecord(record, LastIndex());
+        const std::size_t left = Pending();
+        if (left <= take && take < bytes.size()) {
+            bytes = bytes.subspan(take - left);
+            buffer_.clear();
+            at_ = 0;
+        } else {
+            bytes = bytes.subspan(take);
+        }
+    }
 }
 
 template <class OnRecord> void RecordResync::Finish(OnRecord&& onRecord) {

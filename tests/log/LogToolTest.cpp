@@ -260,6 +260,62 @@ TEST_F(LogTool, TimeColumnIsFirstAndOnlyOnRequest) {
         << err_.toStdString();
 }
 
+// With --reconnect a lost ECU is waited out: the port is tried again until the simulator
+// is back on the same COM1, rows resume, and the recording holds whole cycles only.
+TEST_F(LogTool, ReconnectWaitsOutALostLinkAndResumes) {
+    SimOptions o;
+    SimFaultRule echoOnly; // a cycle that breaks the link with its echo already recorded
+    echoOnly.fault = SimFault::EchoOnly;
+    echoOnly.cycles = {3};
+    o.faults = {echoOnly};
+    StartSim(o);
+    const std::string bin = dir_ + "/gap.bin";
+    Launch({"--reconnect", "--delay", "50", "--record", QString::fromStdString(bin), "COM1"});
+    ASSERT_GE(ReadLines(6).size(), 6) << "rows resume after the echo-only cycle";
+    sim_.Stop(); // the adapter is unplugged
+    QString err;
+    QElapsedTimer clock;
+    clock.start();
+    while (!err.contains("link to the ECU lost") && clock.elapsed() < 20000) {
+        proc_.waitForReadyRead(100);
+        err += QString::fromLocal8Bit(proc_.readAllStandardError());
+    }
+    ASSERT_TRUE(err.contains("ecu-log: link to the ECU lost; opening COM1 again every second"))
+        << err.toStdString();
+    const auto rowsBefore = ReadLines(0).size();
+    StartSim(o); // plugged in again, on a new device that COM1 now leads to
+    ASSERT_GE(ReadLines(static_cast<int>(rowsBefore) + 3).size(), rowsBefore + 3);
+    Signal(SIGINT);
+    EXPECT_EQ(Finish(), 0);
+    err += err_;
+    EXPECT_TRUE(err.contains("ecu-log: COM1 open again, polling")) << err.toStdString();
+    EXPECT_EQ(err.count(QString::fromUtf8(text::BrokenLinkCaption)), 1) << err.toStdString();
+
+    // Every record in the file is one whole cycle; only the signal may cut the last short.
+    const std::string bytes = ReadAll(bin);
+    ASSERT_GE(bytes.size(), 6 * kSohcRecordSize);
+    for (std::size_t at = 0; at + kSohcRecordSize <= bytes.size(); at += kSohcRecordSize)
+        ASSERT_EQ(bytes.substr(at, 4), "\xF4\x56\x01\xB5") << "record at " << at;
+}
+
+// A signal while the port is being tried again ends the run at once, as at any other time.
+TEST_F(LogTool, SignalWhileReconnectingEndsTheRun) {
+    StartSim();
+    Launch({"--reconnect", "--delay", "50", "COM1"});
+    ReadLines(2);
+    sim_.Stop();
+    QString err;
+    QElapsedTimer clock;
+    clock.start();
+    while (!err.contains("link to the ECU lost") && clock.elapsed() < 20000) {
+        proc_.waitForReadyRead(100);
+        err += QString::fromLocal8Bit(proc_.readAllStandardError());
+    }
+    ASSERT_TRUE(err.contains("link to the ECU lost")) << err.toStdString();
+    Signal(SIGINT);
+    EXPECT_EQ(Finish(), 0);
+}
+
 TEST_F(LogTool, SignalInsideTheWaitIsNotABrokenLink) {
     SimOptions o;
     SimFaultRule silence;

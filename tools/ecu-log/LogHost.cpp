@@ -52,6 +52,8 @@ void LogHost::MarkRequest() {
     if (!requested_)
         firstRequest_ = request_;
     requested_ = true;
+    if (options_.record && state_.File.IsOpen())
+        cycleStart_ = state_.File.Position();
 }
 
 std::string LogHost::TimeField() const {
@@ -85,7 +87,7 @@ void LogHost::OpenPort() {
 
 void LogPresenter::ShowMessage(const QString& caption, const QString& text, MessageIcon) {
     const bool brokenLink = caption == QString::fromUtf8(text::BrokenLinkCaption);
-    if (brokenLink && stop_.load())
+    if (brokenLink && (stop_.load() || quietBrokenLink_))
         return;
     linkBroken_ = linkBroken_ || brokenLink;
     if (caption == QString::fromUtf8(text::ApplicationTitle)) {

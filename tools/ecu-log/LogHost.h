@@ -47,6 +47,9 @@ public:
     void OpenPort() override;
 
     std::uint64_t Rows() const { return rows_; }
+    // Where the recording stood when the cycle in progress sent its request: cutting the
+    // file back there after a broken link keeps whole cycles only.
+    std::int64_t CycleStartInRecording() const { return cycleStart_; }
 
 private:
     const Options& options_;
@@ -61,6 +64,7 @@ private:
     std::chrono::steady_clock::time_point request_{};
     std::chrono::system_clock::time_point requestWall_{};
     bool requested_ = false;
+    std::int64_t cycleStart_ = 0;
 
     std::string TimeField() const;
 
@@ -76,9 +80,12 @@ public:
     void ShowMessage(const QString& caption, const QString& text, MessageIcon icon) override;
     bool LinkBroken() const { return linkBroken_; }
     bool Failed() const { return failed_; }
+    // While reconnecting, the broken link of each attempt has already been said.
+    void SetQuietBrokenLink(bool quiet) { quietBrokenLink_ = quiet; }
 
 private:
     const std::atomic<bool>& stop_;
+    bool quietBrokenLink_ = false;
     bool linkBroken_ = false;
     bool failed_ = false;
 };

@@ -4,12 +4,13 @@
 
 #include <charconv>
 #include <string_view>
+#include <vector>
 
 namespace ecu::logtool {
 
 const char* const kUsage =
     "usage: ecu-log [--variant sohc|dohc] [--delay MS] [--format exact|display]\n"
-    "               [--time ms|iso] [--record FILE.bin] PORT\n"
+    "               [--time ms|iso] [--record FILE.bin] [--reconnect] PORT\n"
     "Polls the ECU on PORT (COM1, COM2 or a device path) at 8200 baud and writes one CSV\n"
     "row per cycle to standard output. SIGINT or SIGTERM ends it.\n"
     "  --variant  engine variant of the ECU (default sohc)\n"
@@ -19,8 +20,13 @@ const char* const kUsage =
     "             out: ms, milliseconds since the first request; iso, local wall-clock time\n"
     "             as 2026-12-08T14:45:01.123+01:00\n"
     "  --record   also record the received bytes to FILE.bin for playback\n"
+    "  --reconnect\n"
+    "             after a broken link or a lost adapter, say so on standard error, try to\n"
+    "             open PORT again every second and go on polling once the ECU answers;\n"
+    "             a recording keeps whole cycles only\n"
     "Exit status: 0 stopped by a signal, 1 port or file cannot be opened, or standard\n"
-    "output cannot be written, 2 bad usage, 3 the link to the ECU broke.\n";
+    "output cannot be written, 2 bad usage, 3 the link to the ECU broke (never with\n"
+    "--reconnect).\n";
 
 namespace {
 
@@ -84,12 +90,28 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string& error) {
     using Kind = cmdline::Arg::Kind;
     Options o;
     bool havePort = false;
-    cmdline::Scanner args(argc, argv, {"--variant", "--delay", "--format", "--time", "--record"});
+    // The one option without a value is taken out before the scan, which knows only
+    // options with values; after "--" it is a PORT like any other argument.
+    std::vector<char*> kept;
+    bool optionsEnded = false;
+    for (int i = 0; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (i > 0 && !optionsEnded && arg == "--reconnect") {
+            o.reconnect = true;
+            continue;
+        }
+        optionsEnded = optionsEnded || (i > 0 && arg == "--");
+        kept.push_back(argv[i]);
+    }
+    kept.push_back(nullptr);
+    cmdline::Scanner args(static_cast<int>(kept.size()) - 1, kept.data(),
+                          {"--variant", "--delay", "--format", "--time", "--record"});
     for (auto arg = args.Next(); arg.kind != Kind::End; arg = args.Next()) {
         switch (arg.kind) {
         case Kind::Help:
             o.help = true;
             return o;
+
         case Kind::Option: {
             const bool ok = arg.name == "--variant"  ? SetVariant(arg.value, o)
                             : arg.name == "--delay"  ? SetDelay(arg.value, o)

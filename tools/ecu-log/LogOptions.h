@@ -19,6 +19,7 @@ struct Options {
     CsvFormat format = CsvFormat::Exact;
     TimeColumn time = TimeColumn::None;
     std::optional<std::string> record; // .bin file that receives every byte from the first cycle
+    bool reconnect = false;            // a broken link or lost adapter is waited out, not the end
     std::string port;                  // COM1, COM2 or a device path
     bool help = false;
 };

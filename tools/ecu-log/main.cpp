@@ -41,6 +41,55 @@ int ReportOutputError(int error) {
     return ExitOutputFailed;
 }
 
+// True once the port is open again.
+bool Reopen(ecu::TComm32& comm, ecu::logtool::LogHost& host) {
+    try {
+        host.OpenPort();
+    } catch (const std::exception&) {
+        // The adapter is still away: the next attempt says nothing either.
+    }
+    return comm.Connected();
+}
+
+// The link broke: cut the recording back to its last whole cycle, then try the port every
+// second and poll again once it opens; a cycle without an answer breaks it again. Ends on
+// a signal, a failed output or a failed recording.
+void Reconnect(const ecu::logtool::Options& options, ecu::SessionState& state, ecu::TComm32& comm,
+               ecu::logtool::LogHost& host, ecu::logtool::LogPresenter& presenter,
+               ecu::LinkSession& link, const std::atomic<bool>& stopRequested) {
+    bool announced = false;
+    // The loop also ends without a box when the component closed the port itself.
+    while (!stopRequested.load() && !host.OutputError() && !presenter.Failed()) {
+        comm.CloseComm();
+        if (options.record && state.File.IsOpen()) {
+            try {
+                state.File.Truncate(host.CycleStartInRecording());
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "ecu-log: %s\n", e.what());
+                return;
+            }
+        }
+        if (!announced) {
+            std::fprintf(stderr, "ecu-log: link to the ECU lost; opening %s again every second\n",
+                         options.port.c_str());
+            std::fflush(stderr);
+            presenter.SetQuietBrokenLink(true);
+            announced = true;
+        }
+        try {
+            link.WaitMs(1000);
+        } catch (...) {
+            continue; // interrupted: a signal, tested above
+        }
+        if (stopRequested.load() || !Reopen(comm, host))
+            continue;
+        std::fprintf(stderr, "ecu-log: %s open again, polling\n", options.port.c_str());
+        std::fflush(stderr);
+        host.MarkRequest();
+        link.LivePoll();
+    }
+}
+
 int Run(const ecu::logtool::Options& options) {
     using namespace ecu;
     using namespace ecu::logtool;
@@ -93,12 +142,14 @@ int Run(const ecu::logtool::Options& options) {
     if (!host.OutputError()) {
         host.MarkRequest();
         link.LivePoll();
+        if (options.reconnect)
+            Reconnect(options, state, comm, host, presenter, link, stopRequested);
     }
     comm.CloseComm();
     state.File.Close();
     if (host.OutputError())
         return ReportOutputError(host.OutputError());
-    if (presenter.LinkBroken())
+    if (presenter.LinkBroken() && !options.reconnect)
         return ExitLinkBroken;
     return presenter.Failed() ? ExitFailed : ExitStopped;
 }
