@@ -270,7 +270,7 @@ TEST_F(LogTool, ReconnectWaitsOutALostLinkAndResumes) {
     o.faults = {echoOnly};
     StartSim(o);
     const std::string bin = dir_ + "/gap.bin";
-    Launch({"--reconnect", "--delay", "50", "--record", QString::fromStdString(bin), "COM1"});
+    Launch({"--reconnect", "--delay", "120", "--record", QString::fromStdString(bin), "COM1"});
     ASSERT_GE(ReadLines(6).size(), 6) << "rows resume after the echo-only cycle";
     sim_.Stop(); // the adapter is unplugged
     QString err;
@@ -288,7 +288,12 @@ TEST_F(LogTool, ReconnectWaitsOutALostLinkAndResumes) {
     Signal(SIGINT);
     EXPECT_EQ(Finish(), 0);
     err += err_;
-    EXPECT_TRUE(err.contains("ecu-log: COM1 open again, polling")) << err.toStdString();
+    // Each loss and each return said once: at least the echo-only cycle and the unplugged
+    // adapter (a loaded machine may miss an answer more); the box only the first time.
+    const auto lost = err.count("ecu-log: link to the ECU lost; opening COM1 again every second\n");
+    const auto back = err.count("ecu-log: the ECU answers on COM1 again\n");
+    EXPECT_GE(lost, 2) << err.toStdString();
+    EXPECT_TRUE(back == lost || back + 1 == lost) << err.toStdString();
     EXPECT_EQ(err.count(QString::fromUtf8(text::BrokenLinkCaption)), 1) << err.toStdString();
 
     // Every record in the file is one whole cycle; only the signal may cut the last short.
@@ -439,12 +444,16 @@ TEST_F(LogTool, RecordingPlaysBackThroughEcuCsvToTheSameRows) {
     const QStringList exported =
         QString::fromUtf8(csv.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
 
-    // The signal may cut the last cycle short: the logger still prints it (not
-    // decoded), the export leaves the partial record out.
-    ASSERT_GE(exported.size(), 6);
-    ASSERT_GE(logged.size(), exported.size());
-    ASSERT_LE(logged.size(), exported.size() + 1);
-    for (int i = 0; i < exported.size(); ++i)
+    // The signal ends the cycle it lands in. If the wait ran out first, the logger
+    // prints that cycle (undecoded when its answer was cut short) and the export
+    // leaves a partial record out; if the signal cut the wait, the logger prints no
+    // row for it, though its answer may already be recorded whole. Every cycle
+    // before that one is in both, row for row.
+    ASSERT_GE(logged.size(), 6);
+    ASSERT_GE(exported.size(), logged.size() - 1);
+    ASSERT_LE(exported.size(), logged.size() + 1);
+    const int both = std::min(logged.size(), exported.size());
+    for (int i = 0; i < both; ++i)
         EXPECT_EQ(exported[i], logged[i]) << "line " << i;
     if (logged.size() > exported.size()) {
         EXPECT_EQ(logged.back().split(',')[1], "0");

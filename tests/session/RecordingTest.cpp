@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <sys/stat.h>
 
 namespace ecu::testing {
@@ -83,9 +84,17 @@ TEST_F(Recording, StopBeforeTheAnswerCarriesRecordingIntoTheNextStart) {
     StartSim(o);
     OpenPort();
     files.SaveFileClick();
-    host.onStep = [this](const Step& s) {
-        if (s.cycle == 1) // lands in the third cycle's wait, which gets only the echo
-            QTimer::singleShot(20, [this] { host.Stop(); });
+    // Stop in the third cycle's wait, which gets only the echo, once that echo is in:
+    // timers run only while a wait handles events, so the first look is in that wait.
+    std::function<void()> stopAfterEcho = [this, &stopAfterEcho] {
+        if (state.RxBuffer.size() >= EchoLength)
+            host.Stop();
+        else
+            QTimer::singleShot(1, stopAfterEcho);
+    };
+    host.onStep = [&stopAfterEcho](const Step& s) {
+        if (s.cycle == 1)
+            QTimer::singleShot(1, stopAfterEcho);
     };
     RunLivePoll();
     ASSERT_EQ(boxes.boxes.size(), 1u);

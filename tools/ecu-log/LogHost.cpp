@@ -75,6 +75,11 @@ void LogHost::PrintHeader() {
 }
 
 void LogHost::ShowParameters() {
+    if (!note_.empty()) {
+        std::fprintf(stderr, "%s\n", note_.c_str());
+        std::fflush(stderr);
+        note_.clear();
+    }
     const bool decoded = link_ && link_->LastCycleDecoded();
     Emit(TimeField() + CsvRow(rows_++, decoded, state_.Engine, options_.format));
     MarkRequest();

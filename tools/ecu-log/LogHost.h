@@ -47,6 +47,8 @@ public:
     void OpenPort() override;
 
     std::uint64_t Rows() const { return rows_; }
+    // A line for standard error, printed before the next row: once the ECU answers.
+    void NoteAtNextRow(std::string note) { note_ = std::move(note); }
     // Where the recording stood when the cycle in progress sent its request: cutting the
     // file back there after a broken link keeps whole cycles only.
     std::int64_t CycleStartInRecording() const { return cycleStart_; }
@@ -65,6 +67,7 @@ private:
     std::chrono::system_clock::time_point requestWall_{};
     bool requested_ = false;
     std::int64_t cycleStart_ = 0;
+    std::string note_;
 
     std::string TimeField() const;
 

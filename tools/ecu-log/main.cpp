@@ -83,10 +83,13 @@ void Reconnect(const ecu::logtool::Options& options, ecu::SessionState& state, e
         }
         if (stopRequested.load() || !Reopen(comm, host))
             continue;
-        std::fprintf(stderr, "ecu-log: %s open again, polling\n", options.port.c_str());
-        std::fflush(stderr);
+        // Said once the ECU answers: with the ignition off the port opens but nothing comes.
+        host.NoteAtNextRow("ecu-log: the ECU answers on " + options.port + " again");
+        const std::uint64_t rows = host.Rows();
         host.MarkRequest();
         link.LivePoll();
+        host.NoteAtNextRow({});
+        announced = host.Rows() == rows; // a loss after rows is said again
     }
 }
 
