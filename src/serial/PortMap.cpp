@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <unistd.h>
 
 namespace ecu {
 
@@ -29,6 +30,22 @@ std::string ResolvePortName(const std::string& name) {
             return BuiltinPortPrefix + std::to_string(n - 1);
     }
     return name;
+}
+
+void SwapPortLink(const std::string& link, const std::string& target, const std::string& owner) {
+    namespace fs = std::filesystem;
+    const fs::path path(link);
+    const fs::path temp = path.parent_path() / ("." + path.filename().string() + "." + owner + "." +
+                                                std::to_string(::getpid()));
+    std::error_code ec;
+    fs::remove(temp, ec);
+    fs::create_symlink(target, temp);
+    try {
+        fs::rename(temp, path);
+    } catch (...) {
+        fs::remove(temp, ec);
+        throw;
+    }
 }
 
 } // namespace ecu

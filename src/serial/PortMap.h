@@ -15,4 +15,9 @@ inline constexpr const char* BuiltinPortPrefix = "/dev/ttyS";
 // a link it maps to the built-in port n-1. A name starting with '/' is used as it is.
 std::string ResolvePortName(const std::string& name);
 
+// Points the map entry `link` at `target` in one step: a link built aside (its name
+// carries `owner` and the process id) is renamed over it, so the name never leads
+// nowhere while it changes hands. Throws std::filesystem::filesystem_error.
+void SwapPortLink(const std::string& link, const std::string& target, const std::string& owner);
+
 } // namespace ecu

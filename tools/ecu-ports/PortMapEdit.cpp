@@ -64,21 +64,6 @@ bool PortOrder(const std::string& a, const std::string& b) {
     return a < b;
 }
 
-// A throw-away link beside `link`, renamed over it: the name never leads nowhere meanwhile.
-void SwapLink(const fs::path& link, const std::string& target) {
-    const fs::path temp = link.parent_path() / ("." + link.filename().string() + ".ecu-ports." +
-                                                std::to_string(::getpid()));
-    std::error_code ec;
-    fs::remove(temp, ec);
-    fs::create_symlink(target, temp);
-    try {
-        fs::rename(temp, link);
-    } catch (...) {
-        fs::remove(temp, ec);
-        throw;
-    }
-}
-
 } // namespace
 
 std::optional<std::string> PortName(std::string_view name) {
@@ -136,7 +121,7 @@ std::optional<std::string> LinkPort(const std::string& port, const std::string& 
         if (!IsLink(link))
             throw PortMapError(link.string() + " is not a link: move it out of the way first");
         const std::string previous = fs::read_symlink(link).string();
-        SwapLink(link, device);
+        SwapPortLink(link.string(), device, "ecu-ports");
         return previous;
     } catch (const PortMapError&) {
         throw;

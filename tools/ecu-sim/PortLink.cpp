@@ -11,26 +11,6 @@ namespace ecu {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// Points `link` at `target` in one step (built aside and renamed into place), so the name
-// never points nowhere while it changes hands.
-void SwapLink(const fs::path& link, const std::string& target) {
-    const fs::path temp = link.parent_path() / ("." + link.filename().string() + ".ecu-sim." +
-                                                std::to_string(::getpid()));
-    std::error_code ec;
-    fs::remove(temp, ec);
-    fs::create_symlink(target, temp);
-    try {
-        fs::rename(temp, link);
-    } catch (...) {
-        fs::remove(temp, ec);
-        throw;
-    }
-}
-
-} // namespace
-
 PortNameTaken::PortNameTaken(const std::string& path, const std::string& target)
     : std::runtime_error(path + " is already linked to " + target), target_(target) {}
 
@@ -56,7 +36,7 @@ PortLink::PortLink(const std::string& name, const std::string& target, Existing 
     const std::string previous = fs::read_symlink(link).string();
     if (existing == Existing::Refuse)
         throw PortNameTaken(link.string(), previous);
-    SwapLink(link, target);
+    SwapPortLink(link.string(), target, "ecu-sim");
     previous_ = previous;
     path_ = link.string();
 }
@@ -71,7 +51,7 @@ PortLink::~PortLink() {
         return;
     }
     try {
-        SwapLink(path_, *previous_);
+        SwapPortLink(path_, *previous_, "ecu-sim");
     } catch (...) {
         // Nothing to report to at exit; the name keeps pointing at the dead line.
     }
