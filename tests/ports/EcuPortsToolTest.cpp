@@ -20,6 +20,11 @@
 
 namespace {
 
+// The machine's n-th built-in port, the name "COMn+1" falls back to without a link.
+std::string BuiltIn(int n) {
+    return ecu::BuiltinPortPrefix + std::to_string(n);
+}
+
 namespace fs = std::filesystem;
 
 std::string g_tool;
@@ -163,7 +168,9 @@ protected:
 TEST_F(EcuPorts, ListsDevicesInOrderWithAccessAndThePortMapWithoutOpeningAny) {
     fs::create_symlink("../../ttyUSB7", dev_ + "/serial/by-id/usb-Gone_B2-if00-port0");
     std::ofstream(dev_ + "/ttyUSB2") << "not a device";
-    fs::create_symlink(usb10_.Path(), dev_ + "/ttyS1"); // the second built-in port
+    fs::create_symlink(usb10_.Path(),
+                       dev_ + "/" +
+                           fs::path(BuiltIn(1)).filename().string()); // the second built-in port
     fs::create_directories(map_);
     fs::create_symlink(dev_ + "/ttyUSB9", map_ + "/COM12"); // a link to an unplugged adapter
     fs::create_symlink(acm0_.Path(), map_ + "/COM3");
@@ -175,42 +182,45 @@ TEST_F(EcuPorts, ListsDevicesInOrderWithAccessAndThePortMapWithoutOpeningAny) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.err, "");
     const std::string d = dev_;
-    EXPECT_EQ(r.out,
-              "Serial devices:\n"
-              "  " +
-                  d + "/serial/by-id/usb-Gone_B2-if00-port0 -> " + d +
-                  "/ttyUSB7: leads nowhere (adapter unplugged?)\n"
-                  "  " +
-                  d + "/serial/by-id/usb-Test_Adapter_A1-if00-port0 -> " + d +
-                  "/ttyUSB0: you may open it\n"
-                  "  " +
-                  d +
-                  "/ttyUSB0: you may open it\n"
-                  "  " +
-                  d +
-                  "/ttyUSB2: not a serial device\n"
-                  "  " +
-                  d +
-                  "/ttyUSB10: you may open it\n"
-                  "  " +
-                  d +
-                  "/ttyACM0: you may open it\n"
-                  "\nPort map " +
-                  map_ +
-                  ":\n"
-                  "  COM1: not linked, means the built-in port /dev/ttyS0: not on this machine\n"
-                  "  COM2: not linked, means the built-in port /dev/ttyS1: you may open it\n"
-                  "  COM3 -> " +
-                  acm0_.Path() +
-                  ": you may open it\n"
-                  "  COM12 -> " +
-                  d +
-                  "/ttyUSB9: not there (adapter unplugged?)\n"
-                  "\nTo use " +
-                  d +
-                  "/serial/by-id/usb-Test_Adapter_A1-if00-port0 as COM1: "
-                  "ecu-ports link COM1 " +
-                  d + "/serial/by-id/usb-Test_Adapter_A1-if00-port0\n");
+    EXPECT_EQ(r.out, "Serial devices:\n"
+                     "  " +
+                         d + "/serial/by-id/usb-Gone_B2-if00-port0 -> " + d +
+                         "/ttyUSB7: leads nowhere (adapter unplugged?)\n"
+                         "  " +
+                         d + "/serial/by-id/usb-Test_Adapter_A1-if00-port0 -> " + d +
+                         "/ttyUSB0: you may open it\n"
+                         "  " +
+                         d +
+                         "/ttyUSB0: you may open it\n"
+                         "  " +
+                         d +
+                         "/ttyUSB2: not a serial device\n"
+                         "  " +
+                         d +
+                         "/ttyUSB10: you may open it\n"
+                         "  " +
+                         d +
+                         "/ttyACM0: you may open it\n"
+                         "\nPort map " +
+                         map_ +
+                         ":\n"
+                         "  COM1: not linked, means the built-in port " +
+                         BuiltIn(0) +
+                         ": not on this machine\n"
+                         "  COM2: not linked, means the built-in port " +
+                         BuiltIn(1) +
+                         ": you may open it\n"
+                         "  COM3 -> " +
+                         acm0_.Path() +
+                         ": you may open it\n"
+                         "  COM12 -> " +
+                         d +
+                         "/ttyUSB9: not there (adapter unplugged?)\n"
+                         "\nTo use " +
+                         d +
+                         "/serial/by-id/usb-Test_Adapter_A1-if00-port0 as COM1: "
+                         "ecu-ports link COM1 " +
+                         d + "/serial/by-id/usb-Test_Adapter_A1-if00-port0\n");
     EXPECT_EQ(watch.Opens(), 0) << "a device was opened";
 }
 
@@ -240,13 +250,13 @@ TEST_F(EcuPorts, SuggestsAPresentDeviceAndNothingOnceCom1LeadsToOne) {
 TEST_F(EcuPorts, NeverOpensTheBuiltInPortsOfThisMachine) {
     OpenWatch watch;
     int watched = 0;
-    for (const char* tty : {"/dev/ttyS0", "/dev/ttyS1"})
-        watched += watch.Watch(tty) ? 1 : 0;
+    for (const int n : {0, 1})
+        watched += watch.Watch(BuiltIn(n).c_str()) ? 1 : 0;
     if (watched == 0)
         GTEST_SKIP() << "no built-in serial ports here";
     const Result r = Run({});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("  COM1: not linked, means the built-in port /dev/ttyS0"),
+    EXPECT_NE(r.out.find("  COM1: not linked, means the built-in port " + BuiltIn(0)),
               std::string::npos)
         << r.out;
     EXPECT_EQ(watch.Opens(), 0) << "a built-in port was opened";
@@ -275,16 +285,16 @@ TEST_F(EcuPorts, LinkAndUnlinkEditTheMapTheProgramResolvesThrough) {
     r = Run({"unlink", "COM1"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(r.out.starts_with("COM1 no longer leads to " + dev_ +
-                                  "/ttyACM0\n  COM1: not "
-                                  "linked, means the built-in port /dev/ttyS0"))
+                                  "/ttyACM0\n  COM1: not linked, means the built-in port " +
+                                  BuiltIn(0)))
         << r.out;
     EXPECT_FALSE(fs::exists(fs::symlink_status(map_ + "/COM1")));
     EXPECT_TRUE(fs::is_symlink(map_ + "/COM2"));
 
     r = Run({"unlink", "COM1"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err,
-              "ecu-ports: COM1 is not linked in " + map_ + ": it means /dev/ttyS0 already\n");
+    EXPECT_EQ(r.err, "ecu-ports: COM1 is not linked in " + map_ + ": it means " + BuiltIn(0) +
+                         " already\n");
 }
 
 TEST_F(EcuPorts, RefusesBadNamesMissingDevicesAndForeignMapEntries) {
