@@ -35,7 +35,7 @@ constexpr auto kHangupPause = std::chrono::milliseconds(50);
 // Oldest entries of Frames() are dropped beyond this, so a long run does not grow without end.
 constexpr std::size_t kMaxFrames = 200000;
 // Likewise for SentBytes(): the oldest half goes once it holds this many.
-constexpr std::size_t kMaxSent = std::size_t{8} << 20;
+constexpr std::size_t kMaxSent = std::size_t{1} << 20;
 
 timespec ToTimespec(Clock::duration d) {
     if (d < Clock::duration::zero())
