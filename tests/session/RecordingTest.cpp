@@ -242,7 +242,11 @@ TEST_F(Playback, PlaysBackTheValuesTheLiveSessionShowed) {
     EXPECT_FALSE(state.Flags.RecordArmed);
     EXPECT_FALSE(state.Flags.RecordingActive);
     state.Engine = EngineData{};
-    files.StartClick();
+    // The file is read a record at a time, not byte by byte: a read per record and the
+    // end, with room for the event loop's own wake-ups in the pauses.
+    const long reads = ReadCallsDuring([this] { files.StartClick(); });
+    ASSERT_GE(reads, 0) << "no read accounting in /proc";
+    EXPECT_LE(reads, 2 * static_cast<long>(live.size()) + 2);
     ASSERT_EQ(host.steps.size(), live.size());
     for (std::size_t i = 0; i < live.size(); ++i)
         EXPECT_EQ(host.steps[i].engine, live[i]) << "record " << i;
