@@ -41,8 +41,12 @@ inline void MarkTakenOver([[maybe_unused]] const void* object) {
 class QtPostScope {
 public:
 #ifdef ECU_THREAD_SANITIZER
-    QtPostScope() { __tsan_ignore_thread_begin(); }
-    ~QtPostScope() { __tsan_ignore_thread_end(); }
+    QtPostScope() {
+        __tsan_ignore_thread_begin();
+    }
+    ~QtPostScope() {
+        __tsan_ignore_thread_end();
+    }
 #else
     QtPostScope() {}
 #endif
