@@ -5,8 +5,8 @@
 // same start-up as ecuscan).
 //
 // PollingCpu: the whole program polling the paced simulator (8192 baud, 120 ms)
-// on the parameters page (PollingCpuGraphs: on the graphs page), and ecu-log
-// polling the same simulator: processor time
+// on the parameters page, and ecu-log polling the same simulator (PollingCpuPage:
+// the program alone on each of the other pages): processor time
 // of every thread of each process, from the scheduler's own count, as a share of
 // one core over ECU_BENCH_SECONDS (default 20) after a 2 s settling time.
 //
@@ -275,28 +275,31 @@ void PollingCpu(benchmark::State& state) {
     state.counters["ecuscan_requests"] = static_cast<double>(windowRequests);
 }
 
-// The whole program polling on the graphs page: four points a cycle and one redraw
-// of the four charts.
-void PollingCpuGraphs(benchmark::State& state) {
+// The whole program polling on one page (the argument is its index): the graphs page
+// adds four points a cycle and one redraw of the four charts, the control page adds a
+// control frame and its wait to each cycle, the others only poll.
+void PollingCpuPage(benchmark::State& state) {
+    const auto page = static_cast<int>(state.range(0));
     double windowPct = 0;
-    std::uint64_t windowRequests = 0;
+    ecu::SimCounts counts;
     for (auto _ : state) {
         ecu::EcuSimulator sim;
         sim.Start();
         PortMap map(sim.SlavePath());
         const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
         const pid_t pid =
-            Spawn({SelfPath(), "--poll-child", std::to_string(ecu::PageGraphs)}, map.dir, devNull);
+            Spawn({SelfPath(), "--poll-child", std::to_string(page)}, map.dir, devNull);
         close(devNull);
         windowPct = MeasureCpuPct(pid);
-        windowRequests = sim.DataRequests();
+        counts = sim.Counts();
     }
-    if (windowRequests < 10) {
+    if (counts.dataRequests < 10 || (page == ecu::PageControl && counts.controlFrames < 10)) {
         state.SkipWithError("the program did not poll");
         return;
     }
     state.counters["ecuscan_cpu_pct"] = windowPct;
-    state.counters["ecuscan_requests"] = static_cast<double>(windowRequests);
+    state.counters["ecuscan_requests"] = static_cast<double>(counts.dataRequests);
+    state.counters["control_frames"] = static_cast<double>(counts.controlFrames);
 }
 
 void QuitWhilePolling(benchmark::State& state) {
@@ -338,7 +341,14 @@ void QuitWhilePolling(benchmark::State& state) {
 BENCHMARK(StartUp)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(QuitWhilePolling)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(PollingCpu)->Iterations(1)->Unit(benchmark::kSecond);
-BENCHMARK(PollingCpuGraphs)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(PollingCpuPage)
+    ->ArgName("page")
+    ->Arg(ecu::PageSetup)
+    ->Arg(ecu::PageGraphs)
+    ->Arg(ecu::PageControl)
+    ->Arg(ecu::PageAbout)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 } // namespace
 

@@ -121,8 +121,9 @@ PortIo::OpenResult PortIo::Open(const std::string& path, const ConsoleLists& con
         return OpenResult::Failed;
     }
     // Root is not kept out by TIOCEXCL; the lock keeps every other opener out.
+    // Refused as TIOCEXCL refuses the others: busy, not "temporarily unavailable".
     if (::flock(fd, LOCK_EX | LOCK_NB) < 0 && errno == EWOULDBLOCK) {
-        Fail(errno);
+        Fail(EBUSY);
         ::close(fd);
         return OpenResult::Failed;
     }
