@@ -31,8 +31,14 @@ void Waiter::WaitMs(std::int32_t ms) {
     deadline.setTimerType(Qt::PreciseTimer);
     for (;;) {
         const std::uint32_t elapsed = ticks_.Now() - start; // wraps correctly at 2^32
-        if (elapsed >= span)
+        if (elapsed >= span) {
+            // A thread held up past the deadline (a long handler, a busy computer)
+            // finds bytes that came in time still queued: one last pass takes them,
+            // or the cycle would miss an answer that was there.
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            RethrowKept();
             return;
+        }
         if (mode_ == Mode::Spin) {
             QCoreApplication::processEvents(QEventLoop::AllEvents);
         } else {
