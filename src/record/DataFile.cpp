@@ -113,6 +113,23 @@ std::uint8_t DataFile::ReadByte() {
     }
 }
 
+std::size_t DataFile::Read(std::uint8_t* bytes, std::size_t count) {
+    const int fd = Fd();
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::read(fd, bytes + done, count - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n == 0)
+            break;
+        if (errno != EINTR)
+            Fail(path_, errno);
+    }
+    return done;
+}
+
 std::int64_t DataFile::Size() const {
     struct stat st {};
     if (::fstat(Fd(), &st) != 0)

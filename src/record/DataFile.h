@@ -53,6 +53,9 @@ public:
     void WriteByte(std::uint8_t byte) { Write(&byte, 1); }
     // Throws DataFileError at the end of the file or on failure.
     std::uint8_t ReadByte();
+    // Reads up to count bytes into bytes, completing partial reads: fewer only at the end
+    // of the file, 0 there. Throws DataFileError on failure.
+    std::size_t Read(std::uint8_t* bytes, std::size_t count);
     std::int64_t Size() const;
     void Seek(std::int64_t position);
     // Cuts the file to size bytes and goes on writing there.

@@ -60,7 +60,7 @@ void RecordResync::Push(std::span<const std::uint8_t> bytes) {
 }
 
 RecordResync::Cut RecordResync::Decide(const std::uint8_t* p, std::size_t have,
-                                       std::size_t& length) const {
+                                       std::size_t& length) {
     if (have < size_)
         return Cut::NeedMore;
     // Does the fixed size land on the next echoed request? The mode byte is left out:
@@ -80,11 +80,15 @@ RecordResync::Cut RecordResync::Decide(const std::uint8_t* p, std::size_t have,
     }
     // It does not: look for the data request's echo, from just past this record's start.
     const std::size_t last = std::min(have, size_ + kResyncReach + EchoLength);
-    const auto* const found = std::search(p + 1, p + last, DataRequest.begin(), DataRequest.end());
+    const std::size_t from = std::min(std::max<std::size_t>(1, searched_), last);
+    const auto* const found =
+        std::search(p + from, p + last, DataRequest.begin(), DataRequest.end());
     if (found != p + last) {
         length = static_cast<std::size_t>(found - p);
         return Cut::Damaged;
     }
+    // None begins before the last few bytes, which may hold the start of one.
+    searched_ = std::max(searched_, last > EchoLength ? last - (EchoLength - 1) : 0);
     if (!ended_ && last < size_ + kResyncReach + EchoLength)
         return Cut::NeedMore;
     length = size_; // no echo within reach: the fixed size stands
@@ -101,6 +105,8 @@ bool RecordResync::CutIn(const std::uint8_t* p, std::size_t have, std::size_t& o
         record = std::span<const std::uint8_t>(p + off, length);
         off += length;
         consumed_ += length;
+        // What was searched past the cut holds no echo for the next record either.
+        searched_ = searched_ > length ? searched_ - length : 0;
         if (cut == Cut::Record) {
             ++records_;
             return true;

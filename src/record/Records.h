@@ -107,7 +107,7 @@ public:
 
 private:
     enum class Cut { Record, Damaged, NeedMore };
-    Cut Decide(const std::uint8_t* p, std::size_t have, std::size_t& length) const;
+    Cut Decide(const std::uint8_t* p, std::size_t have, std::size_t& length);
     // Cuts the next record from p[off, have), skipping damaged ones; false when more bytes
     // are needed. Moves off past what was cut or skipped.
     bool CutIn(const std::uint8_t* p, std::size_t have, std::size_t& off,
@@ -117,6 +117,10 @@ private:
     bool ended_ = false;
     std::vector<std::uint8_t> buffer_;
     std::size_t at_ = 0; // start of the next record in buffer_
+    // How far past the start of the undecided record the search for the echo has got: no
+    // echo begins before it. Bytes arriving a piece at a time, and a stretch without an
+    // echo that the reach slides over, are then searched once.
+    std::size_t searched_ = 0;
     std::uint64_t records_ = 0;
     std::uint64_t damaged_ = 0;
     std::uint64_t consumed_ = 0;

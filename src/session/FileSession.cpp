@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <span>
 #include <vector>
 
 namespace ecu {
@@ -67,17 +68,20 @@ void FileSession::PlayFile() {
         // A damaged cycle is skipped, not shown; the bar follows the bytes played or skipped
         // in records of the fixed size, so it still ends full.
         RecordResync cutter(recordSize);
-        std::vector<std::uint8_t> piece;
+        std::vector<std::uint8_t> piece(recordSize);
+        bool fileEnded = false;
         ByteString& rx = state_.RxBuffer;
         for (;;) {
             const auto record = cutter.Next();
             if (record.empty()) {
-                if (!file.AtEnd()) {
-                    // Read as it plays: a record and the look past its end at a time.
-                    piece.clear();
-                    while (piece.size() < recordSize && !file.AtEnd())
-                        piece.push_back(file.ReadByte());
-                    cutter.Push(piece);
+                if (!fileEnded) {
+                    // Read as it plays: a record and the look past its end at a time, one
+                    // read each, so a long recording costs no system call per byte.
+                    const std::size_t got = file.Read(piece.data(), recordSize);
+                    if (got == 0)
+                        fileEnded = true;
+                    else
+                        cutter.Push(std::span<const std::uint8_t>(piece.data(), got));
                     continue;
                 }
                 if (cutter.Ended()) {

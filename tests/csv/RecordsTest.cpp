@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
+#include <span>
 #include <vector>
 
 namespace {
@@ -235,6 +237,64 @@ TEST(RecordResync, ADamagedCycleIsSkippedAndTheRestKeepTheirPlaceAndNumber) {
     EXPECT_EQ(last.pending, 1U);
 }
 
+// Playback pulls records while it reads the file a record at a time; bytes arriving that
+// way, or one at a time, are cut as the whole stream fed at once is, wherever an echo, a
+// near-echo or the end of the reach falls between two pieces.
+TEST(RecordResync, PulledInPiecesCutsAsTheWholeStreamFedAtOnce) {
+    std::mt19937 rng(5);
+    constexpr std::size_t size = 68;
+    const Bytes echo(ecu::DataRequest.begin(), ecu::DataRequest.end());
+    for (int round = 0; round < 30; ++round) {
+        Bytes stream;
+        while (stream.size() < 3 * ecu::RecordResync::kResyncReach) {
+            switch (rng() % 6) {
+            case 0: // a stretch without an echo, now and then past the reach
+                stream.insert(stream.end(), rng() % 2 == 0 ? rng() % 300 : rng() % 5000, 0x00);
+                break;
+            case 1: // a near-echo, or an echo right after an F4
+                stream.insert(stream.end(), {0xF4, 0x56, 0x01});
+                stream.push_back(rng() % 2 == 0 ? 0xF4 : 0x00);
+                break;
+            case 2:
+                stream.insert(stream.end(), echo.begin(), echo.end());
+                break;
+            default: {
+                const Bytes c = Cycle(rng, size);
+                stream.insert(stream.end(), c.begin(), c.begin() + rng() % (size + 1));
+            }
+            }
+        }
+        Cut whole;
+        ecu::RecordResync fed(size);
+        const auto take = [&](std::span<const std::uint8_t> r, std::uint64_t) {
+            whole.records.emplace_back(r.begin(), r.end());
+        };
+        fed.Feed(stream, take);
+        fed.Finish(take);
+
+        const std::size_t piece = round % 3 == 0 ? 1 : size;
+        ecu::RecordResync pulled(size);
+        std::vector<Bytes> records;
+        for (std::size_t at = 0;;) {
+            for (auto r = pulled.Next(); !r.empty(); r = pulled.Next())
+                records.emplace_back(r.begin(), r.end());
+            if (pulled.Ended())
+                break;
+            if (at == stream.size()) {
+                pulled.End();
+                continue;
+            }
+            const std::size_t n = std::min(piece, stream.size() - at);
+            pulled.Push(std::span(stream).subspan(at, n));
+            at += n;
+        }
+        ASSERT_EQ(records, whole.records) << "round " << round;
+        EXPECT_EQ(pulled.Damaged(), fed.Damaged());
+        EXPECT_EQ(pulled.Consumed(), fed.Consumed());
+        EXPECT_EQ(pulled.Pending(), fed.Pending());
+    }
+}
+
 TEST(RecordResync, WithoutAnEchoWithinReachTheFixedSizeStands) {
     std::mt19937 rng(3);
     const Bytes first = Cycle(rng, 68);
@@ -249,6 +309,14 @@ TEST(RecordResync, WithoutAnEchoWithinReachTheFixedSizeStands) {
     // Once the echo is within reach, the rest of the stretch is one damaged record.
     EXPECT_EQ(cut.damaged, 1U);
     EXPECT_EQ(cut.records.back(), late);
+
+    // An echo that begins one byte past the first record's reach is found by the next one.
+    Bytes edge = first;
+    edge.resize(68 + ecu::RecordResync::kResyncReach + 1, 0x00);
+    edge.insert(edge.end(), late.begin(), late.end());
+    const Cut edgeCut = Resync(edge, 68, rng);
+    EXPECT_EQ(edgeCut.records, (std::vector<Bytes>{first, late}));
+    EXPECT_EQ(edgeCut.damaged, 1U);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -22,6 +23,7 @@ namespace ecu {
 namespace {
 
 using testing::FileSizeLimit;
+using testing::ReadCallsDuring;
 using testing::WriteCalls;
 
 class TempDir {
@@ -87,6 +89,34 @@ TEST(DataFile, ReadsByteByByteAndFailsAtTheEnd) {
     f.Seek(0);
     EXPECT_EQ(f.Position(), 0);
     EXPECT_EQ(f.ReadByte(), 'x');
+}
+
+TEST(DataFile, ReadsABlockInOneCallAndLessOnlyAtTheEnd) {
+    TempDir dir;
+    std::vector<std::uint8_t> bytes(100);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 3);
+    std::ofstream(dir.File("r.bin"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), 100);
+    DataFile f;
+    f.OpenRead(dir.File("r.bin"));
+    std::vector<std::uint8_t> got(64);
+    std::size_t n = 0;
+    const long reads = ReadCallsDuring([&] { n = f.Read(got.data(), got.size()); });
+    ASSERT_GE(reads, 0) << "no read accounting in /proc";
+    EXPECT_EQ(reads, 1);
+    ASSERT_EQ(n, 64u);
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), bytes.begin()));
+    EXPECT_EQ(f.Read(got.data(), got.size()), 36u) << "the rest, short at the end";
+    EXPECT_TRUE(std::equal(bytes.begin() + 64, bytes.end(), got.begin()));
+    EXPECT_EQ(f.Read(got.data(), got.size()), 0u);
+    EXPECT_TRUE(f.AtEnd());
+    f.Seek(10);
+    EXPECT_EQ(f.Read(got.data(), 5), 5u);
+    EXPECT_TRUE(std::equal(got.begin(), got.begin() + 5, bytes.begin() + 10));
+    EXPECT_EQ(f.Position(), 15);
+    DataFile closed;
+    EXPECT_THROW(closed.Read(got.data(), 1), DataFileError);
 }
 
 TEST(DataFile, FailedOpenKeepsTheEarlierFileInTheSlot) {

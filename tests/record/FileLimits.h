@@ -1,5 +1,5 @@
 #pragma once
-// Seeing what the data file does to the system: how many writes a thread made,
+// Seeing what the data file does to the system: how many reads and writes a thread made,
 // and a disk that fills up at a chosen size.
 #include <csignal>
 #include <fstream>
@@ -8,15 +8,15 @@
 
 namespace ecu::testing {
 
-// Write system calls made by the calling thread so far; -1 when the system does
-// not count them.
-inline long WriteCalls() {
-    const auto read = [] {
+// Read or write system calls made by the calling thread so far; -1 when the system
+// does not count them.
+inline long IoCalls(const char* counter) {
+    const auto read = [counter] {
         std::ifstream io("/proc/thread-self/io");
         std::string key;
         long value = 0;
         while (io >> key >> value)
-            if (key == "syscw:")
+            if (key == counter)
                 return value;
         return -1L;
     };
@@ -25,6 +25,22 @@ inline long WriteCalls() {
     static const long warmUp = read();
     (void)warmUp;
     return read();
+}
+
+inline long WriteCalls() {
+    return IoCalls("syscw:");
+}
+
+// Read system calls the calling thread makes in f(); -1 when the system does not count
+// them. Reading the counter costs reads of its own: those are taken off.
+template <class F> long ReadCallsDuring(F&& f) {
+    const long first = IoCalls("syscr:");
+    const long before = IoCalls("syscr:");
+    if (first < 0)
+        return -1;
+    f();
+    const long after = IoCalls("syscr:");
+    return after - before - (before - first);
 }
 
 // While it lives, files this process writes stop growing at `bytes`: a write

@@ -279,6 +279,34 @@ TEST_F(Playback, EmptyFileAndPartialLastRecord) {
     EXPECT_TRUE(boxes.boxes.empty()) << "a partial record ends playback silently";
 }
 
+// A tick that passes each pause at once, without a turn of the event loop.
+class JumpingTicks : public TickSource {
+public:
+    std::uint32_t Now() override { return now_ += 1000; }
+
+private:
+    std::uint32_t now_ = 0;
+};
+
+TEST_F(Playback, ReadsTheFileARecordAtATime) {
+    const auto cycle = ExpectedExchange(sim.LastAnswered(), EngineVariant::Sohc);
+    std::vector<std::uint8_t> bytes;
+    for (int k = 0; k < 40; ++k)
+        bytes.insert(bytes.end(), cycle.begin(), cycle.end());
+    WriteFile(bytes);
+    JumpingTicks fast;
+    TComm32 idle;
+    LinkSession quickLink{state, idle, host, boxes, fast};
+    FileSession quick{state, idle, host, host, boxes, quickLink};
+    host.openChoice = QString::fromStdString(path);
+    quick.OpenFileClick();
+    const long reads = ReadCallsDuring([&] { quick.StartClick(); });
+    ASSERT_GE(reads, 0) << "no read accounting in /proc";
+    EXPECT_EQ(host.steps.size(), 40u);
+    EXPECT_EQ(host.progressPosition, 40);
+    EXPECT_LE(reads, 41) << "a read per record and one at the end, not one per byte";
+}
+
 // A partial answer and a stray byte cost their own cycles only: the cycles after them play
 // with the values the live session showed, and the bar still reaches its end.
 TEST_F(Playback, DamagedCyclesAreSkippedWithoutShiftingTheRest) {
