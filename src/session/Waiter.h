@@ -20,8 +20,8 @@ public:
     Waiter& operator=(const Waiter&) = delete;
 
     // Returns once at least ms milliseconds have passed on the tick, after a last
-    // pass over the events queued by then; ms <= 0 returns at once without
-    // handling any event. An error kept by KeepError during a pass is rethrown
+    // pass over the events queued by then when it handled any; ms <= 0 returns at
+    // once without handling any event. An error kept by KeepError during a pass is rethrown
     // after that pass.
     void WaitMs(std::int32_t ms);
 
