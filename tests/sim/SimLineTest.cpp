@@ -159,6 +159,26 @@ TEST(SimLine, FramesCarryTheirArrivalTimeAndCanBeCleared) {
     EXPECT_EQ(sim.Counts().frames, 2u); // counts keep running
 }
 
+// What the program received is what the simulator says it wrote, a stray byte included.
+TEST(SimLine, SentBytesAreEverythingWrittenToTheLineInOrderAndCanBeCleared) {
+    SimOptions options = FastOptions();
+    options.faults = {{SimFault::StrayByte, 0.0, {2}}};
+    options.strayByte = 0x5A;
+    EcuSimulator sim(options);
+    sim.Start();
+    PtyClient client(sim.SlavePath());
+    Bytes received = client.Exchange(kDataRequest);
+    received = Concat(received, client.Exchange(kDataRequest));
+    received = Concat(received, client.Exchange(kModeZeroRequest));
+    ASSERT_EQ(received.size(), 68u + 1u + 68u + 8u);
+    EXPECT_EQ(received[68], 0x5A);
+    EXPECT_EQ(sim.SentBytes(), received);
+    sim.ClearSent();
+    EXPECT_TRUE(sim.SentBytes().empty());
+    const Bytes next = client.Exchange(kModeZeroRequest);
+    EXPECT_EQ(sim.SentBytes(), next);
+}
+
 TEST(SimLine, StopIsIdempotentAndTheSimulatorCanStartAgainOnAFreshPty) {
     EcuSimulator sim(FastOptions());
     EXPECT_FALSE(sim.Running());

@@ -34,6 +34,8 @@ constexpr auto kHold = std::chrono::milliseconds(50);
 constexpr auto kHangupPause = std::chrono::milliseconds(50);
 // Oldest entries of Frames() are dropped beyond this, so a long run does not grow without end.
 constexpr std::size_t kMaxFrames = 200000;
+// Likewise for SentBytes(): the oldest half goes once it holds this many.
+constexpr std::size_t kMaxSent = std::size_t{1} << 20;
 
 timespec ToTimespec(Clock::duration d) {
     if (d < Clock::duration::zero())
@@ -60,6 +62,7 @@ struct EcuSimulator::Impl {
     SimEngine lastAnswered;
     std::optional<SimEngine> held; // answered instead of the model while set
     std::deque<SimFrame> frames;
+    std::vector<std::uint8_t> sent;
     SimCounts counts;
     std::function<void(const SimFrame&)> observer;
     bool started = false; // once true, the engine keeps its state across option changes
@@ -75,6 +78,7 @@ struct EcuSimulator::Impl {
     // Line thread only.
     FrameScanner scanner;
     LineOutput output;
+    std::vector<std::uint8_t> written; // by the latest flush
     std::unique_ptr<FaultPicker> picker;
     std::mt19937 garbageRng;
 
@@ -112,6 +116,7 @@ struct EcuSimulator::Impl {
     std::vector<std::uint8_t> Answer(std::uint8_t mode, const std::vector<std::uint8_t>& frame,
                                      Clock::time_point now);
     void Record(const SimFrame& frame);
+    void RecordSent();
 
     void Count(std::uint8_t mode) {
         ++counts.frames;
@@ -150,6 +155,16 @@ void EcuSimulator::Impl::Record(const SimFrame& frame) {
     } catch (...) {
         // An observer's failure must not take the line down.
     }
+}
+
+void EcuSimulator::Impl::RecordSent() {
+    if (written.empty())
+        return;
+    std::lock_guard lock(mutex);
+    sent.insert(sent.end(), written.begin(), written.end());
+    if (sent.size() > kMaxSent)
+        sent.erase(sent.begin(), sent.begin() + static_cast<std::ptrdiff_t>(sent.size() / 2));
+    written.clear();
 }
 
 std::vector<std::uint8_t> EcuSimulator::Impl::Answer(std::uint8_t mode,
@@ -266,7 +281,8 @@ void EcuSimulator::Impl::Run() {
         const Clock::time_point now = Clock::now();
         while (auto piece = scanner.Take(now, kHold))
             Handle(*piece, now);
-        blocked = !output.Flush(line.fd, now);
+        blocked = !output.Flush(line.fd, now, &written);
+        RecordSent();
 
         std::optional<Clock::time_point> wake;
         if (!blocked)
@@ -412,6 +428,16 @@ std::vector<SimFrame> EcuSimulator::Frames() const {
 void EcuSimulator::ClearFrames() {
     std::lock_guard lock(impl_->mutex);
     impl_->frames.clear();
+}
+
+std::vector<std::uint8_t> EcuSimulator::SentBytes() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->sent;
+}
+
+void EcuSimulator::ClearSent() {
+    std::lock_guard lock(impl_->mutex);
+    impl_->sent.clear();
 }
 
 SimCounts EcuSimulator::Counts() const {

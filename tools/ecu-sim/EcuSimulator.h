@@ -79,6 +79,11 @@ public:
 
     std::vector<SimFrame> Frames() const;
     void ClearFrames();
+    // Every byte the simulator wrote to the line (echoes, answers, injected bytes), in the
+    // order written, since the simulator was made or the last ClearSent. Bytes a dead line
+    // refused are not in it.
+    std::vector<std::uint8_t> SentBytes() const;
+    void ClearSent();
     SimCounts Counts() const;
     std::uint64_t DataRequests() const { return Counts().dataRequests; }
     // Waits until at least n data requests (or n valid frames) have been received.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <unistd.h>
-#include <vector>
 
 namespace ecu {
 
@@ -24,7 +23,7 @@ LineOutput::Clock::time_point LineOutput::FreeAt(Source source, Clock::time_poin
     return std::max(now, tail_[static_cast<int>(source)] + byteTime_);
 }
 
-bool LineOutput::Flush(int fd, Clock::time_point now) {
+bool LineOutput::Flush(int fd, Clock::time_point now, std::vector<std::uint8_t>* written) {
     std::vector<std::uint8_t> due;
     for (const Byte& b : pending_) {
         if (b.due > now)
@@ -46,6 +45,9 @@ bool LineOutput::Flush(int fd, Clock::time_point now) {
         break;
     }
     const bool blocked = done < due.size() && (err == EAGAIN || err == EWOULDBLOCK);
+    if (written)
+        written->insert(written->end(), due.begin(),
+                        due.begin() + static_cast<std::ptrdiff_t>(done));
     if (!blocked)
         done = due.size(); // bytes the line refused for good are gone, as on a dead line
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(done));

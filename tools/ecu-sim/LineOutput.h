@@ -8,6 +8,7 @@
 #include <deque>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace ecu {
 
@@ -21,8 +22,9 @@ public:
     void Queue(std::span<const std::uint8_t> bytes, Clock::time_point earliest, Source source);
     // When the source is free for a new byte that is ready at `now`.
     Clock::time_point FreeAt(Source source, Clock::time_point now) const;
-    // Writes the bytes due by `now`. False when the line would block with bytes due.
-    bool Flush(int fd, Clock::time_point now);
+    // Writes the bytes due by `now`, appending those the line took to `written` when given.
+    // False when the line would block with bytes due.
+    bool Flush(int fd, Clock::time_point now, std::vector<std::uint8_t>* written = nullptr);
     std::optional<Clock::time_point> NextDue() const;
     bool Empty() const { return pending_.empty(); }
 
