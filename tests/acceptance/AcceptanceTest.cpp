@@ -433,7 +433,7 @@ void Acceptance::CheckTourFrames(std::size_t frames) {
 // A recording in working mode 1: saved, then polled on the parameters and graphs pages,
 // a visit to the control page with a command, back to parameters, Stop.
 std::string Acceptance::RecordingSession() {
-    const std::string path = TempPath("session.bin");
+    std::string path = TempPath("session.bin");
     ShowPage(PageSetup);
     Click("ButtonOpenPort");
     EXPECT_EQ(IndicatorColour(), QColor(0, 255, 0));

@@ -3,11 +3,11 @@
 namespace ecu::accept {
 namespace {
 
-int B(std::span<const std::uint8_t> a, std::size_t n) {
+std::int64_t B(std::span<const std::uint8_t> a, std::size_t n) {
     return n < a.size() ? a[n] : -1;
 }
 
-int W(std::span<const std::uint8_t> a, std::size_t n) {
+std::int64_t W(std::span<const std::uint8_t> a, std::size_t n) {
     return 256 * B(a, n) + B(a, n + 1);
 }
 
@@ -21,7 +21,7 @@ QString Decimal(std::int64_t v) {
     return QString::number(v);
 }
 
-QString Hex2(int b) {
+QString Hex2(std::int64_t b) {
     return QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
 }
 
@@ -101,23 +101,23 @@ void ShownValues::Apply(std::span<const std::uint8_t> a, EngineVariant variant) 
     t["EditSpeed"] = Decimal(B(a, o.speed));
     t["EditAcc"] = Fixed(B(a, o.battery), 10, 4, 1);
     t["EditUOZ"] = Fixed((7 * B(a, o.advance) + 10) / 20, 1, 2, 0);
-    bars["ProgressBarTemperatureWater"] = B(a, o.coolant);
-    bars["ProgressBarTemperatureAir"] = B(a, o.air);
-    bars["ProgressBarThrottlePosition"] = B(a, o.tps);
-    bars["ProgressBarRPMengine"] = B(a, o.rpm);
-    bars["ProgressBarUOZ"] = B(a, o.advance);
+    bars["ProgressBarTemperatureWater"] = static_cast<int>(B(a, o.coolant));
+    bars["ProgressBarTemperatureAir"] = static_cast<int>(B(a, o.air));
+    bars["ProgressBarThrottlePosition"] = static_cast<int>(B(a, o.tps));
+    bars["ProgressBarRPMengine"] = static_cast<int>(B(a, o.rpm));
+    bars["ProgressBarUOZ"] = static_cast<int>(B(a, o.advance));
     // Manifold: SOHC subtracts byte 30 from the barometer's byte 27 and reads the sensor
     // voltage at 28; DOHC has one manifold byte, 11, under the barometer's 12.
-    const int baro = B(a, sohc ? 27 : 12);
-    const int manifold = B(a, sohc ? 30 : 11);
+    const std::int64_t baro = B(a, sohc ? 27 : 12);
+    const std::int64_t manifold = B(a, sohc ? 30 : 11);
     t["EditMAPbar"] = Fixed(Pressure(baro - manifold), 1, 3, 0);
     t["EditBaro"] = Fixed(Pressure(baro), 1, 3, 0);
     t["EditMapV"] = Fixed(B(a, sohc ? 28 : 11), 50, 4, 2);
     if (!sohc)
         return;
     t["EditThrottleAngle"] = Fixed(20 * B(a, 10), 51, 3, 0);
-    bars["ProgressBarThrottleAngle"] = B(a, 10);
-    const int period = W(a, 12);
+    bars["ProgressBarThrottleAngle"] = static_cast<int>(B(a, 10));
+    const std::int64_t period = W(a, 12);
     t["EditRPMsec"] = period != 0 ? Decimal(65535 / period) : QStringLiteral("?");
     t["EditRPMperiod"] = Fixed(1000LL * period, 65535, 3, 1);
     t["EditAirControl"] = Decimal(B(a, 23));
@@ -133,11 +133,14 @@ GraphValues GraphValuesOf(std::span<const std::uint8_t> a, EngineVariant variant
                           GraphValues held) {
     const bool sohc = variant == EngineVariant::Sohc;
     const Offsets& o = sohc ? kSohc : kDohc;
-    held.rpm = 25.0 * B(a, o.rpm);
-    held.coolant = 0.75 * B(a, o.coolant) - 40.0;
-    held.advance = (7 * B(a, o.advance) + 10) / 20;
+    // Bytes are exact as doubles; the whole advance is Int(B * 0.35 + 0.5) in integers.
+    const auto byte = [&a](std::size_t n) { return static_cast<double>(B(a, n)); };
+    const std::int64_t advance = (7 * B(a, o.advance) + 10) / 20;
+    held.rpm = 25.0 * byte(o.rpm);
+    held.coolant = 0.75 * byte(o.coolant) - 40.0;
+    held.advance = static_cast<double>(advance);
     if (sohc)
-        held.throttle = 20.0 * B(a, 10) / 51.0;
+        held.throttle = 20.0 * byte(10) / 51.0;
     return held;
 }
 
