@@ -30,7 +30,7 @@ TCommNotice::~TCommNotice() {
 
 void PostNotice(QObject* receiver, std::unique_ptr<TCommNotice> notice) {
     MarkHandedOver(notice.get());
-    const PostingLock lock;
+    const QtPostScope inQt;
     QCoreApplication::postEvent(receiver, notice.release());
 }
 

@@ -29,10 +29,20 @@ void Waiter::WaitMs(std::int32_t ms) {
     QTimer deadline;
     deadline.setSingleShot(true);
     deadline.setTimerType(Qt::PreciseTimer);
+    int passes = 0;
     for (;;) {
         const std::uint32_t elapsed = ticks_.Now() - start; // wraps correctly at 2^32
-        if (elapsed >= span)
+        if (elapsed >= span) {
+            // A pass held up past the deadline (a long handler, a busy computer)
+            // leaves bytes that came in time still queued: one last pass takes them,
+            // or the cycle would miss an answer that was there.
+            if (passes > 0) {
+                QCoreApplication::processEvents(QEventLoop::AllEvents);
+                RethrowKept();
+            }
             return;
+        }
+        ++passes;
         if (mode_ == Mode::Spin) {
             QCoreApplication::processEvents(QEventLoop::AllEvents);
         } else {

@@ -19,9 +19,10 @@ public:
     Waiter(const Waiter&) = delete;
     Waiter& operator=(const Waiter&) = delete;
 
-    // Returns once at least ms milliseconds have passed on the tick; ms <= 0
-    // returns at once without handling any event. An error kept by KeepError
-    // during a pass is rethrown after that pass.
+    // Returns once at least ms milliseconds have passed on the tick, after a last
+    // pass over the events queued by then when it handled any; ms <= 0 returns at
+    // once without handling any event. An error kept by KeepError during a pass is rethrown
+    // after that pass.
     void WaitMs(std::int32_t ms);
 
     // Keeps an error that a handler raised while a wait handles events, so that

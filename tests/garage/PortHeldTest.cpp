@@ -17,6 +17,8 @@
 #include <csignal>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace ecu::wintest {
 namespace {
@@ -35,17 +37,16 @@ protected:
     void HoldWithLogger() {
         const std::uint64_t before = sim.DataRequests();
         logger_ = std::make_unique<garage::ChildProcess>(
-            ECU_LOG_PATH,
-            QStringList{QStringLiteral("--delay"), QStringLiteral("50"), QStringLiteral("COM1")});
+            ECU_LOG_PATH, std::vector<std::string>{"--delay", "50", "COM1"});
         ASSERT_TRUE(logger_->Started());
         ASSERT_TRUE(WaitFor([&] { return sim.DataRequests() >= before + 2; }, 10000))
-            << logger_->Errors().toStdString();
+            << logger_->Errors();
     }
 
     // Ends the logger as the user would (Ctrl+C); it closes the port on its way out.
     void LetGo() {
         logger_->Signal(SIGINT);
-        EXPECT_EQ(logger_->WaitForExit(5000), 0) << logger_->Errors().toStdString();
+        EXPECT_EQ(logger_->WaitForExit(5000), 0) << logger_->Errors();
     }
 
     // What the window says when COM1 is in use.
@@ -102,10 +103,10 @@ TEST_F(PortHeld, OpeningIsRefusedWhileHeldAndWorksOnceLetGo) {
     EXPECT_EQ(boxes.boxes.size(), 1u);
 
     // Now the window holds it: another logger is turned away.
-    garage::ChildProcess refused(ECU_LOG_PATH, {QStringLiteral("COM1")});
+    garage::ChildProcess refused(ECU_LOG_PATH, {"COM1"});
     EXPECT_EQ(refused.WaitForExit(5000), 1);
-    EXPECT_TRUE(refused.Errors().contains(QStringLiteral("Error opening com port")))
-        << refused.Errors().toStdString();
+    EXPECT_NE(refused.Errors().find("Error opening com port"), std::string::npos)
+        << refused.Errors();
 
     // And the window polls: the page shows what the simulator answers.
     ShowPage(PageParameters);

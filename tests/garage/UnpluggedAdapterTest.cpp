@@ -19,6 +19,7 @@
 #include <csignal>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace ecu::wintest {
@@ -42,16 +43,14 @@ protected:
     // linked needs the simulator's --replace, as after one that was killed.
     void PlugIn(std::uint16_t promId, bool replace) {
         if (GetParam() == Unplugging::KillSimProcess) {
-            QStringList args{QStringLiteral("--fast"), QStringLiteral("--prom"),
-                             QString::number(promId, 16), QStringLiteral("--as"),
-                             QStringLiteral("COM1")};
+            std::vector<std::string> args{
+                "--fast", "--prom", QString::number(promId, 16).toStdString(), "--as", "COM1"};
             if (replace)
-                args << QStringLiteral("--replace");
+                args.emplace_back("--replace");
             auto& child =
                 processes_.emplace_back(std::make_unique<garage::ChildProcess>(ECU_SIM_PATH, args));
             ASSERT_TRUE(child->Started());
-            ASSERT_TRUE(child->WaitForOutput(QStringLiteral(" -> "), 10000))
-                << child->Output().toStdString() << child->Errors().toStdString();
+            ASSERT_TRUE(child->WaitForOutput(" -> ", 10000)) << child->Output() << child->Errors();
         } else {
             SimOptions options = FastSim();
             options.promId = promId;
@@ -156,8 +155,7 @@ protected:
                                received.begin() + static_cast<long>(receivedAtStart)));
         if (GetParam() == Unplugging::KillSimProcess) {
             processes_.back()->Signal(SIGTERM);
-            EXPECT_EQ(processes_.back()->WaitForExit(5000), 0)
-                << processes_.back()->Errors().toStdString();
+            EXPECT_EQ(processes_.back()->WaitForExit(5000), 0) << processes_.back()->Errors();
         }
     }
 

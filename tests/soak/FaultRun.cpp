@@ -1,6 +1,7 @@
 #include "FaultRun.h"
 
 #include "serial/Comm32.h"
+#include "serial/RaceMarks.h"
 #include "session/LinkSession.h"
 #include "session/Messages.h"
 #include "session/SessionState.h"
@@ -17,11 +18,17 @@
 #include <fstream>
 #include <malloc.h>
 #include <string>
+#include <unistd.h>
 
 namespace ecu::wintest {
 
 using std::chrono::microseconds;
 using std::chrono::steady_clock;
+
+#ifdef ECU_THREAD_SANITIZER
+extern "C" void __tsan_ignore_thread_begin();
+extern "C" void __tsan_ignore_thread_end();
+#endif
 
 SimOptions RandomFaults(bool fast, std::uint32_t seed) {
     SimOptions options;
@@ -47,7 +54,38 @@ int SecondsFromEnv(const char* name, int fallback) {
     return *end == '\0' && value > 0 && value < 24L * 3600 ? static_cast<int>(value) : fallback;
 }
 
-ClickProbe::ClickProbe(QTabBar& bar, std::chrono::milliseconds every) : bar_(bar), every_(every) {
+namespace {
+// What Qt does inside a post from our thread is left unchecked by the thread sanitizer,
+// which cannot see Qt's queue lock; our own accesses around it stay checked.
+struct PostUnchecked {
+#ifdef ECU_THREAD_SANITIZER
+    PostUnchecked() {
+        __tsan_ignore_thread_begin();
+    }
+    ~PostUnchecked() {
+        __tsan_ignore_thread_end();
+    }
+#else
+    PostUnchecked() {}
+#endif
+    PostUnchecked(const PostUnchecked&) = delete;
+    PostUnchecked& operator=(const PostUnchecked&) = delete;
+};
+
+// Nanoseconds the thread has spent runnable but waiting for a processor.
+std::int64_t RunQueueDelay(const std::string& schedStat) {
+    std::ifstream in(schedStat);
+    std::int64_t running = 0;
+    std::int64_t waiting = 0;
+    in >> running >> waiting;
+    return waiting;
+}
+
+} // namespace
+
+ClickProbe::ClickProbe(QTabBar& bar, std::chrono::milliseconds every)
+    : bar_(bar), every_(every),
+      uiSchedStat_("/proc/self/task/" + std::to_string(gettid()) + "/schedstat") {
     QObject::connect(&bar_, &QTabBar::tabBarClicked, &context_, [this](int) { Clicked(); });
 }
 
@@ -77,11 +115,17 @@ void ClickProbe::Stop() {
 // the mouse, and is made when the event loop comes to it.
 void ClickProbe::Post() {
     const steady_clock::time_point posted = steady_clock::now();
+    const std::int64_t queued = RunQueueDelay(uiSchedStat_);
+    // Qt's queue lock is invisible to the thread sanitizer: mark the hand-over.
+    MarkHandedOver(&context_);
+    const PostUnchecked scope;
     QMetaObject::invokeMethod(
         &context_,
-        [this, posted] {
+        [this, posted, queued] {
+            MarkTakenOver(&context_);
             pending_ = true;
             pendingSince_ = posted;
+            pendingQueued_ = queued;
             QTest::mouseClick(&bar_, Qt::LeftButton, {},
                               bar_.tabRect(bar_.currentIndex()).center());
             pending_ = false; // a click the tab bar did not report stays unanswered
@@ -94,8 +138,16 @@ void ClickProbe::Clicked() {
     if (!pending_)
         return; // a click of the test's own
     pending_ = false;
-    latencies_.push_back(
-        std::chrono::duration_cast<microseconds>(steady_clock::now() - pendingSince_));
+    const auto latency =
+        std::chrono::duration_cast<microseconds>(steady_clock::now() - pendingSince_);
+    const microseconds queued((RunQueueDelay(uiSchedStat_) - pendingQueued_) / 1000);
+    latencies_.push_back(latency);
+    ownLatencies_.push_back(std::max(latency - queued, microseconds{}));
+}
+
+microseconds ClickProbe::WorstOwn() const {
+    return ownLatencies_.empty() ? microseconds{}
+                                 : *std::max_element(ownLatencies_.begin(), ownLatencies_.end());
 }
 
 microseconds ClickProbe::Worst() const {

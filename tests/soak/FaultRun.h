@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -47,6 +48,10 @@ public:
     int Answered() const { return static_cast<int>(latencies_.size()); }
     std::chrono::microseconds Worst() const;
     std::chrono::microseconds Percentile(double p) const;
+    // The worst latency less the time the UI thread meanwhile waited for a processor
+    // (the kernel's run-queue delay): what the window itself took, on a machine so
+    // busy, or this process so niced, that the scheduler's share counts too.
+    std::chrono::microseconds WorstOwn() const;
 
 private:
     void Post();
@@ -63,7 +68,10 @@ private:
     // UI thread only.
     bool pending_ = false;
     std::chrono::steady_clock::time_point pendingSince_;
+    std::int64_t pendingQueued_ = 0; // the UI thread's run-queue delay at the posting
     std::vector<std::chrono::microseconds> latencies_;
+    std::vector<std::chrono::microseconds> ownLatencies_;
+    std::string uiSchedStat_; // /proc/self/task/<UI thread>/schedstat
 };
 
 // The resident set of this process in bytes (VmRSS).

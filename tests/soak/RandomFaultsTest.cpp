@@ -73,7 +73,8 @@ TEST_P(RandomFaults, WindowAnswersClicksAndSessionKeepsPolling) {
     std::cout << "[ figures  ] " << c.name << " page, " << run.seconds << " s: clicks "
               << probe.Answered() << "/" << probe.Posted() << ", latency median "
               << Ms(probe.Percentile(50)) << " ms, p99 " << Ms(probe.Percentile(99))
-              << " ms, worst " << Ms(probe.Worst()) << " ms; data requests " << counts.dataRequests
+              << " ms, worst " << Ms(probe.Worst()) << " ms (less waiting for a processor "
+              << Ms(probe.WorstOwn()) << " ms); data requests " << counts.dataRequests
               << ", control frames " << counts.controlFrames << ", faults " << counts.faults
               << ", sessions " << run.sessions << ", broken-link boxes " << brokenLinkBoxes
               << std::endl;

