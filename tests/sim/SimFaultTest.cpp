@@ -74,8 +74,9 @@ TEST(SimFaults, PartialAnswerAsLongAsTheAnswerOrLongerIsStillCutShort) {
         FaultAtSecond f(SimFault::Partial, o);
         const Bytes got = f.client->Exchange(kDataRequest);
         ASSERT_EQ(got.size(), 4u + 63u) << asked;
+        // The header promises 64 bytes (0x92) and one is missing, so it is no valid frame
+        // whatever the bytes sum to (a checksum of 00 leaves the rest summing to zero).
         EXPECT_EQ(Slice(got, 4, 3), (Bytes{0xF4, 0x92, 0x01}));
-        EXPECT_FALSE(SumsToZero(Slice(got, 4))) << "no valid frame";
         EXPECT_EQ(f.sim.Counts().answers, 1u) << "only the first cycle's answer was whole";
     }
 }
