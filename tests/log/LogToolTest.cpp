@@ -87,6 +87,18 @@ protected:
         return all;
     }
 
+    // Reads stderr until it holds `text` (or 20 s pass); returns what was read.
+    QString ReadErrorUntil(const QString& text) {
+        QString err;
+        QElapsedTimer clock;
+        clock.start();
+        while (!err.contains(text) && clock.elapsed() < 20000) {
+            proc_.waitForReadyRead(100);
+            err += QString::fromLocal8Bit(proc_.readAllStandardError());
+        }
+        return err;
+    }
+
     // Exit code, or -1 when it did not exit normally in time.
     int Finish(int timeoutMs = 20000) {
         if (!proc_.waitForFinished(timeoutMs))
@@ -273,13 +285,7 @@ TEST_F(LogTool, ReconnectWaitsOutALostLinkAndResumes) {
     Launch({"--reconnect", "--delay", "120", "--record", QString::fromStdString(bin), "COM1"});
     ASSERT_GE(ReadLines(6).size(), 6) << "rows resume after the echo-only cycle";
     sim_.Stop(); // the adapter is unplugged
-    QString err;
-    QElapsedTimer clock;
-    clock.start();
-    while (!err.contains("link to the ECU lost") && clock.elapsed() < 20000) {
-        proc_.waitForReadyRead(100);
-        err += QString::fromLocal8Bit(proc_.readAllStandardError());
-    }
+    QString err = ReadErrorUntil("link to the ECU lost");
     ASSERT_TRUE(err.contains("ecu-log: link to the ECU lost; opening COM1 again every second"))
         << err.toStdString();
     const auto rowsBefore = ReadLines(0).size();
@@ -309,13 +315,7 @@ TEST_F(LogTool, SignalWhileReconnectingEndsTheRun) {
     Launch({"--reconnect", "--delay", "50", "COM1"});
     ReadLines(2);
     sim_.Stop();
-    QString err;
-    QElapsedTimer clock;
-    clock.start();
-    while (!err.contains("link to the ECU lost") && clock.elapsed() < 20000) {
-        proc_.waitForReadyRead(100);
-        err += QString::fromLocal8Bit(proc_.readAllStandardError());
-    }
+    QString err = ReadErrorUntil("link to the ECU lost");
     ASSERT_TRUE(err.contains("link to the ECU lost")) << err.toStdString();
     Signal(SIGINT);
     EXPECT_EQ(Finish(), 0);
