@@ -189,6 +189,22 @@ std::string SelfPath() {
     return fs::read_symlink("/proc/self/exe").string();
 }
 
+// Runs this program in a child mode and returns the one line it prints (empty when it
+// printed nothing), once the child has ended.
+std::string ChildLine(std::vector<std::string> args, const fs::path& config) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return {};
+    const pid_t pid = Spawn(std::move(args), config, pipeFds[1]);
+    close(pipeFds[1]);
+    char line[64] = {};
+    const ssize_t n = read(pipeFds[0], line, sizeof line - 1);
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return n > 0 ? std::string(line, static_cast<std::size_t>(n)) : std::string();
+}
+
 void StartUp(benchmark::State& state) {
     ecu::EcuSimulator sim;
     sim.Start();
@@ -197,19 +213,10 @@ void StartUp(benchmark::State& state) {
     bool opened = true;
     for (auto _ : state) {
         for (int i = 0; i < StartUpRuns; ++i) {
-            int pipeFds[2];
-            if (pipe(pipeFds) != 0)
-                break;
-            const pid_t pid = Spawn({SelfPath(), "--startup-child"}, map.dir, pipeFds[1]);
-            close(pipeFds[1]);
-            char line[64] = {};
-            const ssize_t n = read(pipeFds[0], line, sizeof line - 1);
-            close(pipeFds[0]);
-            int status = 0;
-            waitpid(pid, &status, 0);
+            const std::string line = ChildLine({SelfPath(), "--startup-child"}, map.dir);
             double value = 0;
             int connected = 0;
-            if (n <= 0 || std::sscanf(line, "%lf %d", &value, &connected) != 2)
+            if (std::sscanf(line.c_str(), "%lf %d", &value, &connected) != 2)
                 break;
             ms.push_back(value);
             opened = opened && connected == 1;
@@ -310,21 +317,12 @@ void QuitWhilePolling(benchmark::State& state) {
     std::vector<double> ms;
     for (auto _ : state) {
         for (int i = 0; i < Runs; ++i) {
-            int pipeFds[2];
-            if (pipe(pipeFds) != 0)
-                break;
             // 17 ms apart: the press lands at a different point of the 120 ms cycle.
-            const pid_t pid = Spawn({SelfPath(), "--quit-child", std::to_string(1500 + 17 * i)},
-                                    map.dir, pipeFds[1]);
-            close(pipeFds[1]);
-            char line[64] = {};
-            const ssize_t n = read(pipeFds[0], line, sizeof line - 1);
-            close(pipeFds[0]);
-            int status = 0;
-            waitpid(pid, &status, 0);
+            const std::string line =
+                ChildLine({SelfPath(), "--quit-child", std::to_string(1500 + 17 * i)}, map.dir);
             double value = 0;
             int ended = 0;
-            if (n <= 0 || std::sscanf(line, "%lf %d", &value, &ended) != 2 || ended != 1)
+            if (std::sscanf(line.c_str(), "%lf %d", &value, &ended) != 2 || ended != 1)
                 break;
             ms.push_back(value);
         }
