@@ -55,23 +55,6 @@ int SecondsFromEnv(const char* name, int fallback) {
 }
 
 namespace {
-// What Qt does inside a post from our thread is left unchecked by the thread sanitizer,
-// which cannot see Qt's queue lock; our own accesses around it stay checked.
-struct PostUnchecked {
-#ifdef ECU_THREAD_SANITIZER
-    PostUnchecked() {
-        __tsan_ignore_thread_begin();
-    }
-    ~PostUnchecked() {
-        __tsan_ignore_thread_end();
-    }
-#else
-    PostUnchecked() {}
-#endif
-    PostUnchecked(const PostUnchecked&) = delete;
-    PostUnchecked& operator=(const PostUnchecked&) = delete;
-};
-
 // Nanoseconds the thread has spent runnable but waiting for a processor.
 std::int64_t RunQueueDelay(const std::string& schedStat) {
     std::ifstream in(schedStat);
@@ -118,7 +101,7 @@ void ClickProbe::Post() {
     const std::int64_t queued = RunQueueDelay(uiSchedStat_);
     // Qt's queue lock is invisible to the thread sanitizer: mark the hand-over.
     MarkHandedOver(&context_);
-    const PostUnchecked scope;
+    const QtPostScope scope;
     QMetaObject::invokeMethod(
         &context_,
         [this, posted, queued] {
