@@ -394,12 +394,26 @@ TEST(AccessFix, AdviceFollowsTheDeviceRightsAndTheUsersGroups) {
     EXPECT_EQ(AccessFix(adapter, mechanic), "you are in group dialout and still may not open it "
                                             "(owner root, group dialout, crw-rw----): ask the "
                                             "administrator");
-    // Never advise joining group root, nor a group the device gives nothing to.
-    for (const ecu::ports::DeviceOwner& owner :
-         {ecu::ports::DeviceOwner{020660, "root", 0, "root", false},
-          ecu::ports::DeviceOwner{020640, "root", 20, "dialout", false}})
-        EXPECT_TRUE(AccessFix(owner, ecu::ports::Identity{1000, 1000, "ivan", {1000}})
-                        .starts_with("only its owner may open it"));
+    // Never advise joining group root, a group the device gives nothing to, a group usermod
+    // cannot name, nor a group at all when the owner's own bits refuse the owner.
+    using Owner = ecu::ports::DeviceOwner;
+    const std::pair<Owner, std::string> cases[] = {
+        {Owner{020660, "root", 0, "root", false},
+         "only its owner and group root may open it (owner root, group root, crw-rw----): ask "
+         "the administrator to give a group of yours access to it"},
+        {Owner{020640, "root", 20, "dialout", false},
+         "only its owner may open it (owner root, group dialout, crw-r-----): ask the "
+         "administrator to give a group of yours access to it"},
+        {Owner{020660, "root", 12345, "12345", false, 0, false},
+         "only its owner and group 12345 may open it (owner root, group 12345, crw-rw----), a "
+         "group with no name on this machine: ask the administrator to give a group of yours "
+         "access to it"},
+        {Owner{020060, "ivan", 20, "dialout", false, 1000},
+         "it is yours, but its mode does not let its owner read and write it (owner ivan, group "
+         "dialout, c---rw----): chmod u+rw it, or have a udev rule give the mode when it "
+         "appears"}};
+    for (const auto& [owner, advice] : cases)
+        EXPECT_EQ(AccessFix(owner, ecu::ports::Identity{1000, 1000, "ivan", {1000}}), advice);
 }
 
 } // namespace

@@ -183,8 +183,23 @@ TEST_F(SimPortLink, NestedSimulatorsHandTheNameBackInTurn) {
     auto second = std::make_unique<PortLink>("COM1", "/dev/pts/8", PortLink::Existing::Replace);
     first.reset(); // the first one ends first: the name is the second one's now
     EXPECT_EQ(fs::read_symlink(ports + "/COM1"), "/dev/pts/8");
+    // ... and what it hands back is what the first one found: nothing, not its ended line.
     second.reset();
-    EXPECT_EQ(fs::read_symlink(ports + "/COM1"), "/dev/pts/7");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(ports + "/COM1")));
+
+    // The same over a user's link: it comes back whichever simulator ends first.
+    fs::create_symlink("/dev/ttyUSB0", ports + "/COM1");
+    for (const bool startOrder : {true, false}) {
+        auto a = std::make_unique<PortLink>("COM1", "/dev/pts/7", PortLink::Existing::Replace);
+        auto b = std::make_unique<PortLink>("COM1", "/dev/pts/8", PortLink::Existing::Replace);
+        if (startOrder)
+            a.reset();
+        b.reset();
+        a.reset();
+        EXPECT_EQ(fs::read_symlink(ports + "/COM1"), "/dev/ttyUSB0") << startOrder;
+        EXPECT_EQ(std::distance(fs::directory_iterator(ports), fs::directory_iterator()), 1)
+            << "records left behind";
+    }
 }
 
 TEST_F(SimPortLink, RefusesNamesThatLeaveTheFolderAndPlacesThatAreNotLinks) {

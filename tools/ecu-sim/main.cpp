@@ -115,6 +115,12 @@ int Run(const ecu::SimCommand& command) {
         }
     }
 
+    if (link)
+        for (const ecu::PortClaim& dead : link->Released())
+            std::fprintf(stderr,
+                         "ecu-sim: %s led to %s, the line of a simulator that has ended%s\n",
+                         command.portName.c_str(), dead.line.c_str(),
+                         dead.replaced ? (": put back " + *dead.replaced).c_str() : "");
     std::printf("%s\n", sim.SlavePath().c_str());
     if (link) {
         std::printf("%s -> %s", link->Path().c_str(), sim.SlavePath().c_str());
@@ -141,6 +147,9 @@ int Run(const ecu::SimCommand& command) {
 int main(int argc, char** argv) {
     if (!ecu::cmdline::OpenClosedStandardStreams())
         return 1;
+    // A reader of the frame log or of standard output that goes away is a write error, which
+    // ends the run through its cleanup; the signal would kill it with the port link left.
+    std::signal(SIGPIPE, SIG_IGN);
     ecu::SimCommand command;
     const std::string error = ecu::ParseSimCommand({argv + 1, argv + argc}, command);
     if (!error.empty()) {
