@@ -130,15 +130,17 @@ std::string NewClaimId() {
     return pid + "-" + StartTime(pid) + "-" + std::to_string(serial++);
 }
 
-void ReleaseClaim(const std::string& dir, const PortClaim& claim) {
+Released ReleaseClaim(const std::string& dir, const PortClaim& claim) {
     const std::string link = dir + "/" + claim.port;
     // Read again: a simulator that ended before this one may have handed its target on.
     const auto replaced = LinkTarget(claim.ReplacedPath(dir));
+    Released done{claim, Released::Action::LeftAsIs, replaced};
     if (LinkTarget(link) == claim.line) {
         if (replaced)
             SwapPortLink(link, *replaced, "ecu-sim");
         else
             RemoveLink(link);
+        done.action = replaced ? Released::Action::PutBack : Released::Action::Freed;
     } else {
         // A later simulator took the name over from this one: it is to put back what this
         // one replaced, or nothing.
@@ -149,15 +151,17 @@ void ReleaseClaim(const std::string& dir, const PortClaim& claim) {
                 SwapPortLink(later.ReplacedPath(dir), *replaced, "ecu-sim");
             else
                 RemoveLink(later.ReplacedPath(dir));
+            done.action = Released::Action::HandedOn;
             break;
         }
     }
     RemoveLink(claim.ReplacedPath(dir));
     RemoveLink(claim.ClaimPath(dir));
+    return done;
 }
 
-std::vector<PortClaim> ReleaseDeadClaims(const std::string& dir, const std::string& port) {
-    std::vector<PortClaim> released;
+std::vector<Released> ReleaseDeadClaims(const std::string& dir, const std::string& port) {
+    std::vector<Released> released;
     // One at a time, reading again after each: a release may hand a target on to another.
     for (;;) {
         const auto claims = ReadClaims(dir, port);
@@ -165,9 +169,34 @@ std::vector<PortClaim> ReleaseDeadClaims(const std::string& dir, const std::stri
             std::find_if(claims.begin(), claims.end(), [](const PortClaim& c) { return !c.alive; });
         if (dead == claims.end())
             return released;
-        ReleaseClaim(dir, *dead);
-        released.push_back(*dead);
+        released.push_back(ReleaseClaim(dir, *dead));
     }
+}
+
+std::vector<Released> SettlePort(const std::string& dir, const std::string& port) {
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec))
+        return {};
+    const PortMapLock lock(dir);
+    return ReleaseDeadClaims(dir, port);
+}
+
+std::string ReleasedText(const Released& released) {
+    const std::string line = PrintableName(released.claim.line);
+    const std::string target = released.target ? PrintableName(*released.target) : "";
+    switch (released.action) {
+    case Released::Action::PutBack:
+        return "led to " + line + ", the line of a simulator that had ended: put back " + target;
+    case Released::Action::Freed:
+        return "led to " + line + ", the line of a simulator that had ended: unlinked";
+    case Released::Action::HandedOn:
+        return "a simulator that had ended on " + line + " was taken over by another, which now " +
+               (released.target ? "puts back " + target : std::string("unlinks it")) +
+               " when it ends";
+    case Released::Action::LeftAsIs:
+        break;
+    }
+    return "a simulator that had ended on " + line + " left its claim: removed";
 }
 
 } // namespace ecu

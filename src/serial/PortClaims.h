@@ -44,14 +44,32 @@ bool IsClaimRecord(const std::string& name);
 // A fresh identity for a claim of this process.
 std::string NewClaimId();
 
+// What giving a name back did.
+struct Released {
+    enum class Action {
+        PutBack,  // the name leads to `target` again
+        Freed,    // the name had no link before: it has none now
+        HandedOn, // a later simulator holds the name and will put back `target` (if any)
+        LeftAsIs, // someone else had linked the name elsewhere: only the records went
+    };
+    PortClaim claim;
+    Action action = Action::LeftAsIs;
+    std::optional<std::string> target;
+};
+
 // Gives the name back for `claim`: the replaced target is put back while the name still
 // leads to the claim's line; when another simulator took it over meanwhile, that one puts
 // back this claim's replaced target instead. Then the records go. Safe to repeat after an
 // interruption. Call with the map lock held. Throws std::filesystem::filesystem_error.
-void ReleaseClaim(const std::string& dir, const PortClaim& claim);
+Released ReleaseClaim(const std::string& dir, const PortClaim& claim);
 
-// Releases the claims of simulators that have ended; returns them. Call with the map lock
-// held.
-std::vector<PortClaim> ReleaseDeadClaims(const std::string& dir, const std::string& port);
+// Releases the claims of simulators that have ended. Call with the map lock held.
+std::vector<Released> ReleaseDeadClaims(const std::string& dir, const std::string& port);
+
+// The same with the lock taken; nothing when the folder does not exist.
+std::vector<Released> SettlePort(const std::string& dir, const std::string& port);
+
+// "led to /dev/pts/4, the line of a simulator that had ended: put back /dev/ttyUSB0".
+std::string ReleasedText(const Released& released);
 
 } // namespace ecu

@@ -35,9 +35,9 @@ void RefuseDeadSimulatorLine(const std::string& dir, const std::string& port,
         return;
     for (const PortClaim& claim : ReadClaims(dir, port))
         if (!claim.alive && claim.line == target)
-            throw PortNameError(port + " leads to " + target +
-                                ", the line of a simulator that has ended: ecu-ports puts the "
-                                "port map right");
+            throw PortNameError(port + " leads to " + PrintableName(target) +
+                                std::string(", the line of a simulator that has ended: ecu-ports "
+                                            "puts the port map right"));
 }
 
 } // namespace
@@ -110,7 +110,7 @@ std::string ResolvePortName(const std::string& name) {
     if (!port)
         throw PortNameError("not a port name: use COM1, COM2, … COM256 or a device path");
     const std::string dir = PortMapDirectory();
-    const std::string link = dir + "/" + *port;
+    std::string link = dir + "/" + *port;
     struct stat st {};
     if (::lstat(link.c_str(), &st) == 0) {
         if (!S_ISLNK(st.st_mode))

@@ -115,8 +115,10 @@ protected:
 
     // Runs ecu-ports with `args` and XDG_CONFIG_HOME at the test's map; as user nobody when
     // `asNobody` (the test then runs as root).
-    Result Run(const std::vector<std::string>& args, bool asNobody = false) {
-        const std::string out = dir_ + "/stdout", err = dir_ + "/stderr";
+    Result Run(const std::vector<std::string>& args, bool asNobody = false,
+               const std::string& outPath = {}) {
+        const std::string out = outPath.empty() ? dir_ + "/stdout" : outPath;
+        const std::string err = dir_ + "/stderr";
         const pid_t pid = ::fork();
         if (pid == 0) {
             const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -141,7 +143,7 @@ protected:
         ::waitpid(pid, &status, 0);
         Result r;
         r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        r.out = ReadFile(out);
+        r.out = outPath.empty() ? ReadFile(out) : std::string();
         r.err = ReadFile(err);
         return r;
     }
@@ -298,7 +300,8 @@ TEST_F(EcuPorts, LinkAndUnlinkEditTheMapTheProgramResolvesThrough) {
 }
 
 TEST_F(EcuPorts, RefusesBadNamesMissingDevicesAndForeignMapEntries) {
-    for (const char* name : {"COM0", "COM257", "COM01", "LPT1", "COM", "../COM1", "COM1x"}) {
+    for (const char* name :
+         {"COM0", "COM257", "COM01", "COM+1", "COM 1", "LPT1", "COM", "../COM1", "COM1x"}) {
         const Result r = Run({"--dev", dev_, "link", name, "ttyUSB0"});
         EXPECT_EQ(r.exitCode, 2) << name;
         EXPECT_TRUE(r.err.starts_with("ecu-ports: \"" + std::string(name) +
@@ -331,6 +334,7 @@ TEST_F(EcuPorts, RefusesBadNamesMissingDevicesAndForeignMapEntries) {
     for (const std::vector<std::string>& args :
          std::vector<std::vector<std::string>>{{"link", "COM1"},
                                                {"unlink"},
+                                               {"link", "COM3", ""},
                                                {"unlink", "COM1", "COM2"},
                                                {"frob"},
                                                {"--colour"},
@@ -374,6 +378,108 @@ TEST_F(EcuPorts, TellsAUserWithoutAccessWhichGroupOpensTheDevice) {
     // Root itself may open everything.
     EXPECT_NE(Run({"--dev", dev_}).out.find(dev_ + "/ttyACM0: you may open it\n"),
               std::string::npos);
+}
+
+TEST_F(EcuPorts, LinksSerialDevicesOnlyAndSaysWhatElseIsThere) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"/dev/null", "a character device of the mem kind, no terminal"},
+        {"/dev/tty", "a terminal of this machine, not a serial port"}};
+    for (const auto& [device, what] : cases) {
+        const Result r = Run({"link", "COM3", device});
+        EXPECT_EQ(r.exitCode, 1) << device;
+        EXPECT_EQ(r.err,
+                  "ecu-ports: " + std::string(device) + " is not a serial device: " + what + "\n");
+    }
+    EXPECT_FALSE(fs::exists(fs::symlink_status(map_ + "/COM3")));
+    // One linked by hand is shown for what it is.
+    fs::create_directories(map_);
+    fs::create_symlink("/dev/null", map_ + "/COM3");
+    EXPECT_NE(Run({}).out.find("  COM3 -> /dev/null: not a serial device (a character device of "
+                               "the mem kind, no terminal)\n"),
+              std::string::npos);
+}
+
+// Whatever is in the map is named for what it is, escaped, so that no name fakes a line.
+TEST_F(EcuPorts, NamesWhatStandsInTheMapAndEscapesEveryName) {
+    fs::create_directories(map_ + "/COM2");
+    std::ofstream(map_ + "/COM1") << "notes";
+    fs::create_symlink(usb0_.Path(), map_ + "/x\n  COM9 -> ttyUSB9: you may open it");
+    fs::create_symlink(usb0_.Path(), map_ + "/com4");
+    const Result r = Run({"--dev", dev_});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    for (const std::string& line :
+         {"  COM1: " + map_ +
+              "/COM1 is a regular file, not a link: move it out of the way; until "
+              "then the scanner refuses COM1\n",
+          "  COM2: " + map_ +
+              "/COM2 is a folder, not a link: move it out of the way; until then "
+              "the scanner refuses COM2\n",
+          "  \"com4\" -> " + usb0_.Path() +
+              ": not a port name, no program uses it (port names are COM1 … COM256)\n",
+          "  \"x\\n  COM9 -> ttyUSB9: you may open it\" -> " + usb0_.Path() + ": not a port"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << "\nin:\n" << r.out;
+    EXPECT_EQ(r.out.find("\n  COM9"), std::string::npos) << r.out;
+}
+
+TEST_F(EcuPorts, AMapThatCannotBeReadIsNamedWithTheReasonNeverTakenForEmpty) {
+    fs::create_directories(config_);
+    std::ofstream(config_ + "/ecuscan") << "not a folder";
+    Result r = Run({"--dev", dev_});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("\nPort map " + map_ +
+                         " cannot be read: Not a directory\n  until it can, the scanner refuses "
+                         "COM1, COM2 and every other name\n"),
+              std::string::npos)
+        << r.out;
+    r = Run({"unlink", "COM1"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "ecu-ports: the port map " + map_ + " cannot be read: Not a directory\n");
+    fs::remove(config_ + "/ecuscan");
+
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to read the map as another user";
+    ASSERT_EQ(Run({"--dev", dev_, "link", "COM1", "ttyUSB0"}).exitCode, 0);
+    fs::permissions(config_, fs::perms::all);
+    fs::permissions(config_ + "/ecuscan", fs::perms::all);
+    fs::permissions(map_, fs::perms::none);
+    r = Run({"--dev", dev_}, true);
+    EXPECT_NE(r.out.find("\nPort map " + map_ + " cannot be read: Permission denied\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("not linked"), std::string::npos) << r.out;
+    r = Run({"unlink", "COM1"}, true);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "ecu-ports: the port map " + map_ + " cannot be read: Permission denied\n");
+    fs::permissions(map_, fs::perms::owner_all);
+}
+
+TEST_F(EcuPorts, AnEditThatWasMadeIsSuccessEvenWhenItsReportCannotBeWritten) {
+    Result r = Run({"--dev", dev_, "link", "COM3", "ttyUSB0"}, false, "/dev/full");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "ecu-ports: standard output: No space left on device; COM3 was linked all "
+                     "the same\n");
+    EXPECT_EQ(fs::read_symlink(map_ + "/COM3"), dev_ + "/ttyUSB0");
+    r = Run({"--dev", dev_}, false, "/dev/full");
+    EXPECT_EQ(r.exitCode, 1) << "a listing nobody can read is a failure";
+}
+
+// A simulator killed while it held COM1 over the user's adapter: ecu-ports puts the adapter
+// back and says so. The claim's process id is beyond any the kernel hands out.
+TEST_F(EcuPorts, PutsBackTheLinkAKilledSimulatorHadReplaced) {
+    fs::create_directories(map_);
+    fs::create_symlink("/dev/pts/70", map_ + "/COM1");
+    fs::create_symlink("/dev/pts/70", map_ + "/COM1.ecu-sim.999999999-1-0");
+    fs::create_symlink(dev_ + "/ttyUSB0", map_ + "/COM1.replaced.999999999-1-0");
+    const Result r = Run({"--dev", dev_});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("  COM1 -> " + dev_ +
+                         "/ttyUSB0: you may open it\n      led to /dev/pts/70, the line of a "
+                         "simulator that had ended: put back " +
+                         dev_ + "/ttyUSB0\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(fs::read_symlink(map_ + "/COM1"), dev_ + "/ttyUSB0");
+    EXPECT_EQ(std::distance(fs::directory_iterator(map_), fs::directory_iterator()), 1);
 }
 
 TEST(AccessFix, AdviceFollowsTheDeviceRightsAndTheUsersGroups) {

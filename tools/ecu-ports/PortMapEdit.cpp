@@ -58,11 +58,7 @@ std::string UnderRoot(const std::string& device, const std::string& devRoot) {
 void Settle(PortEntry& entry) {
     try {
         const std::string dir = PortMapDirectory();
-        std::error_code ec;
-        if (!fs::is_directory(dir, ec))
-            return;
-        const PortMapLock lock(dir);
-        entry.settled = ReleaseDeadClaims(dir, entry.name);
+        entry.settled = SettlePort(dir, entry.name);
         entry.claims = ReadClaims(dir, entry.name);
     } catch (const std::exception& e) {
         entry.settleError = e.what();

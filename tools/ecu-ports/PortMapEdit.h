@@ -24,11 +24,11 @@ struct PortEntry {
     bool linked = false;  // through a link in the map, or else the built-in port
     std::string device;   // the link's target or the built-in port's path
     std::string problem;  // why the map cannot say where the name leads (then nothing else)
-    std::vector<PortClaim> claims;  // simulators holding the name now
-    std::vector<PortClaim> settled; // claims of simulators that had ended, put right now
-    std::string settleError;        // why those could not be put right
-    Access access;                  // of what opening the name reaches
-    bool console = false; // that is the system's active console, which the program refuses
+    std::vector<PortClaim> claims; // simulators holding the name now
+    std::vector<Released> settled; // claims of simulators that had ended, put right now
+    std::string settleError;       // why those could not be put right
+    Access access;                 // of what opening the name reaches
+    bool console = false;          // that is the system's active console, which the program refuses
 };
 
 // Why the map folder cannot be listed; empty when it can, or when it does not exist yet.

@@ -26,10 +26,8 @@ std::string AccessText(const Access& access, const char* missing) {
 // The simulators on the name: those running, and those that had ended and were put right.
 std::string ClaimLines(const PortEntry& entry) {
     std::string text;
-    for (const PortClaim& c : entry.settled)
-        text += "\n      led to " + PrintableName(c.line) +
-                ", the line of a simulator that had ended" +
-                (c.replaced ? ": put back " + PrintableName(*c.replaced) : std::string());
+    for (const Released& r : entry.settled)
+        text += "\n      " + ReleasedText(r);
     for (const PortClaim& c : entry.claims) {
         const std::string pid = c.id.substr(0, c.id.find('-'));
         if (c.alive)

@@ -20,7 +20,8 @@ PortLink::PortLink(const std::string& name, const std::string& target, Existing 
                                  "\": use COM1, COM2, … COM256");
     dir_ = PortMapDirectory();
     const PortMapLock lock(dir_);
-    released_ = ReleaseDeadClaims(dir_, name);
+    // Callers say what SettlePort put right; this catches a simulator that ended since.
+    ReleaseDeadClaims(dir_, name);
     const fs::path link = fs::path(dir_) / name;
 
     // The claim goes first: killed at any later step, the next one finds what to put right.

@@ -6,7 +6,6 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 namespace ecu {
 
@@ -45,14 +44,11 @@ public:
     const std::string& Path() const { return path_; }
     // The target the name had before, when it was replaced.
     const std::optional<std::string>& Previous() const { return claim_.replaced; }
-    // Claims of simulators that had ended, put right before the name was taken.
-    const std::vector<PortClaim>& Released() const { return released_; }
 
 private:
     std::string dir_;
     std::string path_;
     PortClaim claim_;
-    std::vector<PortClaim> released_;
 };
 
 } // namespace ecu

@@ -3,6 +3,7 @@
 #include "ecu-sim/CommandLine.h"
 #include "ecu-sim/EcuSimulator.h"
 #include "ecu-sim/PortLink.h"
+#include "serial/PortMap.h"
 
 #include <atomic>
 #include <cerrno>
@@ -103,6 +104,10 @@ int Run(const ecu::SimCommand& command) {
 
     std::unique_ptr<ecu::PortLink> link;
     if (!command.portName.empty()) {
+        // What simulators that ended left on the name is put right first, and said.
+        for (const ecu::Released& dead : ecu::SettlePort(ecu::PortMapDirectory(), command.portName))
+            std::fprintf(stderr, "ecu-sim: %s %s\n", command.portName.c_str(),
+                         ecu::ReleasedText(dead).c_str());
         try {
             link =
                 std::make_unique<ecu::PortLink>(command.portName, sim.SlavePath(),
@@ -115,12 +120,6 @@ int Run(const ecu::SimCommand& command) {
         }
     }
 
-    if (link)
-        for (const ecu::PortClaim& dead : link->Released())
-            std::fprintf(stderr,
-                         "ecu-sim: %s led to %s, the line of a simulator that has ended%s\n",
-                         command.portName.c_str(), dead.line.c_str(),
-                         dead.replaced ? (": put back " + *dead.replaced).c_str() : "");
     std::printf("%s\n", sim.SlavePath().c_str());
     if (link) {
         std::printf("%s -> %s", link->Path().c_str(), sim.SlavePath().c_str());
