@@ -2,6 +2,7 @@
 // a temporary folder.
 #include "Access.h"
 #include "ChildProcess.h"
+#include "serial/PortClaims.h"
 #include "serial/PortMap.h"
 
 #include <gtest/gtest.h>
@@ -456,6 +457,20 @@ TEST_F(EcuPorts, PutsBackTheLinkAKilledSimulatorHadReplaced) {
         << r.out;
     EXPECT_EQ(fs::read_symlink(map_ + "/COM1"), dev_ + "/ttyUSB0");
     EXPECT_EQ(std::distance(fs::directory_iterator(map_), fs::directory_iterator()), 1);
+
+    // A running simulator's claim (this process stands in for it) is shown, and kept.
+    const std::string live = ecu::NewClaimId();
+    fs::create_symlink(acm0_.Path(), map_ + "/COM2");
+    fs::create_symlink(acm0_.Path(), map_ + "/COM2.ecu-sim." + live);
+    fs::create_symlink(dev_ + "/ttyUSB10", map_ + "/COM2.replaced." + live);
+    const Result again = Run({"--dev", dev_});
+    EXPECT_NE(again.out.find("  COM2 -> " + acm0_.Path() +
+                             ": you may open it\n      ecu-sim (process " +
+                             std::to_string(::getpid()) + ") serves it on " + acm0_.Path() +
+                             " and puts back " + dev_ + "/ttyUSB10 when it ends\n"),
+              std::string::npos)
+        << again.out;
+    EXPECT_TRUE(fs::is_symlink(map_ + "/COM2.replaced." + live));
 }
 
 TEST(AccessFix, AdviceFollowsTheDeviceRightsAndTheUsersGroups) {
