@@ -48,7 +48,7 @@ protected:
             if (replace)
                 args.emplace_back("--replace");
             auto& child =
-                processes_.emplace_back(std::make_unique<garage::ChildProcess>(ECU_SIM_PATH, args));
+                processes_.emplace_back(std::make_unique<test::ChildProcess>(ECU_SIM_PATH, args));
             ASSERT_TRUE(child->Started());
             ASSERT_TRUE(child->WaitForOutput(" -> ", 10000)) << child->Output() << child->Errors();
         } else {
@@ -118,7 +118,7 @@ protected:
         EXPECT_FALSE(window->SessionRunning());
         EXPECT_LE(received.size(), receivedAtPull_ + 2 * Cycle) << "bytes from a pulled adapter";
         if (GetParam() == Unplugging::KillSimProcess) {
-            EXPECT_FALSE(processes_.back()->WaitForExit(5000));
+            EXPECT_EQ(processes_.back()->WaitForExit(5000), 128 + SIGKILL);
             EXPECT_TRUE(processes_.back()->EndedBySignal());
         }
     }
@@ -147,7 +147,7 @@ protected:
             [&] { Click("BitBtnStop"); });
         RunStart(10000);
         EXPECT_EQ(PromShown(), QStringLiteral("8738"));
-        EXPECT_EQ(boxes.boxes.size(), boxesBefore) << boxes.boxes.back().text.toStdString();
+        EXPECT_EQ(boxes.boxes.size(), boxesBefore) << boxes.Shown();
         ExpectPortControls(false);
         // The new line's first bytes are the echo of the first request sent on it.
         ASSERT_GE(received.size(), receivedAtStart + EchoLength);
@@ -168,14 +168,14 @@ protected:
         EXPECT_EQ(boxes.boxes[index].icon, MessageIcon::Error);
     }
 
-    std::vector<std::unique_ptr<garage::ChildProcess>> processes_;
+    std::vector<std::unique_ptr<test::ChildProcess>> processes_;
     std::vector<std::unique_ptr<EcuSimulator>> sims_;
     std::size_t receivedAtPull_ = 0;
 };
 
 TEST_P(UnpluggedAdapter, OneBrokenLinkBoxThenReopeningThePortPollsAgain) {
     PollAndPullOut(PageParameters, false);
-    ASSERT_EQ(boxes.boxes.size(), 1u) << boxes.boxes.back().text.toStdString();
+    ASSERT_EQ(boxes.boxes.size(), 1u) << boxes.Shown();
     ExpectBox(0, text::BrokenLinkCaption, text::BrokenLinkText);
     // The port stays open on the dead line; the page keeps its last values.
     ExpectPortControls(true);
@@ -189,7 +189,7 @@ TEST_P(UnpluggedAdapter, OneBrokenLinkBoxThenReopeningThePortPollsAgain) {
 // refuses it, so the next request is refused too and said once before the broken link.
 TEST_P(UnpluggedAdapter, OnTheControlPageTheRefusedRequestIsSaidOnceBeforeTheBrokenLink) {
     PollAndPullOut(PageControl, true);
-    ASSERT_EQ(boxes.boxes.size(), 2u) << boxes.boxes.back().text.toStdString();
+    ASSERT_EQ(boxes.boxes.size(), 2u) << boxes.Shown();
     ExpectBox(0, text::SendFailureCaption, text::SendFailureText);
     ExpectBox(1, text::BrokenLinkCaption, text::BrokenLinkText);
     ExpectPortControls(true);

@@ -369,7 +369,9 @@ TEST_F(LogTool, BadUsageNamesTheRefusedArgument) {
         {{"COM1", "--record"}, "--record takes a file name"},
         {{"--colour", "red", "COM1"}, "unknown option --colour"},
         {{"COM1", "COM2"}, "unexpected argument \"COM2\": one PORT only"},
-        {{"--delay", "50"}, "no PORT given"}};
+        {{"--delay", "50"}, "no PORT given"},
+        {{"COM01"}, "\"COM01\" is not a port name: use COM1, COM2, … COM256 or a device path"},
+        {{"ttyUSB0"}, "\"ttyUSB0\" is not a port name: use COM1, COM2, … COM256 or a device path"}};
     for (const auto& [args, message] : cases) {
         Launch(args);
         EXPECT_EQ(Finish(), 2) << message.toStdString();

@@ -77,7 +77,7 @@ TEST_F(EcuReset, RefusedOrSilentResetReportsFailureAndStillPolls) {
             ASSERT_NE(Delivered()[before + 7], 0xAA) << "the garbage happens to acknowledge";
         }
         EXPECT_EQ(FramesReceived(), (std::vector<ByteString>{Reset, Data}));
-        EXPECT_EQ(Texts(), (std::vector<QString>{T(text::ResetPrompt), T(text::ResetFailed)}));
+        ASSERT_EQ(Texts(), (std::vector<QString>{T(text::ResetPrompt), T(text::ResetFailed)}));
         EXPECT_EQ(boxes.boxes.back().icon, MessageIcon::Error);
         EXPECT_EQ(host.steps.size(), 1u);
     }

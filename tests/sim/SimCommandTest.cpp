@@ -55,6 +55,9 @@ TEST(SimCommandLine, ReadsEveryOption) {
     EXPECT_EQ(o.variant, EngineVariant::Dohc);
     EXPECT_TRUE(o.fast);
     EXPECT_EQ(c.portName, "COM2");
+    SimCommand lower;
+    EXPECT_EQ(Parse({"--as", "com7"}, lower), "");
+    EXPECT_EQ(lower.portName, "COM7"); // the name programs look up
     EXPECT_TRUE(c.replace);
     EXPECT_EQ(c.logPath, "f.log");
     EXPECT_EQ(c.device, "/dev/pts/9");
@@ -81,6 +84,9 @@ TEST(SimCommandLine, ReadsEveryOption) {
 TEST(SimCommandLine, RejectsWhatItCannotUse) {
     for (const auto& args : {std::vector<std::string>{"--variant", "v6"},
                              {"--as"},
+                             {"--as", "COM01"},
+                             {"--as", "a b"},
+                             {"--as", "COM1\n"},
                              {"--fault", "fire"},
                              {"--fault", "silence:1.5"},
                              {"--fault", "silence@0"},
