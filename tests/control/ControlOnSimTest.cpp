@@ -144,7 +144,7 @@ TEST_P(ControlCommands, EachCommandReachesTheEcuAsTheExactFrame) {
     for (const Command& c : script)
         expected.push_back(c.expect);
     expected.push_back(ControlFrameDefault);
-    EXPECT_EQ(distinct, expected);
+    ASSERT_EQ(distinct, expected);
     EXPECT_EQ(sent.back(), ControlFrameDefault);
     ASSERT_GE(sent.size(), 2U);
     EXPECT_NE(sent[sent.size() - 2], ControlFrameDefault);

@@ -74,9 +74,9 @@ protected:
 
 TEST_F(PortHeld, AtStartUpTheBoxSaysThePortIsBusy) {
     StartSim();
-    HoldWithLogger();
+    ASSERT_NO_FATAL_FAILURE(HoldWithLogger());
     CreateWindow();
-    ExpectOneBusyBox();
+    ASSERT_NO_FATAL_FAILURE(ExpectOneBusyBox());
     ExpectPortClosed();
     EXPECT_TRUE(logger_->Running()) << "the window took the logger's port";
     LetGo();
@@ -87,10 +87,10 @@ TEST_F(PortHeld, OpeningIsRefusedWhileHeldAndWorksOnceLetGo) {
     TGlForm& w = CreateWindow();
     ASSERT_TRUE(w.ComPort().Connected());
     Click("ButtonStop");
-    HoldWithLogger();
+    ASSERT_NO_FATAL_FAILURE(HoldWithLogger());
 
     Click("ButtonOpenPort");
-    ExpectOneBusyBox();
+    ASSERT_NO_FATAL_FAILURE(ExpectOneBusyBox());
     ExpectPortClosed();
     EXPECT_TRUE(Find("ButtonOpenPort")->isEnabled()) << "the user can try again";
     EXPECT_TRUE(logger_->Running());

@@ -94,7 +94,7 @@ protected:
             // ecu-sim refuses a name that is linked already, as the user's own link would be.
             std::filesystem::remove(std::filesystem::path(PortMapDirectory()) / "COM1");
         }
-        PlugIn(0x1111, false);
+        ASSERT_NO_FATAL_FAILURE(PlugIn(0x1111, false));
         CreateWindow();
         ASSERT_TRUE(boxes.boxes.empty()) << boxes.boxes.front().text.toStdString();
         ASSERT_TRUE(window->ComPort().Connected());
@@ -126,7 +126,7 @@ protected:
     // Plugged in again, on a new terminal: "Закрыть порт" and "Открыть порт" find it.
     void PlugBackInAndReopen() {
         const std::size_t boxesBefore = boxes.boxes.size();
-        PlugIn(0x2222, true);
+        ASSERT_NO_FATAL_FAILURE(PlugIn(0x2222, true));
         Click("ButtonStop");
         ExpectPortControls(false);
         Click("ButtonOpenPort");
@@ -174,21 +174,21 @@ protected:
 };
 
 TEST_P(UnpluggedAdapter, OneBrokenLinkBoxThenReopeningThePortPollsAgain) {
-    PollAndPullOut(PageParameters, false);
+    ASSERT_NO_FATAL_FAILURE(PollAndPullOut(PageParameters, false));
     ASSERT_EQ(boxes.boxes.size(), 1u) << boxes.Shown();
     ExpectBox(0, text::BrokenLinkCaption, text::BrokenLinkText);
     // The port stays open on the dead line; the page keeps its last values.
     ExpectPortControls(true);
     EXPECT_EQ(PromShown(), QStringLiteral("4369"));
 
-    PlugBackInAndReopen();
+    ASSERT_NO_FATAL_FAILURE(PlugBackInAndReopen());
     PollTheNewEcu();
 }
 
 // On the control page the control frame goes out after the answer: the pulled line
 // refuses it, so the next request is refused too and said once before the broken link.
 TEST_P(UnpluggedAdapter, OnTheControlPageTheRefusedRequestIsSaidOnceBeforeTheBrokenLink) {
-    PollAndPullOut(PageControl, true);
+    ASSERT_NO_FATAL_FAILURE(PollAndPullOut(PageControl, true));
     ASSERT_EQ(boxes.boxes.size(), 2u) << boxes.Shown();
     ExpectBox(0, text::SendFailureCaption, text::SendFailureText);
     ExpectBox(1, text::BrokenLinkCaption, text::BrokenLinkText);
@@ -197,7 +197,7 @@ TEST_P(UnpluggedAdapter, OnTheControlPageTheRefusedRequestIsSaidOnceBeforeTheBro
 
     // Reopened on the control page, so that leaving it sends the default frame on
     // the new line.
-    PlugBackInAndReopen();
+    ASSERT_NO_FATAL_FAILURE(PlugBackInAndReopen());
     PollTheNewEcu();
 }
 

@@ -1,33 +1,28 @@
 // ecu-log run as a process against the simulator.
+#include "ChildProcess.h"
+#include "PortMap.h"
 #include "ecu-sim/EcuSimulator.h"
 #include "record/Records.h"
 #include "serial/LineSettings.h"
 #include "session/Messages.h"
 #include "ui/CsvRow.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <spawn.h>
 #include <string>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -38,162 +33,64 @@ namespace fs = std::filesystem;
 
 class LogTool : public ::testing::Test {
 protected:
-    LogTool() {
-        char tmpl[] = "/tmp/ecu-log-test-XXXXXX";
-        dir_ = mkdtemp(tmpl);
-        ports_ = fs::path(dir_) / "ecuscan" / "ports";
-        fs::create_directories(ports_);
-        fs::create_symlink(fs::path(dir_) / "absent", ports_ / "COM1");
-        fs::create_symlink(fs::path(dir_) / "absent", ports_ / "COM2");
-    }
     ~LogTool() override {
-        if (proc_.state() != QProcess::NotRunning) {
-            proc_.kill();
-            proc_.waitForFinished(5000);
-        }
+        proc_.reset();
         sim_.Stop();
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
     }
 
     void StartSim(SimOptions o = {}, bool fast = true) {
         o.fast = fast;
         sim_.SetOptions(o);
         sim_.Start();
-        fs::remove(ports_ / "COM1");
-        fs::create_symlink(sim_.SlavePath(), ports_ / "COM1");
+        map_.Link("COM1", sim_.SlavePath());
     }
 
-    void Launch(const QStringList& args) {
+    void Launch(const std::vector<std::string>& args, test::ChildOptions options = {}) {
+        proc_.reset();
         out_.clear();
         err_.clear();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", QString::fromStdString(dir_));
-        proc_.setProcessEnvironment(env);
-        proc_.start(ECU_LOG_PATH, args);
-        ASSERT_TRUE(proc_.waitForStarted(10000));
+        proc_ = std::make_unique<test::ChildProcess>(ECU_LOG_PATH, args, std::move(options));
+        ASSERT_TRUE(proc_->Started());
     }
 
     // Reads stdout until it holds `lines` whole lines.
     QStringList ReadLines(int lines) {
-        QElapsedTimer clock;
-        clock.start();
-        while (out_.count('\n') < lines && clock.elapsed() < 20000) {
-            proc_.waitForReadyRead(200);
-            out_ += proc_.readAllStandardOutput();
-        }
-        QStringList all = QString::fromUtf8(out_).split('\n');
+        proc_->WaitForLines(static_cast<std::size_t>(lines));
+        QStringList all = QString::fromStdString(proc_->Output()).split('\n');
         all.removeLast(); // the unfinished tail
         return all;
     }
 
-    // Reads stderr until it holds `text` (or 20 s pass); returns what was read.
+    // Reads stderr until it holds `text` (or the time is up); returns all it holds.
     QString ReadErrorUntil(const QString& text) {
-        QString err;
-        QElapsedTimer clock;
-        clock.start();
-        while (!err.contains(text) && clock.elapsed() < 20000) {
-            proc_.waitForReadyRead(100);
-            err += QString::fromLocal8Bit(proc_.readAllStandardError());
-        }
-        return err;
+        proc_->WaitForErrors(text.toStdString());
+        return QString::fromStdString(proc_->Errors());
     }
 
-    // Exit code, or -1 when it did not exit normally in time.
-    int Finish(int timeoutMs = 20000) {
-        if (!proc_.waitForFinished(timeoutMs))
-            return -1;
-        out_ += proc_.readAllStandardOutput();
-        err_ = QString::fromLocal8Bit(proc_.readAllStandardError());
-        return proc_.exitStatus() == QProcess::NormalExit ? proc_.exitCode() : -1;
+    // Exit code (128 + signal when one ended it), or -1 when it did not end in time.
+    int Finish(int timeoutMs = test::ChildProcess::DefaultTimeoutMs) {
+        const int code = proc_->WaitForExit(timeoutMs).value_or(-1);
+        out_ = QByteArray::fromStdString(proc_->Output());
+        err_ = QString::fromStdString(proc_->Errors());
+        return code;
     }
 
-    // Signals a running child only: once QProcess has seen it end, processId() is 0, and
-    // kill(0, sig) would hit the whole process group, the test runner included. Until then
-    // the id stays a zombie's, which nobody else can be given.
     void Signal(int sig) {
-        const auto pid = static_cast<pid_t>(proc_.processId());
-        ASSERT_GT(pid, 0) << "ecu-log is not running (exit code " << proc_.exitCode() << ")";
-        ::kill(pid, sig);
+        ASSERT_TRUE(proc_->Running()) << "ecu-log is not running: " << proc_->Errors();
+        proc_->Signal(sig);
     }
 
-    QStringList Rows() const {
-        QStringList rows = QString::fromUtf8(out_).split('\n', Qt::SkipEmptyParts);
-        return rows;
-    }
+    QStringList Rows() const { return QString::fromUtf8(out_).split('\n', Qt::SkipEmptyParts); }
 
-    enum class Std { PipeOut, Closed };
-    // ecu-log started without QProcess, for what QProcess cannot set up: a standard output
-    // whose reader goes away, or closed standard descriptors. Killed at the end if still
-    // running.
-    struct Spawned {
-        pid_t pid = -1;
-        int out = -1; // read end of its standard output (PipeOut)
-        // Exit status, or -1 when it has not ended within the limit.
-        int Wait(int limitMs = 20000) {
-            for (int waited = 0; waited < limitMs; waited += 20) {
-                int status = 0;
-                if (waitpid(pid, &status, WNOHANG) == pid) {
-                    pid = -1;
-                    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                }
-                ::usleep(20000);
-            }
-            return -1;
-        }
-        ~Spawned() {
-            if (pid > 0) {
-                ::kill(pid, SIGKILL);
-                waitpid(pid, nullptr, 0);
-            }
-            if (out >= 0)
-                close(out);
-        }
-    };
-
-    Spawned Spawn(std::vector<std::string> args, Std std) {
-        Spawned s;
-        int pipeFds[2] = {-1, -1};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        if (std == Std::PipeOut) {
-            EXPECT_EQ(pipe2(pipeFds, O_CLOEXEC), 0);
-            posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-            posix_spawn_file_actions_addopen(&actions, 2, errPath().c_str(),
-                                             O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        } else {
-            for (int fd = 0; fd <= 2; ++fd)
-                posix_spawn_file_actions_addclose(&actions, fd);
-        }
-        args.insert(args.begin(), ECU_LOG_PATH);
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> env{"XDG_CONFIG_HOME=" + dir_, "QT_QPA_PLATFORM=offscreen"};
-        std::vector<char*> envp;
-        for (auto& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        EXPECT_EQ(posix_spawn(&s.pid, ECU_LOG_PATH, &actions, nullptr, argv.data(), envp.data()),
-                  0);
-        posix_spawn_file_actions_destroy(&actions);
-        if (pipeFds[1] >= 0)
-            close(pipeFds[1]);
-        s.out = pipeFds[0];
-        return s;
-    }
-
-    std::string errPath() const { return dir_ + "/stderr"; }
     static std::string ReadAll(const std::string& path) {
         std::ifstream in(path);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
-    std::string dir_;
-    fs::path ports_;
+    test::PortMap map_;
+    const std::string dir_ = map_.Dir();
     EcuSimulator sim_;
-    QProcess proc_;
+    std::unique_ptr<test::ChildProcess> proc_;
     QByteArray out_;
     QString err_;
 };
@@ -222,13 +119,15 @@ TEST_F(LogTool, PrintsOneRowPerCycleAndEndsCleanlyOnSigint) {
 // The time column comes first and only on request: without it the header and rows are those
 // of earlier versions, byte for byte, so logs compare across versions.
 TEST_F(LogTool, TimeColumnIsFirstAndOnlyOnRequest) {
-    const auto run = [this](const QStringList& extra) {
+    const auto run = [this](const std::vector<std::string>& extra) {
         // A frozen engine and the same noise each run: the same values cycle by cycle.
         sim_.Stop();
         SimOptions o;
         o.timeScale = 0.0;
         StartSim(o);
-        Launch(extra + QStringList{"--delay", "50", "COM1"});
+        std::vector<std::string> args = extra;
+        args.insert(args.end(), {"--delay", "50", "COM1"});
+        Launch(args);
         QStringList lines = ReadLines(5);
         Signal(SIGINT);
         EXPECT_EQ(Finish(), 0);
@@ -282,7 +181,7 @@ TEST_F(LogTool, ReconnectWaitsOutALostLinkAndResumes) {
     o.faults = {echoOnly};
     StartSim(o);
     const std::string bin = dir_ + "/gap.bin";
-    Launch({"--reconnect", "--delay", "120", "--record", QString::fromStdString(bin), "COM1"});
+    Launch({"--reconnect", "--delay", "120", "--record", bin, "COM1"});
     ASSERT_GE(ReadLines(6).size(), 6) << "rows resume after the echo-only cycle";
     sim_.Stop(); // the adapter is unplugged
     QString err = ReadErrorUntil("link to the ECU lost");
@@ -293,7 +192,7 @@ TEST_F(LogTool, ReconnectWaitsOutALostLinkAndResumes) {
     ASSERT_GE(ReadLines(static_cast<int>(rowsBefore) + 3).size(), rowsBefore + 3);
     Signal(SIGINT);
     EXPECT_EQ(Finish(), 0);
-    err += err_;
+    err = err_;
     // Each loss and each return said once: at least the echo-only cycle and the unplugged
     // adapter (a loaded machine may miss an answer more); the box only the first time.
     const auto lost = err.count("ecu-log: link to the ECU lost; opening COM1 again every second\n");
@@ -362,7 +261,7 @@ TEST_F(LogTool, BrokenLinkAndUnopenablePortHaveTheirExitCodes) {
 }
 
 TEST_F(LogTool, BadUsageNamesTheRefusedArgument) {
-    const std::vector<std::pair<QStringList, QString>> cases{
+    const std::vector<std::pair<std::vector<std::string>, QString>> cases{
         {{"--delay", "0", "COM1"}, "--delay takes milliseconds, 1 to 60000, not \"0\""},
         {{"--variant=v8", "COM1"}, "--variant takes sohc or dohc, not \"v8\""},
         {{"--format", "json", "COM1"}, "--format takes exact or display, not \"json\""},
@@ -383,8 +282,9 @@ TEST_F(LogTool, BadUsageNamesTheRefusedArgument) {
 
 TEST_F(LogTool, OutputThatCannotBeWrittenEndsTheRunWithTheSystemsText) {
     StartSim();
-    proc_.setStandardOutputFile("/dev/full");
-    Launch({"--delay", "120", "COM1"});
+    test::ChildOptions full;
+    full.out = test::Stream::File("/dev/full");
+    Launch({"--delay", "120", "COM1"}, full);
     EXPECT_EQ(Finish(), 1);
     EXPECT_EQ(err_.toStdString(),
               std::string("ecu-log: standard output: ") + std::strerror(ENOSPC) + "\n");
@@ -395,16 +295,11 @@ TEST_F(LogTool, OutputThatCannotBeWrittenEndsTheRunWithTheSystemsText) {
 TEST_F(LogTool, AReaderThatGoesAwayEndsTheRunWithTheRecordingWhole) {
     StartSim();
     const std::string bin = dir_ + "/log.bin";
-    Spawned log = Spawn({"--record", bin, "COM1"}, Std::PipeOut);
-    std::string rows;
-    char c;
-    while (std::count(rows.begin(), rows.end(), '\n') < 4 && read(log.out, &c, 1) == 1)
-        rows += c;
-    ASSERT_EQ(std::count(rows.begin(), rows.end(), '\n'), 4) << "header and three rows";
-    close(log.out);
-    log.out = -1;
-    EXPECT_EQ(log.Wait(), 1);
-    EXPECT_EQ(ReadAll(errPath()),
+    Launch({"--record", bin, "COM1"});
+    ASSERT_EQ(ReadLines(4).size(), 4) << "header and three rows";
+    proc_->CloseOutput();
+    EXPECT_EQ(Finish(), 1);
+    EXPECT_EQ(err_.toStdString(),
               std::string("ecu-log: standard output: ") + std::strerror(EPIPE) + "\n");
     const auto size = fs::file_size(bin);
     EXPECT_EQ(size % kSohcRecordSize, 0u) << size;
@@ -415,16 +310,18 @@ TEST_F(LogTool, AReaderThatGoesAwayEndsTheRunWithTheRecordingWhole) {
 // standard error would carry every message down the line.
 TEST_F(LogTool, ClosedStandardDescriptorsAreFilledWithDevNull) {
     StartSim();
-    Spawned log = Spawn({"COM1"}, Std::Closed);
+    test::ChildOptions closed;
+    closed.in = closed.out = closed.err = test::Stream::Closed();
+    Launch({"COM1"}, closed);
     ASSERT_TRUE(sim_.WaitForDataRequests(2, std::chrono::seconds(10)));
     for (int fd = 0; fd <= 2; ++fd) {
         std::error_code ec;
-        const auto target =
-            fs::read_symlink("/proc/" + std::to_string(log.pid) + "/fd/" + std::to_string(fd), ec);
+        const auto target = fs::read_symlink(
+            "/proc/" + std::to_string(proc_->Pid()) + "/fd/" + std::to_string(fd), ec);
         EXPECT_EQ(target, "/dev/null") << "descriptor " << fd;
     }
-    ::kill(log.pid, SIGTERM);
-    EXPECT_EQ(log.Wait(), 0);
+    Signal(SIGTERM);
+    EXPECT_EQ(Finish(), 0);
     EXPECT_EQ(sim_.Counts().skippedBytes, 0u) << "nothing but frames came down the line";
 }
 
@@ -432,19 +329,17 @@ TEST_F(LogTool, RecordingPlaysBackThroughEcuCsvToTheSameRows) {
     SimOptions o;
     o.variant = EngineVariant::Dohc;
     StartSim(o);
-    const QString bin = QString::fromStdString(dir_ + "/log.bin");
+    const std::string bin = dir_ + "/log.bin";
     Launch({"--variant", "dohc", "--delay", "120", "--format", "display", "--record", bin, "COM1"});
     ReadLines(6);
     Signal(SIGINT);
     ASSERT_EQ(Finish(), 0);
     const QStringList logged = Rows();
 
-    QProcess csv;
-    csv.start(ECU_CSV_PATH, {"--variant", "dohc", "--format", "display", bin});
-    ASSERT_TRUE(csv.waitForFinished(20000));
-    ASSERT_EQ(csv.exitCode(), 0) << csv.readAllStandardError().toStdString();
-    const QStringList exported =
-        QString::fromUtf8(csv.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    const test::ChildResult csv =
+        test::RunChild(ECU_CSV_PATH, {"--variant", "dohc", "--format", "display", bin});
+    ASSERT_EQ(csv.exitCode, 0) << csv.err;
+    const QStringList exported = QString::fromStdString(csv.out).split('\n', Qt::SkipEmptyParts);
 
     // The signal ends the cycle it lands in. If the wait ran out first, the logger
     // prints that cycle (undecoded when its answer was cut short) and the export
@@ -466,15 +361,16 @@ TEST_F(LogTool, RecordingToAFullDiskEndsWithOneMessageAndExitOne) {
     StartSim({}, false); // paced: the answer's bytes arrive one by one
     constexpr rlim_t Limit = 2 * 68 + 20;
     // The disk of the logger fills up after two cycles and 20 bytes of the third.
-    proc_.setChildProcessModifier([] {
+    test::ChildOptions small;
+    small.beforeExec = [] {
         rlimit limit{};
         getrlimit(RLIMIT_FSIZE, &limit);
         limit.rlim_cur = Limit;
-        setrlimit(RLIMIT_FSIZE, &limit);
         signal(SIGXFSZ, SIG_IGN);
-    });
+        return setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    };
     const std::string bin = dir_ + "/full.bin";
-    Launch({"--delay", "150", "--record", QString::fromStdString(bin), "COM1"});
+    Launch({"--delay", "150", "--record", bin, "COM1"}, small);
     EXPECT_EQ(Finish(), 1);
     EXPECT_EQ(err_.toStdString(), "ecu-log: " + bin + ": File too large\n");
     EXPECT_EQ(fs::file_size(bin), Limit);
@@ -483,9 +379,3 @@ TEST_F(LogTool, RecordingToAFullDiskEndsWithOneMessageAndExitOne) {
 
 } // namespace
 } // namespace ecu
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -12,7 +12,11 @@ namespace ecu::test {
 
 class PortMap {
 public:
-    PortMap();
+    // Nowhere: COM1 and COM2 linked where no device is. Empty: an empty map folder, for
+    // tests of taking and giving back names, which open no port.
+    enum class Start { Nowhere, Empty };
+
+    explicit PortMap(Start start = Start::Nowhere);
     ~PortMap();
     PortMap(const PortMap&) = delete;
     PortMap& operator=(const PortMap&) = delete;
