@@ -35,7 +35,6 @@ class Recording : public SessionTest {
 protected:
     void SetUp() override {
         StartSim(Fast());
-        host.delayMs = 60;
         OpenPort();
         path = TempPath("rec.bin");
         host.saveChoice = QString::fromStdString(path);
@@ -206,7 +205,6 @@ TEST_F(Recording, FullDiskInAPacedSessionKeepsEveryByteBeforeItAndSaysSoOnce) {
     comm.CloseComm();
     sim.Stop();
     StartSim(SimOptions{});
-    host.delayMs = 150;
     OpenPort();
     files.SaveFileClick();
     constexpr std::size_t Limit = 3 * Sohc + 30; // three cycles, then 30 bytes of the fourth

@@ -115,7 +115,6 @@ ControlBytes Framed(std::initializer_list<std::pair<int, std::uint8_t>> bytes) {
 
 TEST_F(ControlPage, EachCycleSendsTheEditedFrameAndLeavingSendsTheDefault) {
     StartSim(Fast());
-    host.delayMs = 60;
     host.pages = {PageControl};
     OpenPort();
     link.ControlPageShown();
@@ -185,19 +184,18 @@ TEST_F(ControlPage, LeavingWithThePortClosedShowsTheSendFailureOnce) {
 TEST_F(ControlPage, GuardedSendsHandAnErrorOfTheirWaitToTheRunningLoopOrShowIt) {
     StartSim(Fast());
     OpenPort();
-    // A receive handler that fails when told to, as a kept handler error does.
-    bool fail = false;
-    auto handler = comm.OnReceiveData;
-    comm.OnReceiveData = [&fail, handler](const void* bytes, std::uint16_t length) {
-        handler(bytes, length);
-        if (std::exchange(fail, false))
-            throw std::runtime_error("handler failed");
+    // A receive handler's error as the component hands it on, at the first look at the
+    // events inside the next wait: however late the ECU's reply comes.
+    const auto failInTheNextWait = [this] {
+        QTimer::singleShot(0, [this] {
+            comm.OnHandlerError(std::make_exception_ptr(std::runtime_error("handler failed")));
+        });
     };
     // No loop runs: the default box shows it.
     for (auto send :
          {&LinkSession::SendControlFrameGuarded, &LinkSession::RestoreAndSendControlFrameGuarded}) {
         boxes.boxes.clear();
-        fail = true;
+        failInTheNextWait();
         EXPECT_NO_THROW((link.*send)());
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_EQ(boxes.boxes[0].caption, T(text::ApplicationTitle));
@@ -208,7 +206,7 @@ TEST_F(ControlPage, GuardedSendsHandAnErrorOfTheirWaitToTheRunningLoopOrShowIt) 
     host.onStep = [&](const Step& s) {
         if (s.cycle == 1)
             QTimer::singleShot(10, [&] {
-                fail = true;
+                failInTheNextWait();
                 link.RestoreAndSendControlFrameGuarded();
             });
     };

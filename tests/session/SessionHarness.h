@@ -41,7 +41,9 @@ public:
     std::vector<int> pages{PageParameters};
     EngineVariant variant = EngineVariant::Sohc;
     QString port = QStringLiteral("COM1");
-    std::int32_t delayMs = 100;
+    // Room for a loaded machine: the fast simulator answers at once, but its thread, the
+    // reader and this one may each wait for a processor. Tests of the pace set their own.
+    std::int32_t delayMs = 400;
     // Called with the cycle number at each page read, before the page is returned.
     std::function<void(int cycle)> onCycle;
     // Called at each page step, after it was recorded.
