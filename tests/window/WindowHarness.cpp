@@ -3,6 +3,7 @@
 #include "ecu-sim/AnswerEncoder.h"
 #include "serial/Comm32.h"
 #include "session/LinkSession.h"
+#include "session/SessionState.h"
 #include "wire/Frames.h"
 
 #include <QAbstractButton>
@@ -58,6 +59,11 @@ TGlForm& WindowTest::CreateWindow() {
     window->activateWindow();
     EXPECT_TRUE(WaitUntil([this] { return window->isActiveWindow(); }, 1000));
     return *window;
+}
+
+void WindowTest::RoomyPollDelay() {
+    ASSERT_TRUE(window && window->ComPort().Connected());
+    window->State().PollDelay = RoomyPollDelayMs;
 }
 
 QWidget* WindowTest::FindWidget(const char* path) const {

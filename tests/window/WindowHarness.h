@@ -58,6 +58,12 @@ protected:
     void LinkPort(const char* port, const std::string& target);
     // A fresh main window, shown and active; its start-up has run.
     TGlForm& CreateWindow();
+    // Gives the open port's session a poll delay with room for a loaded machine (beyond
+    // the setup page's 200 ms), for tests that are not about the pace: the simulator's
+    // thread, the reader and the window may each wait for a processor. Opening the port
+    // again sets the page's delay anew.
+    void RoomyPollDelay();
+    static constexpr std::int32_t RoomyPollDelayMs = 400;
 
     // The window's control of that object name; fails the test when missing.
     // Names used on more than one page (the footer's and the setup page's Label1
