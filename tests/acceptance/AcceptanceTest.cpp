@@ -8,6 +8,7 @@
 #include "WindowHarness.h"
 
 #include "serial/Comm32.h"
+#include "session/LinkSession.h"
 #include "session/SessionHost.h"
 #include "session/SessionState.h"
 
@@ -245,6 +246,12 @@ protected:
             diff(cycle + 1).empty()) {
             d.clear();
             shown = cycle + 1;
+        }
+        if (!d.empty() && page == PageControl && !window->Link().LastCycleDecoded()) {
+            // The control frame's exchange came after its fixed 50 ms wait (a loaded
+            // machine) and led this cycle's buffer: not decoded, the page keeps what it
+            // showed. Not counted as checked, so that many of them still fail the test.
+            return;
         }
         EXPECT_EQ(d, "") << "cycle " << cycle << " on page " << page;
         ++checked_[page];

@@ -52,7 +52,6 @@ protected:
     TGlForm& WindowOnControlPage(EngineVariant variant) {
         StartSim(FastSim(variant));
         TGlForm& w = CreateWindow();
-        RoomyPollDelay();
         Find<QComboBox>("ComboBoxTypEngie")->setCurrentIndex(VariantIndex(variant));
         ShowPage(PageControl);
         return w;

@@ -19,7 +19,6 @@ class BusyComputer : public WindowTest {};
 TEST_F(BusyComputer, AnAnswerThatCameInTimeIsTakenThoughTheWindowWasHeldUp) {
     StartSim();
     TGlForm& w = CreateWindow();
-    RoomyPollDelay();
     ShowPage(PageParameters);
     int heldCycles = 0;
     // Once a request is out, the thread does something else for the whole poll

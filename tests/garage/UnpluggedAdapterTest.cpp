@@ -98,7 +98,6 @@ protected:
         CreateWindow();
         ASSERT_TRUE(boxes.boxes.empty()) << boxes.boxes.front().text.toStdString();
         ASSERT_TRUE(window->ComPort().Connected());
-        RoomyPollDelay();
         ShowPage(PageParameters); // the first values, then the page of the test
         if (page != PageParameters) {
             When([this] { return PromShown() == QStringLiteral("4369"); },

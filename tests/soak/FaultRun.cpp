@@ -164,7 +164,7 @@ std::int64_t HeapInUseBytes() {
 
 TGlForm& FaultRunTest::StartFaultyWindow(bool fastSim, int pollDelay) {
     StartSim(RandomFaults(fastSim, 20261208));
-    TGlForm& w = CreateWindow();
+    TGlForm& w = CreateWindow(Delay::StartUp);
     if (pollDelay > 0) {
         ShowPage(PageSetup);
         Click("ButtonStop");

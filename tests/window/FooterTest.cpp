@@ -24,7 +24,6 @@ protected:
 TEST_F(Footer, EnterStartsPollingAndEscStopsIt) {
     StartSim();
     TGlForm& w = CreateWindow();
-    RoomyPollDelay();
     ShowPage(PageParameters);
     When([this] { return sim.DataRequests() >= 3 && AnswerIn(); },
          [this] { PressKey(Qt::Key_Escape); });

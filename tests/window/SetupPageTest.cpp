@@ -103,7 +103,7 @@ TEST_F(SetupPage, TheChosenBaudRateIsAppliedToTheOpenPort) {
 
 TEST_F(SetupPage, BadBaudRateTextIsReportedAndThePortStaysClosed) {
     StartSim();
-    TGlForm& w = CreateWindow();
+    TGlForm& w = CreateWindow(Delay::StartUp);
     Click("ButtonStop");
     for (const char* bad : {"", "0", "4000001", "9999999"}) {
         SCOPED_TRACE(bad);
@@ -129,7 +129,7 @@ TEST_F(SetupPage, BadBaudRateTextIsReportedAndThePortStaysClosed) {
 
 TEST_F(SetupPage, ANewDelayTakesEffectAtTheNextOpening) {
     StartSim();
-    TGlForm& w = CreateWindow();
+    TGlForm& w = CreateWindow(Delay::StartUp);
     EXPECT_FALSE(Find("SpinEditDelay")->isEnabled());
     Click("ButtonStop");
     TypeText("SpinEditDelay", QStringLiteral("150"));

@@ -24,7 +24,7 @@ const QColor Red(255, 0, 0);
 
 TEST_F(StartUp, WithAWorkingPortOpensItAndShowsTheAboutPage) {
     StartSim();
-    TGlForm& w = CreateWindow();
+    TGlForm& w = CreateWindow(Delay::StartUp);
 
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_EQ(w.windowTitle(), QStringLiteral("ЭБУ-Сканер 2.0.1"));

@@ -52,12 +52,14 @@ void WindowTest::LinkPort(const char* port, const std::string& target) {
     map_.Link(port, target);
 }
 
-TGlForm& WindowTest::CreateWindow() {
+TGlForm& WindowTest::CreateWindow(Delay delay) {
     window = std::make_unique<TGlForm>(WindowServices{&boxes, &dialogs});
     window->show();
     QApplication::setActiveWindow(window.get());
     window->activateWindow();
     EXPECT_TRUE(WaitUntil([this] { return window->isActiveWindow(); }, 1000));
+    if (delay == Delay::Roomy && window->ComPort().Connected())
+        RoomyPollDelay();
     return *window;
 }
 

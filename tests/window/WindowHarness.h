@@ -57,7 +57,9 @@ protected:
     // Points a port name of the map at target (a path that need not exist).
     void LinkPort(const char* port, const std::string& target);
     // A fresh main window, shown and active; its start-up has run.
-    TGlForm& CreateWindow();
+    // Unless told to keep the start-up's delay, its session polls with RoomyPollDelay.
+    enum class Delay { Roomy, StartUp };
+    TGlForm& CreateWindow(Delay delay = Delay::Roomy);
     // Gives the open port's session a poll delay with room for a loaded machine (beyond
     // the setup page's 200 ms), for tests that are not about the pace: the simulator's
     // thread, the reader and the window may each wait for a processor. Opening the port
