@@ -1,17 +1,57 @@
 #include "app/Application.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QStyleFactory>
+
+#include <cstdio>
 
 namespace ecu {
 
+namespace {
+
+void NameApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("ecuscan"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("2.0.1"));
+}
+
+} // namespace
+
 void SetUpApplication(QApplication& app) {
-    QApplication::setApplicationName(QStringLiteral("ecuscan"));
-    QApplication::setApplicationVersion(QStringLiteral("2.0.1"));
+    NameApplication();
     // The forms place their controls to the pixel; the classic style draws group
     // box titles on the frame line and keeps controls at their given sizes.
     if (QStyle* style = QStyleFactory::create(QStringLiteral("Windows")))
         app.setStyle(style);
+}
+
+void DescribeOptions(QCommandLineParser& options) {
+    options.setApplicationDescription(
+        QStringLiteral("Engine control unit scanner for SOHC and DOHC engines."));
+    options.addHelpOption();
+    options.addVersionOption();
+}
+
+std::optional<int> AnswerInformationOptions(int argc, char** argv) {
+    const QCoreApplication core(argc, argv);
+    NameApplication();
+    QCommandLineParser options;
+    DescribeOptions(options);
+    // Errors (a toolkit option such as -platform, or a wrong one) are the window's to judge.
+    options.parse(QCoreApplication::arguments());
+    QString text;
+    if (options.isSet(QStringLiteral("help")))
+        text = options.helpText();
+    else if (options.isSet(QStringLiteral("version")))
+        text = QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion() +
+               u'\n';
+    else
+        return std::nullopt;
+    const QByteArray bytes = text.toLocal8Bit();
+    const bool written = std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()),
+                                     stdout) == static_cast<std::size_t>(bytes.size()) &&
+                         std::fflush(stdout) == 0;
+    return written ? 0 : 1;
 }
 
 } // namespace ecu

@@ -1,9 +1,19 @@
 #pragma once
+#include <optional>
+
 class QApplication;
+class QCommandLineParser;
 
 namespace ecu {
 
 // Names the application and gives it the classic look its forms are laid out for.
 void SetUpApplication(QApplication& app);
+
+// The program's command-line options: --help and --version.
+void DescribeOptions(QCommandLineParser& options);
+
+// Prints the help or the version when the arguments ask for one, without building a
+// QApplication (so without a display), and returns the exit status; nothing otherwise.
+std::optional<int> AnswerInformationOptions(int argc, char** argv);
 
 } // namespace ecu

@@ -6,14 +6,15 @@
 #include <QCommandLineParser>
 
 int main(int argc, char** argv) {
+    // --help and --version answer before the window's application object, which needs a
+    // display, is built: they work over SSH too.
+    if (const auto status = ecu::AnswerInformationOptions(argc, argv))
+        return *status;
     QApplication app(argc, argv);
     ecu::SetUpApplication(app);
-    // --version and --help answer and exit before the window opens the port.
+    // Anything else the options hold is refused here, before the window opens the port.
     QCommandLineParser options;
-    options.setApplicationDescription(
-        QStringLiteral("Engine control unit scanner for SOHC and DOHC engines."));
-    options.addHelpOption();
-    options.addVersionOption();
+    ecu::DescribeOptions(options);
     options.process(app);
     ecu::TGlForm window;
     window.show();

@@ -51,8 +51,15 @@ bool TComm32::OpenComm() {
     if (FCommHandle)
         throw ECommsError("Already have a comm file open");
 
+    std::string path;
+    try {
+        path = ResolvePortName(FCommPort.toStdString());
+    } catch (const PortNameError& e) {
+        FLastOsError = e.what();
+        throw ECommsError("Error opening com port");
+    }
     auto port = std::make_unique<PortIo>();
-    switch (port->Open(ResolvePortName(FCommPort.toStdString()), FConsoles)) {
+    switch (port->Open(path, FConsoles)) {
     case PortIo::OpenResult::Opened:
         break;
     case PortIo::OpenResult::Failed:

@@ -26,7 +26,12 @@ std::string LinkedDevice(const std::string& path) {
 
 std::string PortOpenDetail(const TComm32& comm) {
     const std::string name = comm.CommPort().toStdString();
-    const std::string device = LinkedDevice(ResolvePortName(name));
+    std::string device = name;
+    try {
+        device = LinkedDevice(ResolvePortName(name));
+    } catch (const PortNameError&) {
+        // The reason is the component's last error already.
+    }
     std::string detail = device == name ? name : name + " (" + device + ")";
     if (!comm.LastOsError().empty())
         detail += ": " + comm.LastOsError();

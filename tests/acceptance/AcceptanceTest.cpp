@@ -574,7 +574,7 @@ void Acceptance::ExitWhilePolling() {
     EXPECT_FALSE(window->isVisible());
     EXPECT_FALSE(window->ComPort().Connected());
     const std::uint64_t requests = sim.DataRequests();
-    WaitFor([] { return false; }, 300);
+    test::PumpEvents(300);
     EXPECT_EQ(sim.DataRequests(), requests);
     const int fd = ::open(sim.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     ASSERT_GE(fd, 0) << "the port is still held";
@@ -628,7 +628,7 @@ TEST_P(Acceptance, MechanicsSessionRecordingPlaybackAndExit) {
     const std::size_t framesBefore = sim.Frames().size();
     const std::uint64_t firstRecorded = sim.DataRequests() + 1;
     const std::string path = RecordingSession();
-    EXPECT_TRUE(boxes.boxes.size() == 2U) << Str(boxes.boxes.back().text);
+    EXPECT_TRUE(boxes.boxes.size() == 2U) << boxes.Shown();
     const auto cycles = RecordedCycles(framesBefore, firstRecorded);
     CheckRecording(path, cycles);
     Playback(path, cycles);

@@ -1,5 +1,5 @@
-// ecu-csv end to end: the real binary on recordings written here. The binary's path is the
-// first argument after GoogleTest's own.
+// ecu-csv end to end: the real binary on recordings written here.
+#include "ChildProcess.h"
 #include "link/Decode.h"
 #include "ui/CsvRow.h"
 
@@ -7,46 +7,27 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <random>
 #include <sstream>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
 namespace {
 
-std::string g_tool;
-
 using ecu::ByteString;
 
-struct Result {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-    long peakKiB = 0; // the child's peak resident set
-};
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using Result = ecu::test::ChildResult;
 
 class EcuCsv : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(g_tool.empty()) << "pass the path of ecu-csv after the test options";
         char tmpl[] = "/tmp/ecu-csv-test.XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir_ = tmpl;
@@ -65,64 +46,28 @@ protected:
 
     // Runs ecu-csv with args; stdin from a pipe fed with `input`, `repeat` times over; stdout
     // to `outPath` when given (otherwise captured); or with stdin and stdout closed.
-    Result Run(const std::vector<std::string>& args, const ByteString& input = {},
-               const std::string& outPath = "", Closed closed = Closed::None,
-               std::size_t repeat = 1) {
-        const std::string out = outPath.empty() ? dir_ + "/stdout" : outPath;
-        const std::string err = dir_ + "/stderr";
-        int feed[2];
-        EXPECT_EQ(pipe(feed), 0);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            dup2(feed[0], STDIN_FILENO);
-            close(feed[0]);
-            close(feed[1]);
-            const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            dup2(o, STDOUT_FILENO);
-            dup2(e, STDERR_FILENO);
-            close(o);
-            close(e);
-            if (closed == Closed::InputAndOutput) {
-                close(STDIN_FILENO);
-                close(STDOUT_FILENO);
-            }
-            std::vector<char*> argv{g_tool.data()};
-            std::vector<std::string> copy = args;
-            for (auto& a : copy) {
-                argv.push_back(a.data());
-            }
-            argv.push_back(nullptr);
-            execv(g_tool.c_str(), argv.data());
-            _exit(127);
-        }
-        close(feed[0]);
-        // A child that stops reading early gets EPIPE, not us.
-        signal(SIGPIPE, SIG_IGN);
-        std::size_t fed = 0;
-        for (std::size_t round = 0; round < repeat; ++round) {
-            for (std::size_t done = 0; done < input.size();) {
-                const ssize_t n = write(feed[1], input.data() + done, input.size() - done);
-                if (n <= 0) {
-                    break;
-                }
-                done += static_cast<std::size_t>(n);
-                fed += static_cast<std::size_t>(n);
-            }
-        }
-        EXPECT_EQ(fed, input.size() * repeat);
-        close(feed[1]);
-        int status = 0;
-        rusage usage{};
-        wait4(pid, &status, 0, &usage);
+    static Result Run(const std::vector<std::string>& args, const ByteString& input = {},
+                      const std::string& outPath = "", Closed closed = Closed::None,
+                      std::size_t repeat = 1) {
+        ecu::test::ChildOptions options;
+        options.in = ecu::test::Stream::Pipe();
+        if (!outPath.empty())
+            options.out = ecu::test::Stream::File(outPath);
+        if (closed == Closed::InputAndOutput)
+            options.in = options.out = ecu::test::Stream::Closed();
+        ecu::test::ChildProcess tool(ECU_CSV_PATH, args, options);
+        for (std::size_t round = 0; round < repeat && !input.empty(); ++round)
+            EXPECT_TRUE(tool.Write(input.data(), input.size())) << "round " << round;
+        tool.CloseInput();
         Result r;
-        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        r.peakKiB = usage.ru_maxrss;
-        r.out = outPath.empty() ? ReadFile(out) : "";
-        r.err = ReadFile(err);
+        r.exitCode = tool.WaitForExit(kRunLimitMs).value_or(-1);
+        r.out = tool.Output();
+        r.err = tool.Errors();
+        r.peakKiB = tool.PeakKiB();
         return r;
     }
 
+    static constexpr int kRunLimitMs = 120000;
     std::string dir_;
 };
 
@@ -512,12 +457,3 @@ TEST_F(EcuCsv, AutoOnAPipeStreamsWithFlatMemory) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    testing::InitGoogleTest(&argc, argv);
-    // Listing the tests needs no binary; running them does (checked in SetUp).
-    if (argc >= 2) {
-        g_tool = argv[1];
-    }
-    return RUN_ALL_TESTS();
-}

@@ -180,7 +180,7 @@ TEST_F(FullDisk, AFullTmpfsEndsTheSessionWithOneMessageAndKeepsEveryByteBeforeIt
     // Start again: the page shows the car, nothing more goes to the full disk.
     StopAfter(3);
     RunStart(10000);
-    EXPECT_EQ(boxes.boxes.size(), 1u) << boxes.boxes.back().text.toStdString();
+    EXPECT_EQ(boxes.boxes.size(), 1u) << boxes.Shown();
     EXPECT_EQ(PromShown(), QStringLiteral("17185"));
     EXPECT_EQ(ReadFileBytes(path), recorded);
 }
@@ -210,7 +210,7 @@ TEST_F(FullDisk, AFileSizeLimitMidSessionLeavesAPlayableRecordingAndANewOneWorks
     EXPECT_EQ(progress->maximum(), 3);
     EXPECT_EQ(progress->value(), 3);
     EXPECT_EQ(PromShown(), QStringLiteral("17185"));
-    EXPECT_EQ(boxes.boxes.size(), 1u) << boxes.boxes.back().text.toStdString();
+    EXPECT_EQ(boxes.boxes.size(), 1u) << boxes.Shown();
 
     // A new recording on a disk with room takes whole cycles again.
     Click("RadioButtonRegim1");
@@ -220,7 +220,7 @@ TEST_F(FullDisk, AFileSizeLimitMidSessionLeavesAPlayableRecordingAndANewOneWorks
     ArmRecording(again);
     StopAfter(4);
     RunStart(10000);
-    EXPECT_EQ(boxes.boxes.size(), 1u) << boxes.boxes.back().text.toStdString();
+    EXPECT_EQ(boxes.boxes.size(), 1u) << boxes.Shown();
     const auto recorded = ReadFileBytes(again);
     EXPECT_GE(recorded.size(), 3 * Cycle);
     EXPECT_EQ(recorded.size() % Cycle, 0u);

@@ -36,10 +36,10 @@ protected:
     // Starts ecu-log on COM1 and returns once it polls there.
     void HoldWithLogger() {
         const std::uint64_t before = sim.DataRequests();
-        logger_ = std::make_unique<garage::ChildProcess>(
+        logger_ = std::make_unique<test::ChildProcess>(
             ECU_LOG_PATH, std::vector<std::string>{"--delay", "50", "COM1"});
         ASSERT_TRUE(logger_->Started());
-        ASSERT_TRUE(WaitFor([&] { return sim.DataRequests() >= before + 2; }, 10000))
+        ASSERT_TRUE(WaitUntil([&] { return sim.DataRequests() >= before + 2; }, 10000))
             << logger_->Errors();
     }
 
@@ -69,14 +69,14 @@ protected:
         EXPECT_FALSE(Find("ButtonStop")->isEnabled());
     }
 
-    std::unique_ptr<garage::ChildProcess> logger_;
+    std::unique_ptr<test::ChildProcess> logger_;
 };
 
 TEST_F(PortHeld, AtStartUpTheBoxSaysThePortIsBusy) {
     StartSim();
-    HoldWithLogger();
+    ASSERT_NO_FATAL_FAILURE(HoldWithLogger());
     CreateWindow();
-    ExpectOneBusyBox();
+    ASSERT_NO_FATAL_FAILURE(ExpectOneBusyBox());
     ExpectPortClosed();
     EXPECT_TRUE(logger_->Running()) << "the window took the logger's port";
     LetGo();
@@ -87,10 +87,10 @@ TEST_F(PortHeld, OpeningIsRefusedWhileHeldAndWorksOnceLetGo) {
     TGlForm& w = CreateWindow();
     ASSERT_TRUE(w.ComPort().Connected());
     Click("ButtonStop");
-    HoldWithLogger();
+    ASSERT_NO_FATAL_FAILURE(HoldWithLogger());
 
     Click("ButtonOpenPort");
-    ExpectOneBusyBox();
+    ASSERT_NO_FATAL_FAILURE(ExpectOneBusyBox());
     ExpectPortClosed();
     EXPECT_TRUE(Find("ButtonOpenPort")->isEnabled()) << "the user can try again";
     EXPECT_TRUE(logger_->Running());
@@ -103,7 +103,7 @@ TEST_F(PortHeld, OpeningIsRefusedWhileHeldAndWorksOnceLetGo) {
     EXPECT_EQ(boxes.boxes.size(), 1u);
 
     // Now the window holds it: another logger is turned away.
-    garage::ChildProcess refused(ECU_LOG_PATH, {"COM1"});
+    test::ChildProcess refused(ECU_LOG_PATH, {"COM1"});
     EXPECT_EQ(refused.WaitForExit(5000), 1);
     EXPECT_NE(refused.Errors().find("Error opening com port"), std::string::npos)
         << refused.Errors();
@@ -115,7 +115,7 @@ TEST_F(PortHeld, OpeningIsRefusedWhileHeldAndWorksOnceLetGo) {
     When([&] { return sim.DataRequests() >= before + 3 && w.State().RxBuffer.size() >= 68; },
          [this] { Click("BitBtnStop"); });
     RunStart(10000);
-    EXPECT_EQ(boxes.boxes.size(), 1u) << boxes.boxes.back().text.toStdString();
+    EXPECT_EQ(boxes.boxes.size(), 1u) << boxes.Shown();
     EXPECT_GE(sim.DataRequests(), before + 3);
     auto* prom = Find<TFrameParameter>("FrameParameter1")
                      ->findChild<QLineEdit*>(QStringLiteral("EditPromID"));

@@ -48,7 +48,7 @@ protected:
             if (replace)
                 args.emplace_back("--replace");
             auto& child =
-                processes_.emplace_back(std::make_unique<garage::ChildProcess>(ECU_SIM_PATH, args));
+                processes_.emplace_back(std::make_unique<test::ChildProcess>(ECU_SIM_PATH, args));
             ASSERT_TRUE(child->Started());
             ASSERT_TRUE(child->WaitForOutput(" -> ", 10000)) << child->Output() << child->Errors();
         } else {
@@ -94,7 +94,7 @@ protected:
             // ecu-sim refuses a name that is linked already, as the user's own link would be.
             std::filesystem::remove(std::filesystem::path(PortMapDirectory()) / "COM1");
         }
-        PlugIn(0x1111, false);
+        ASSERT_NO_FATAL_FAILURE(PlugIn(0x1111, false));
         CreateWindow();
         ASSERT_TRUE(boxes.boxes.empty()) << boxes.boxes.front().text.toStdString();
         ASSERT_TRUE(window->ComPort().Connected());
@@ -118,7 +118,7 @@ protected:
         EXPECT_FALSE(window->SessionRunning());
         EXPECT_LE(received.size(), receivedAtPull_ + 2 * Cycle) << "bytes from a pulled adapter";
         if (GetParam() == Unplugging::KillSimProcess) {
-            EXPECT_FALSE(processes_.back()->WaitForExit(5000));
+            EXPECT_EQ(processes_.back()->WaitForExit(5000), 128 + SIGKILL);
             EXPECT_TRUE(processes_.back()->EndedBySignal());
         }
     }
@@ -126,7 +126,7 @@ protected:
     // Plugged in again, on a new terminal: "Закрыть порт" and "Открыть порт" find it.
     void PlugBackInAndReopen() {
         const std::size_t boxesBefore = boxes.boxes.size();
-        PlugIn(0x2222, true);
+        ASSERT_NO_FATAL_FAILURE(PlugIn(0x2222, true));
         Click("ButtonStop");
         ExpectPortControls(false);
         Click("ButtonOpenPort");
@@ -147,7 +147,7 @@ protected:
             [&] { Click("BitBtnStop"); });
         RunStart(10000);
         EXPECT_EQ(PromShown(), QStringLiteral("8738"));
-        EXPECT_EQ(boxes.boxes.size(), boxesBefore) << boxes.boxes.back().text.toStdString();
+        EXPECT_EQ(boxes.boxes.size(), boxesBefore) << boxes.Shown();
         ExpectPortControls(false);
         // The new line's first bytes are the echo of the first request sent on it.
         ASSERT_GE(received.size(), receivedAtStart + EchoLength);
@@ -168,28 +168,28 @@ protected:
         EXPECT_EQ(boxes.boxes[index].icon, MessageIcon::Error);
     }
 
-    std::vector<std::unique_ptr<garage::ChildProcess>> processes_;
+    std::vector<std::unique_ptr<test::ChildProcess>> processes_;
     std::vector<std::unique_ptr<EcuSimulator>> sims_;
     std::size_t receivedAtPull_ = 0;
 };
 
 TEST_P(UnpluggedAdapter, OneBrokenLinkBoxThenReopeningThePortPollsAgain) {
-    PollAndPullOut(PageParameters, false);
-    ASSERT_EQ(boxes.boxes.size(), 1u) << boxes.boxes.back().text.toStdString();
+    ASSERT_NO_FATAL_FAILURE(PollAndPullOut(PageParameters, false));
+    ASSERT_EQ(boxes.boxes.size(), 1u) << boxes.Shown();
     ExpectBox(0, text::BrokenLinkCaption, text::BrokenLinkText);
     // The port stays open on the dead line; the page keeps its last values.
     ExpectPortControls(true);
     EXPECT_EQ(PromShown(), QStringLiteral("4369"));
 
-    PlugBackInAndReopen();
+    ASSERT_NO_FATAL_FAILURE(PlugBackInAndReopen());
     PollTheNewEcu();
 }
 
 // On the control page the control frame goes out after the answer: the pulled line
 // refuses it, so the next request is refused too and said once before the broken link.
 TEST_P(UnpluggedAdapter, OnTheControlPageTheRefusedRequestIsSaidOnceBeforeTheBrokenLink) {
-    PollAndPullOut(PageControl, true);
-    ASSERT_EQ(boxes.boxes.size(), 2u) << boxes.boxes.back().text.toStdString();
+    ASSERT_NO_FATAL_FAILURE(PollAndPullOut(PageControl, true));
+    ASSERT_EQ(boxes.boxes.size(), 2u) << boxes.Shown();
     ExpectBox(0, text::SendFailureCaption, text::SendFailureText);
     ExpectBox(1, text::BrokenLinkCaption, text::BrokenLinkText);
     ExpectPortControls(true);
@@ -197,7 +197,7 @@ TEST_P(UnpluggedAdapter, OnTheControlPageTheRefusedRequestIsSaidOnceBeforeTheBro
 
     // Reopened on the control page, so that leaving it sends the default frame on
     // the new line.
-    PlugBackInAndReopen();
+    ASSERT_NO_FATAL_FAILURE(PlugBackInAndReopen());
     PollTheNewEcu();
 }
 

@@ -1,34 +1,30 @@
 // ecu-log run as a process against the simulator.
+#include "ChildProcess.h"
+#include "PortMap.h"
 #include "ecu-sim/EcuSimulator.h"
 #include "record/Records.h"
 #include "serial/LineSettings.h"
 #include "session/Messages.h"
 #include "ui/CsvRow.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <random>
-#include <spawn.h>
 #include <string>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -40,159 +36,73 @@ namespace fs = std::filesystem;
 
 class LogTool : public ::testing::Test {
 protected:
-    LogTool() {
-        char tmpl[] = "/tmp/ecu-log-test-XXXXXX";
-        dir_ = mkdtemp(tmpl);
-        ports_ = fs::path(dir_) / "ecuscan" / "ports";
-        fs::create_directories(ports_);
-        fs::create_symlink(fs::path(dir_) / "absent", ports_ / "COM1");
-        fs::create_symlink(fs::path(dir_) / "absent", ports_ / "COM2");
-    }
     ~LogTool() override {
-        if (proc_.state() != QProcess::NotRunning) {
-            proc_.kill();
-            proc_.waitForFinished(5000);
-        }
+        proc_.reset();
         sim_.Stop();
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
     }
 
     void StartSim(SimOptions o = {}, bool fast = true) {
         o.fast = fast;
         sim_.SetOptions(o);
         sim_.Start();
-        fs::remove(ports_ / "COM1");
-        fs::create_symlink(sim_.SlavePath(), ports_ / "COM1");
+        map_.Link("COM1", sim_.SlavePath());
     }
 
-    void Launch(const QStringList& args) {
+    void Launch(const std::vector<std::string>& args, test::ChildOptions options = {}) {
+        proc_.reset();
         out_.clear();
         err_.clear();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", QString::fromStdString(dir_));
-        proc_.setProcessEnvironment(env);
-        proc_.start(ECU_LOG_PATH, args);
-        ASSERT_TRUE(proc_.waitForStarted(10000));
+        proc_ = std::make_unique<test::ChildProcess>(ECU_LOG_PATH, args, std::move(options));
+        ASSERT_TRUE(proc_->Started());
     }
 
     // Reads stdout until it holds `lines` whole lines.
     QStringList ReadLines(int lines) {
-        QElapsedTimer clock;
-        clock.start();
-        while (out_.count('\n') < lines && clock.elapsed() < 20000) {
-            proc_.waitForReadyRead(200);
-            out_ += proc_.readAllStandardOutput();
-        }
-        QStringList all = QString::fromUtf8(out_).split('\n');
+        proc_->WaitForLines(static_cast<std::size_t>(lines));
+        QStringList all = QString::fromStdString(proc_->Output()).split('\n');
         all.removeLast(); // the unfinished tail
         return all;
     }
 
-    // Reads stderr until it holds `text` (or 20 s pass); returns what was read.
+    // Reads stderr until it holds `text` (or the time is up); returns all it holds.
     QString ReadErrorUntil(const QString& text) {
-        QString err;
-        QElapsedTimer clock;
-        clock.start();
-        while (!err.contains(text) && clock.elapsed() < 20000) {
-            proc_.waitForReadyRead(100);
-            err += QString::fromLocal8Bit(proc_.readAllStandardError());
-        }
-        return err;
+        proc_->WaitForErrors(text.toStdString());
+        return QString::fromStdString(proc_->Errors());
     }
 
-    // Exit code, or -1 when it did not exit normally in time.
-    int Finish(int timeoutMs = 20000) {
-        if (!proc_.waitForFinished(timeoutMs))
-            return -1;
-        out_ += proc_.readAllStandardOutput();
-        err_ = QString::fromLocal8Bit(proc_.readAllStandardError());
-        return proc_.exitStatus() == QProcess::NormalExit ? proc_.exitCode() : -1;
+    // Exit code (128 + signal when one ended it), or -1 when it did not end in time.
+    int Finish(int timeoutMs = test::ChildProcess::DefaultTimeoutMs) {
+        const int code = proc_->WaitForExit(timeoutMs).value_or(-1);
+        out_ = QByteArray::fromStdString(proc_->Output());
+        err_ = QString::fromStdString(proc_->Errors());
+        return code;
     }
 
-    // Signals a running child only: once QProcess has seen it end, processId() is 0, and
-    // kill(0, sig) would hit the whole process group, the test runner included. Until then
-    // the id stays a zombie's, which nobody else can be given.
     void Signal(int sig) {
-        const auto pid = static_cast<pid_t>(proc_.processId());
-        ASSERT_GT(pid, 0) << "ecu-log is not running (exit code " << proc_.exitCode() << ")";
-        ::kill(pid, sig);
+        ASSERT_TRUE(proc_->Running()) << "ecu-log is not running: " << proc_->Errors();
+        proc_->Signal(sig);
     }
 
-    QStringList Rows() const {
-        QStringList rows = QString::fromUtf8(out_).split('\n', Qt::SkipEmptyParts);
-        return rows;
+    QStringList Rows() const { return QString::fromUtf8(out_).split('\n', Qt::SkipEmptyParts); }
+
+    // Waits until stderr has said the link was lost `times` times.
+    bool WaitForLosses(qsizetype times) {
+        for (int waited = 0; waited < test::ChildProcess::DefaultTimeoutMs; waited += 20) {
+            const QString err = QString::fromStdString(proc_->Errors());
+            if (err.count("link to the ECU lost") >= times)
+                return true;
+            ::usleep(20000);
+        }
+        return false;
     }
 
-    enum class Std { PipeOut, Closed };
-    // ecu-log started without QProcess, for what QProcess cannot set up: a standard output
-    // whose reader goes away, or closed standard descriptors. Killed at the end if still
-    // running.
-    struct Spawned {
-        pid_t pid = -1;
-        int out = -1; // read end of its standard output (PipeOut)
-        // Exit status, or -1 when it has not ended within the limit.
-        int Wait(int limitMs = 20000) {
-            for (int waited = 0; waited < limitMs; waited += 20) {
-                int status = 0;
-                if (waitpid(pid, &status, WNOHANG) == pid) {
-                    pid = -1;
-                    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                }
-                ::usleep(20000);
-            }
-            return -1;
-        }
-        ~Spawned() {
-            if (pid > 0) {
-                ::kill(pid, SIGKILL);
-                waitpid(pid, nullptr, 0);
-            }
-            if (out >= 0)
-                close(out);
-        }
-    };
-
-    Spawned Spawn(std::vector<std::string> args, Std std) {
-        Spawned s;
-        int pipeFds[2] = {-1, -1};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        if (std == Std::PipeOut) {
-            EXPECT_EQ(pipe2(pipeFds, O_CLOEXEC), 0);
-            posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-            posix_spawn_file_actions_addopen(&actions, 2, errPath().c_str(),
-                                             O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        } else {
-            for (int fd = 0; fd <= 2; ++fd)
-                posix_spawn_file_actions_addclose(&actions, fd);
-        }
-        args.insert(args.begin(), ECU_LOG_PATH);
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> env{"XDG_CONFIG_HOME=" + dir_, "QT_QPA_PLATFORM=offscreen"};
-        std::vector<char*> envp;
-        for (auto& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        EXPECT_EQ(posix_spawn(&s.pid, ECU_LOG_PATH, &actions, nullptr, argv.data(), envp.data()),
-                  0);
-        posix_spawn_file_actions_destroy(&actions);
-        if (pipeFds[1] >= 0)
-            close(pipeFds[1]);
-        s.out = pipeFds[0];
-        return s;
-    }
-
-    // The rows ecu-csv exports from a recording, header included.
-    static QStringList Export(const std::string& bin, const QString& variant = "sohc") {
-        QProcess csv;
-        csv.start(ECU_CSV_PATH, {"--variant", variant, QString::fromStdString(bin)});
-        EXPECT_TRUE(csv.waitForFinished(20000));
-        EXPECT_EQ(csv.exitCode(), 0) << csv.readAllStandardError().toStdString();
-        return QString::fromUtf8(csv.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    // The rows ecu-csv exports from a recording, header included, and what it skipped.
+    static QStringList Export(const std::string& bin, std::string* skipped = nullptr) {
+        const test::ChildResult r = test::RunChild(ECU_CSV_PATH, {"--variant", "sohc", bin});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        if (skipped)
+            *skipped = r.err;
+        return QString::fromStdString(r.out).split('\n', Qt::SkipEmptyParts);
     }
 
     // A recording of whole cycles only: one record after another, each with its echo.
@@ -202,16 +112,15 @@ protected:
             ASSERT_EQ(bytes.substr(at, 4), "\xF4\x56\x01\xB5") << "record at " << at;
     }
 
-    std::string errPath() const { return dir_ + "/stderr"; }
     static std::string ReadAll(const std::string& path) {
         std::ifstream in(path);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
-    std::string dir_;
-    fs::path ports_;
+    test::PortMap map_;
+    const std::string dir_ = map_.Dir();
     EcuSimulator sim_;
-    QProcess proc_;
+    std::unique_ptr<test::ChildProcess> proc_;
     QByteArray out_;
     QString err_;
 };
@@ -240,13 +149,15 @@ TEST_F(LogTool, PrintsOneRowPerCycleAndEndsCleanlyOnSigint) {
 // The time column comes first and only on request: without it the header and rows are those
 // of earlier versions, byte for byte, so logs compare across versions.
 TEST_F(LogTool, TimeColumnIsFirstAndOnlyOnRequest) {
-    const auto run = [this](const QStringList& extra) {
+    const auto run = [this](const std::vector<std::string>& extra) {
         // A frozen engine and the same noise each run: the same values cycle by cycle.
         sim_.Stop();
         SimOptions o;
         o.timeScale = 0.0;
         StartSim(o);
-        Launch(extra + QStringList{"--delay", "50", "COM1"});
+        std::vector<std::string> args = extra;
+        args.insert(args.end(), {"--delay", "50", "COM1"});
+        Launch(args);
         QStringList lines = ReadLines(5);
         Signal(SIGINT);
         EXPECT_EQ(Finish(), 0);
@@ -300,7 +211,7 @@ TEST_F(LogTool, ReconnectWaitsOutALostLinkAndResumes) {
     o.faults = {echoOnly};
     StartSim(o);
     const std::string bin = dir_ + "/gap.bin";
-    Launch({"--reconnect", "--delay", "120", "--record", QString::fromStdString(bin), "COM1"});
+    Launch({"--reconnect", "--delay", "120", "--record", bin, "COM1"});
     ASSERT_GE(ReadLines(6).size(), 6) << "rows resume after the echo-only cycle";
     sim_.Stop(); // the adapter is unplugged
     QString err = ReadErrorUntil("link to the ECU lost");
@@ -311,7 +222,7 @@ TEST_F(LogTool, ReconnectWaitsOutALostLinkAndResumes) {
     ASSERT_GE(ReadLines(static_cast<int>(rowsBefore) + 3).size(), rowsBefore + 3);
     Signal(SIGINT);
     EXPECT_EQ(Finish(), 0);
-    err += err_;
+    err = err_;
     // Each loss and each return said once: at least the echo-only cycle and the unplugged
     // adapter (a loaded machine may miss an answer more).
     const auto lost = err.count("ecu-log: link to the ECU lost; opening COM1 again every second\n");
@@ -382,14 +293,16 @@ TEST_F(LogTool, BrokenLinkAndUnopenablePortHaveTheirExitCodes) {
 }
 
 TEST_F(LogTool, BadUsageNamesTheRefusedArgument) {
-    const std::vector<std::pair<QStringList, QString>> cases{
+    const std::vector<std::pair<std::vector<std::string>, QString>> cases{
         {{"--delay", "0", "COM1"}, "--delay takes milliseconds, 1 to 60000, not \"0\""},
         {{"--variant=v8", "COM1"}, "--variant takes sohc or dohc, not \"v8\""},
         {{"--format", "json", "COM1"}, "--format takes exact or display, not \"json\""},
         {{"COM1", "--record"}, "--record takes a file name"},
         {{"--colour", "red", "COM1"}, "unknown option --colour"},
         {{"COM1", "COM2"}, "unexpected argument \"COM2\": one PORT only"},
-        {{"--delay", "50"}, "no PORT given"}};
+        {{"--delay", "50"}, "no PORT given"},
+        {{"COM01"}, "\"COM01\" is not a port name: use COM1, COM2, … COM256 or a device path"},
+        {{"ttyUSB0"}, "\"ttyUSB0\" is not a port name: use COM1, COM2, … COM256 or a device path"}};
     for (const auto& [args, message] : cases) {
         Launch(args);
         EXPECT_EQ(Finish(), 2) << message.toStdString();
@@ -401,8 +314,9 @@ TEST_F(LogTool, BadUsageNamesTheRefusedArgument) {
 
 TEST_F(LogTool, OutputThatCannotBeWrittenEndsTheRunWithTheSystemsText) {
     StartSim();
-    proc_.setStandardOutputFile("/dev/full");
-    Launch({"--delay", "120", "COM1"});
+    test::ChildOptions full;
+    full.out = test::Stream::File("/dev/full");
+    Launch({"--delay", "120", "COM1"}, full);
     EXPECT_EQ(Finish(), 1);
     EXPECT_EQ(err_.toStdString(),
               std::string("ecu-log: standard output: ") + std::strerror(ENOSPC) + "\n");
@@ -413,16 +327,11 @@ TEST_F(LogTool, OutputThatCannotBeWrittenEndsTheRunWithTheSystemsText) {
 TEST_F(LogTool, AReaderThatGoesAwayEndsTheRunWithTheRecordingWhole) {
     StartSim();
     const std::string bin = dir_ + "/log.bin";
-    Spawned log = Spawn({"--record", bin, "COM1"}, Std::PipeOut);
-    std::string rows;
-    char c;
-    while (std::count(rows.begin(), rows.end(), '\n') < 4 && read(log.out, &c, 1) == 1)
-        rows += c;
-    ASSERT_EQ(std::count(rows.begin(), rows.end(), '\n'), 4) << "header and three rows";
-    close(log.out);
-    log.out = -1;
-    EXPECT_EQ(log.Wait(), 1);
-    EXPECT_EQ(ReadAll(errPath()),
+    Launch({"--record", bin, "COM1"});
+    ASSERT_EQ(ReadLines(4).size(), 4) << "header and three rows";
+    proc_->CloseOutput();
+    EXPECT_EQ(Finish(), 1);
+    EXPECT_EQ(err_.toStdString(),
               std::string("ecu-log: standard output: ") + std::strerror(EPIPE) + "\n");
     const auto size = fs::file_size(bin);
     EXPECT_EQ(size % kSohcRecordSize, 0u) << size;
@@ -433,16 +342,18 @@ TEST_F(LogTool, AReaderThatGoesAwayEndsTheRunWithTheRecordingWhole) {
 // standard error would carry every message down the line.
 TEST_F(LogTool, ClosedStandardDescriptorsAreFilledWithDevNull) {
     StartSim();
-    Spawned log = Spawn({"COM1"}, Std::Closed);
+    test::ChildOptions closed;
+    closed.in = closed.out = closed.err = test::Stream::Closed();
+    Launch({"COM1"}, closed);
     ASSERT_TRUE(sim_.WaitForDataRequests(2, std::chrono::seconds(10)));
     for (int fd = 0; fd <= 2; ++fd) {
         std::error_code ec;
-        const auto target =
-            fs::read_symlink("/proc/" + std::to_string(log.pid) + "/fd/" + std::to_string(fd), ec);
+        const auto target = fs::read_symlink(
+            "/proc/" + std::to_string(proc_->Pid()) + "/fd/" + std::to_string(fd), ec);
         EXPECT_EQ(target, "/dev/null") << "descriptor " << fd;
     }
-    ::kill(log.pid, SIGTERM);
-    EXPECT_EQ(log.Wait(), 0);
+    Signal(SIGTERM);
+    EXPECT_EQ(Finish(), 0);
     EXPECT_EQ(sim_.Counts().skippedBytes, 0u) << "nothing but frames came down the line";
 }
 
@@ -450,19 +361,17 @@ TEST_F(LogTool, RecordingPlaysBackThroughEcuCsvToTheSameRows) {
     SimOptions o;
     o.variant = EngineVariant::Dohc;
     StartSim(o);
-    const QString bin = QString::fromStdString(dir_ + "/log.bin");
+    const std::string bin = dir_ + "/log.bin";
     Launch({"--variant", "dohc", "--delay", "120", "--format", "display", "--record", bin, "COM1"});
     ReadLines(6);
     Signal(SIGINT);
     ASSERT_EQ(Finish(), 0);
     const QStringList logged = Rows();
 
-    QProcess csv;
-    csv.start(ECU_CSV_PATH, {"--variant", "dohc", "--format", "display", bin});
-    ASSERT_TRUE(csv.waitForFinished(20000));
-    ASSERT_EQ(csv.exitCode(), 0) << csv.readAllStandardError().toStdString();
-    const QStringList exported =
-        QString::fromUtf8(csv.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    const test::ChildResult csv =
+        test::RunChild(ECU_CSV_PATH, {"--variant", "dohc", "--format", "display", bin});
+    ASSERT_EQ(csv.exitCode, 0) << csv.err;
+    const QStringList exported = QString::fromStdString(csv.out).split('\n', Qt::SkipEmptyParts);
 
     // The signal ends the cycle it lands in. If the wait ran out first, the logger
     // prints that cycle (undecoded when its answer was cut short) and the export
@@ -485,14 +394,14 @@ TEST_F(LogTool, RecordingPlaysBackThroughEcuCsvToTheSameRows) {
 TEST_F(LogTool, RandomBreaksLeaveWholeCyclesThatExportToTheRows) {
     StartSim({}, false); // paced: a break can land inside an answer
     const std::string bin = dir_ + "/breaks.bin";
-    Launch({"--reconnect", "--delay", "120", "--record", QString::fromStdString(bin), "COM1"});
+    Launch({"--reconnect", "--delay", "120", "--record", bin, "COM1"});
     std::mt19937 rng(23);
     int lines = 3;
     for (int round = 0; round < 5; ++round) {
         ASSERT_GE(ReadLines(lines).size(), lines) << "round " << round;
         ::usleep(static_cast<useconds_t>(rng() % 120000));
         sim_.Stop(); // the adapter pulled, or the ignition off
-        ReadErrorUntil("link to the ECU lost");
+        ASSERT_TRUE(WaitForLosses(round + 1)) << proc_->Errors();
         StartSim({}, false);
         lines = static_cast<int>(ReadLines(0).size()) + 2;
     }
@@ -513,7 +422,7 @@ TEST_F(LogTool, ASignalMidCycleLeavesTheRecordingAndTheRowsAgreeing) {
         // A simulator of its own: the rest of the last run's answer is no part of this one.
         sim_.Stop();
         StartSim({}, false);
-        Launch({"--delay", "150", "--record", QString::fromStdString(bin), "COM1"});
+        Launch({"--delay", "150", "--record", bin, "COM1"});
         ASSERT_GE(ReadLines(3).size(), 3);
         ::usleep(static_cast<useconds_t>(afterRowMs * 1000)); // the next answer is on its way
         Signal(SIGINT);
@@ -523,7 +432,7 @@ TEST_F(LogTool, ASignalMidCycleLeavesTheRecordingAndTheRowsAgreeing) {
     }
     // A whole cycle that came in before the signal ended its long wait has no row either.
     const std::uint64_t before = sim_.Counts().answers;
-    Launch({"--delay", "60000", "--record", QString::fromStdString(bin), "COM1"});
+    Launch({"--delay", "60000", "--record", bin, "COM1"});
     ReadLines(1);
     for (int waited = 0; sim_.Counts().answers == before && waited < 10000; waited += 10)
         ::usleep(10000);
@@ -540,14 +449,13 @@ TEST_F(LogTool, ARecordingThatCannotBeCutDoesNotEndTheReconnecting) {
     Launch({"--reconnect", "--delay", "50", "--record", "/dev/null", "COM1"});
     ASSERT_GE(ReadLines(3).size(), 3);
     sim_.Stop();
-    QString err = ReadErrorUntil("link to the ECU lost");
+    ReadErrorUntil("link to the ECU lost");
     StartSim();
     const int rows = static_cast<int>(ReadLines(0).size());
     ASSERT_GE(ReadLines(rows + 3).size(), rows + 3) << "polling goes on after the break";
     Signal(SIGINT);
     EXPECT_EQ(Finish(), 0);
-    err += err_;
-    EXPECT_FALSE(err.contains("/dev/null")) << err.toStdString();
+    EXPECT_FALSE(err_.contains("/dev/null")) << err_.toStdString();
 }
 
 // The recording of a run under each of the simulator's faults exports to the rows the logger
@@ -573,17 +481,13 @@ TEST_P(FaultRecording, ExportsTheDecodedRowsUnderTheirNumbers) {
     o.faults = {rule};
     StartSim(o);
     const std::string bin = dir_ + "/fault.bin";
-    Launch({"--reconnect", "--delay", "100", "--record", QString::fromStdString(bin), "COM1"});
+    Launch({"--reconnect", "--delay", "100", "--record", bin, "COM1"});
     ASSERT_GE(ReadLines(18).size(), 18);
     Signal(SIGINT);
     ASSERT_EQ(Finish(), 0);
     const auto live = ByNumber(Rows());
-    QProcess csv;
-    csv.start(ECU_CSV_PATH, {"--variant", "sohc", QString::fromStdString(bin)});
-    ASSERT_TRUE(csv.waitForFinished(20000));
-    const QString skipped = QString::fromLocal8Bit(csv.readAllStandardError());
-    const auto exported =
-        ByNumber(QString::fromUtf8(csv.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts));
+    std::string skipped;
+    const auto exported = ByNumber(Export(bin, &skipped));
 
     for (const auto& [number, row] : live) {
         if (Decoded(row)) {
@@ -601,7 +505,7 @@ TEST_P(FaultRecording, ExportsTheDecodedRowsUnderTheirNumbers) {
     }
     // A late answer is thrown away when the port opens again, not recorded.
     if (GetParam() == SimFault::Delayed) {
-        EXPECT_FALSE(skipped.contains("after whole answers")) << skipped.toStdString();
+        EXPECT_EQ(skipped.find("after whole answers"), std::string::npos) << skipped;
     }
 }
 
@@ -621,15 +525,16 @@ TEST_F(LogTool, RecordingToAFullDiskEndsWithOneMessageAndExitOne) {
     StartSim({}, false); // paced: the answer's bytes arrive one by one
     constexpr rlim_t Limit = 2 * 68 + 20;
     // The disk of the logger fills up after two cycles and 20 bytes of the third.
-    proc_.setChildProcessModifier([] {
+    test::ChildOptions small;
+    small.beforeExec = [] {
         rlimit limit{};
         getrlimit(RLIMIT_FSIZE, &limit);
         limit.rlim_cur = Limit;
-        setrlimit(RLIMIT_FSIZE, &limit);
         signal(SIGXFSZ, SIG_IGN);
-    });
+        return setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    };
     const std::string bin = dir_ + "/full.bin";
-    Launch({"--delay", "150", "--record", QString::fromStdString(bin), "COM1"});
+    Launch({"--delay", "150", "--record", bin, "COM1"}, small);
     EXPECT_EQ(Finish(), 1);
     EXPECT_EQ(err_.toStdString(), "ecu-log: " + bin + ": File too large\n");
     EXPECT_EQ(fs::file_size(bin), 2 * kSohcRecordSize) << "cut back to the cycles with rows";
@@ -638,9 +543,3 @@ TEST_F(LogTool, RecordingToAFullDiskEndsWithOneMessageAndExitOne) {
 
 } // namespace
 } // namespace ecu
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

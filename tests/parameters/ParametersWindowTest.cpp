@@ -221,7 +221,7 @@ TEST_F(ParametersWindow, RefusedResetFromThePageStillEndsInPolling) {
     StopMidWait(3);
     RunStart(20000, [this] { Click("BitBtnRezetECU"); });
 
-    EXPECT_EQ(ResetBoxTexts(), (std::vector<QString>{QString::fromUtf8(text::ResetPrompt),
+    ASSERT_EQ(ResetBoxTexts(), (std::vector<QString>{QString::fromUtf8(text::ResetPrompt),
                                                      QString::fromUtf8(text::ResetFailed)}));
     EXPECT_EQ(boxes.boxes.back().icon, MessageIcon::Error);
     EXPECT_EQ(sim.Counts().modeZero, 0u);

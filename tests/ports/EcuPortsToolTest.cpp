@@ -1,6 +1,7 @@
 // ecu-ports end to end: the real binary on a device tree of pseudo-terminals and a port map in
-// a temporary folder. The binary's path is the first argument after GoogleTest's own.
+// a temporary folder.
 #include "Access.h"
+#include "ChildProcess.h"
 #include "serial/PortMap.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +15,6 @@
 #include <string>
 #include <sys/inotify.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -27,15 +27,9 @@ std::string BuiltIn(int n) {
 
 namespace fs = std::filesystem;
 
-std::string g_tool;
-
 constexpr uid_t kNobody = 65534;
 
-struct Result {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using Result = ecu::test::ChildResult;
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -92,7 +86,6 @@ private:
 class EcuPorts : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(g_tool.empty()) << "pass the path of ecu-ports after the test options";
         char tmpl[] = "/tmp/ecu-ports-test.XXXXXX";
         ASSERT_NE(::mkdtemp(tmpl), nullptr);
         dir_ = tmpl;
@@ -115,43 +108,25 @@ protected:
 
     // Runs ecu-ports with `args` and XDG_CONFIG_HOME at the test's map; as user nobody when
     // `asNobody` (the test then runs as root).
-    Result Run(const std::vector<std::string>& args, bool asNobody = false) {
-        const std::string out = dir_ + "/stdout", err = dir_ + "/stderr";
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ::dup2(o, STDOUT_FILENO);
-            ::dup2(e, STDERR_FILENO);
-            ::setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
-            if (!cwd_.empty() && ::chdir(cwd_.c_str()) != 0)
-                ::_exit(125);
-            if (asNobody &&
-                (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
-                ::_exit(126);
-            std::vector<std::string> copy = args;
-            std::vector<char*> argv{g_tool.data()};
-            for (auto& a : copy)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(g_tool.c_str(), argv.data());
-            ::_exit(127);
-        }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        Result r;
-        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        r.out = ReadFile(out);
-        r.err = ReadFile(err);
-        return r;
+    Result Run(const std::vector<std::string>& args, bool asNobody = false) const {
+        ecu::test::ChildOptions options;
+        options.env = {"XDG_CONFIG_HOME=" + config_};
+        options.cwd = cwd_;
+        if (asNobody)
+            options.beforeExec = [] {
+                return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 &&
+                       ::setuid(kNobody) == 0;
+            };
+        return ecu::test::RunChild(ECU_PORTS_PATH, args, {}, options);
     }
 
     // The device the program would open for `port`, through the same resolution it uses.
-    dev_t Resolved(const std::string& port) {
+    dev_t Resolved(const std::string& port) const {
+        const std::string outer = std::getenv("XDG_CONFIG_HOME");
         ::setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
         struct stat st {};
         const bool ok = ::stat(ecu::ResolvePortName(port).c_str(), &st) == 0;
-        ::unsetenv("XDG_CONFIG_HOME");
+        ::setenv("XDG_CONFIG_HOME", outer.c_str(), 1); // the test entry's own map
         return ok ? st.st_rdev : 0;
     }
 
@@ -403,11 +378,3 @@ TEST(AccessFix, AdviceFollowsTheDeviceRightsAndTheUsersGroups) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    testing::InitGoogleTest(&argc, argv);
-    // Listing the tests needs no binary; running them does (checked in SetUp).
-    if (argc >= 2)
-        g_tool = argv[1];
-    return RUN_ALL_TESTS();
-}

@@ -1,8 +1,6 @@
 #include "PtySupport.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QThread>
 
 #include <cerrno>
 #include <cstdlib>
@@ -96,26 +94,6 @@ struct termios2 Pty::SlaveSettings() const {
     if (::ioctl(heldSlave_, TCGETS2, &t) != 0)
         throw std::runtime_error("TCGETS2 failed");
     return t;
-}
-
-bool WaitUntil(const std::function<bool()>& pred, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!pred()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        QThread::msleep(1);
-    }
-    return true;
-}
-
-void PumpEvents(int ms) {
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        QThread::msleep(1);
-    }
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 int CountEntries(const char* dir) {

@@ -1,10 +1,11 @@
 #pragma once
 // Pseudo-terminals for the serial tests: the test drives the master side, the
 // component opens the slave path.
+#include "Wait.h"
+
 #include <asm/termbits.h>
 
 #include <cstddef>
-#include <functional>
 #include <string>
 
 namespace ecu::test {
@@ -36,11 +37,6 @@ private:
     int heldSlave_ = -1;
     std::string slavePath_;
 };
-
-// Processes Qt events until pred() holds or the time is up.
-bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = 10000);
-// Processes Qt events for a while.
-void PumpEvents(int ms);
 
 // Entries of a /proc folder, e.g. "/proc/self/fd".
 int CountEntries(const char* dir);

@@ -252,7 +252,7 @@ TEST_F(LiveSession, StopBeforeTheAnswerGivesTheBrokenLinkBoxAfterItNone) {
                 QTimer::singleShot(150, [&] { host.Stop(); });
         };
         RunLivePoll();
-        EXPECT_EQ(host.steps.size(), 2u);
+        ASSERT_EQ(host.steps.size(), 2u);
         EXPECT_TRUE(boxes.boxes.empty());
         EXPECT_NE(host.steps[1].engine, EngineData{});
     }

@@ -175,7 +175,7 @@ TEST_F(Recording, FullDiskInAPacedSessionKeepsEveryByteBeforeItAndSaysSoOnce) {
         RunLivePoll();
         link.WaitMs(300); // the rest of that answer comes in and goes nowhere
     }
-    ASSERT_EQ(boxes.boxes.size(), 1u) << boxes.boxes.back().text.toStdString();
+    ASSERT_EQ(boxes.boxes.size(), 1u) << boxes.Shown();
     EXPECT_EQ(boxes.boxes[0].caption, T(text::ApplicationTitle));
     EXPECT_EQ(boxes.boxes[0].text, QString::fromStdString(path + ": File too large"));
     EXPECT_EQ(boxes.boxes[0].icon, MessageIcon::Error);

@@ -52,7 +52,7 @@ TEST_F(EcuReset, AcknowledgedResetSendsModeZeroAndResumesPolling) {
     host.pages = {PageAbout, PageParameters}; // polling resumes whatever the page
     RunReset();
     EXPECT_EQ(FramesReceived(), (std::vector<ByteString>{Reset, Zero, Data, Data}));
-    EXPECT_EQ(Texts(), (std::vector<QString>{T(text::ResetPrompt), T(text::ResetDone)}));
+    ASSERT_EQ(Texts(), (std::vector<QString>{T(text::ResetPrompt), T(text::ResetDone)}));
     EXPECT_EQ(boxes.boxes[0].icon, MessageIcon::Information);
     EXPECT_EQ(boxes.boxes[1].icon, MessageIcon::Information);
     EXPECT_EQ(host.portOpens, 2);
@@ -77,7 +77,7 @@ TEST_F(EcuReset, RefusedOrSilentResetReportsFailureAndStillPolls) {
             ASSERT_NE(Delivered()[before + 7], 0xAA) << "the garbage happens to acknowledge";
         }
         EXPECT_EQ(FramesReceived(), (std::vector<ByteString>{Reset, Data}));
-        EXPECT_EQ(Texts(), (std::vector<QString>{T(text::ResetPrompt), T(text::ResetFailed)}));
+        ASSERT_EQ(Texts(), (std::vector<QString>{T(text::ResetPrompt), T(text::ResetFailed)}));
         EXPECT_EQ(boxes.boxes.back().icon, MessageIcon::Error);
         EXPECT_EQ(host.steps.size(), 1u);
     }
@@ -170,7 +170,7 @@ TEST_F(ControlPage, EachCycleSendsTheEditedFrameAndLeavingSendsTheDefault) {
         Framed({{4, 0x02}, {5, 0x02}, {6, 0x50}}), // commands repeat every cycle
         ControlFrameDefault,                       // left: the default, once
     };
-    EXPECT_EQ(sent, expected);
+    ASSERT_EQ(sent, expected);
     EXPECT_EQ(sent[4][13], 0x100 - ((0x58 + 2 + 2 + 0x50 + 1 + 0xC8) & 0xFF));
     EXPECT_TRUE(boxes.boxes.empty());
 }

@@ -7,21 +7,10 @@
 #include <QFileInfo>
 #include <QTimer>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 
 namespace ecu::testing {
-
-namespace fs = std::filesystem;
-
-void RecordingPresenter::ShowMessage(const QString& caption, const QString& text,
-                                     MessageIcon icon) {
-    boxes.push_back({caption, text, icon});
-    if (whileOpen)
-        whileOpen(boxes.back());
-}
 
 void FakeHost::Stop() {
     if (!comm_.Connected())
@@ -59,15 +48,6 @@ std::optional<QString> FakeHost::ChooseSaveFile() {
 }
 
 SessionTest::SessionTest() {
-    char tmpl[] = "/tmp/ecu-session-XXXXXX";
-    dir_ = mkdtemp(tmpl);
-    const fs::path ports = fs::path(dir_) / "ecuscan" / "ports";
-    fs::create_directories(ports);
-    // Dangling until a simulator runs: COMn must never fall back to the machine's ttyS.
-    fs::create_symlink(fs::path(dir_) / "absent", ports / "COM1");
-    fs::create_symlink(fs::path(dir_) / "absent", ports / "COM2");
-    setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
-
     auto handler = comm.OnReceiveData;
     comm.OnReceiveData = [this, handler](const void* buffer, std::uint16_t length) {
         const auto* p = static_cast<const std::uint8_t*>(buffer);
@@ -79,8 +59,6 @@ SessionTest::SessionTest() {
 SessionTest::~SessionTest() {
     comm.CloseComm();
     sim.Stop();
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
 }
 
 SimOptions SessionTest::Fast(EngineVariant variant) {
@@ -94,9 +72,7 @@ void SessionTest::StartSim(const SimOptions& options) {
     sim.SetOptions(options);
     sim.ClearFrames();
     sim.Start();
-    const fs::path com1 = fs::path(dir_) / "ecuscan" / "ports" / "COM1";
-    fs::remove(com1);
-    fs::create_symlink(sim.SlavePath(), com1);
+    map_.Link("COM1", sim.SlavePath());
 }
 
 void SessionTest::OpenPort() {

@@ -2,12 +2,13 @@
 // What the session tests run on: the real serial component on the simulator's
 // pseudo-terminal (reached as COM1 through a temporary port map), a fake host that
 // records the page steps, and a presenter that records the boxes.
+#include "PortMap.h"
+#include "RecordingPresenter.h"
 #include "ecu-sim/EcuSimulator.h"
 #include "serial/Comm32.h"
 #include "session/FileHost.h"
 #include "session/FileSession.h"
 #include "session/LinkSession.h"
-#include "session/MessagePresenter.h"
 #include "session/SessionHost.h"
 #include "session/SessionState.h"
 
@@ -20,19 +21,8 @@
 
 namespace ecu::testing {
 
-struct Box {
-    QString caption;
-    QString text;
-    MessageIcon icon;
-};
-
-class RecordingPresenter : public MessagePresenter {
-public:
-    void ShowMessage(const QString& caption, const QString& text, MessageIcon icon) override;
-    std::vector<Box> boxes;
-    // Runs while "the box is open", as a user acting before pressing OK.
-    std::function<void(const Box&)> whileOpen;
-};
+using test::Box;
+using test::RecordingPresenter;
 
 enum class StepKind { Parameters, Graphs, Control };
 
@@ -107,6 +97,9 @@ private:
 
 // A session on the simulator, ready to open the port.
 class SessionTest : public ::testing::Test {
+    // First in, last out: the session and the simulator end before their port map.
+    test::PortMap map_;
+
 protected:
     SessionTest();
     ~SessionTest() override;
@@ -121,7 +114,7 @@ protected:
     std::vector<std::vector<std::uint8_t>> FramesReceived() const;
     // Every byte delivered to the receive handler, in order.
     const std::vector<std::uint8_t>& Delivered() const { return delivered_; }
-    std::string TempPath(const char* name) const { return dir_ + "/" + name; }
+    std::string TempPath(const char* name) const { return map_.Path(name); }
 
     EcuSimulator sim;
     SessionState state;
@@ -133,7 +126,6 @@ protected:
     FileSession files{state, comm, host, host, boxes, link};
 
 private:
-    std::string dir_;
     std::vector<std::uint8_t> delivered_;
 };
 

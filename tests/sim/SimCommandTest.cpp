@@ -1,6 +1,9 @@
 // The ecu-sim command: its arguments, the port-map link it keeps, its frame log and its exit.
+#include "ChildProcess.h"
+#include "PortMap.h"
 #include "PtyClient.h"
 #include "SimTestUtil.h"
+#include "Wait.h"
 #include "ecu-sim/CommandLine.h"
 #include "ecu-sim/PortLink.h"
 
@@ -8,17 +11,9 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 namespace ecu::test {
 namespace {
@@ -55,6 +50,9 @@ TEST(SimCommandLine, ReadsEveryOption) {
     EXPECT_EQ(o.variant, EngineVariant::Dohc);
     EXPECT_TRUE(o.fast);
     EXPECT_EQ(c.portName, "COM2");
+    SimCommand lower;
+    EXPECT_EQ(Parse({"--as", "com7"}, lower), "");
+    EXPECT_EQ(lower.portName, "COM7"); // the name programs look up
     EXPECT_TRUE(c.replace);
     EXPECT_EQ(c.logPath, "f.log");
     EXPECT_EQ(c.device, "/dev/pts/9");
@@ -81,6 +79,9 @@ TEST(SimCommandLine, ReadsEveryOption) {
 TEST(SimCommandLine, RejectsWhatItCannotUse) {
     for (const auto& args : {std::vector<std::string>{"--variant", "v6"},
                              {"--as"},
+                             {"--as", "COM01"},
+                             {"--as", "a b"},
+                             {"--as", "COM1\n"},
                              {"--fault", "fire"},
                              {"--fault", "silence:1.5"},
                              {"--fault", "silence@0"},
@@ -98,20 +99,12 @@ TEST(SimCommandLine, RejectsWhatItCannotUse) {
     }
 }
 
+// An empty port map: these tests take and give back the names themselves.
 class TempConfig : public testing::Test {
 protected:
-    TempConfig() {
-        char tmpl[] = "/tmp/ecu-sim-test.XXXXXX";
-        dir = mkdtemp(tmpl);
-        setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-        ports = dir + "/ecuscan/ports";
-    }
-    ~TempConfig() override {
-        unsetenv("XDG_CONFIG_HOME");
-        fs::remove_all(dir);
-    }
-    std::string dir;
-    std::string ports;
+    PortMap map{PortMap::Start::Empty};
+    const std::string dir = map.Dir();
+    const std::string ports = map.PortsDir();
 };
 
 using SimPortLink = TempConfig;
@@ -190,89 +183,29 @@ TEST_F(SimPortLink, RefusesNamesThatLeaveTheFolderAndPlacesThatAreNotLinks) {
     EXPECT_TRUE(fs::is_regular_file(ports + "/COM3"));
 }
 
-// The command run as a child process with its own port map. Its standard error goes to a file;
-// with closedStd its descriptors 0, 1 and 2 are closed instead (and no path is read).
+// The command run as a child process with its own port map; with closedStd its descriptors 0,
+// 1 and 2 are closed (and no path is read).
 class SimProcess : public TempConfig {
 protected:
-    void Launch(std::vector<std::string> args, bool closedStd = false) {
-        if (stdoutFd >= 0)
-            close(stdoutFd);
-        int out[2];
-        ASSERT_EQ(pipe(out), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        if (closedStd) {
-            for (int fd = 0; fd <= 2; ++fd)
-                posix_spawn_file_actions_addclose(&actions, fd);
-        } else {
-            posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-            posix_spawn_file_actions_addopen(&actions, 2, errPath().c_str(),
-                                             O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        }
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        posix_spawn_file_actions_addclose(&actions, out[1]);
-        args.insert(args.begin(), ECU_SIM_PATH);
-        std::vector<char*> argv;
-        argv.reserve(args.size() + 1);
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ASSERT_EQ(posix_spawn(&pid, ECU_SIM_PATH, &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        stdoutFd = out[0];
+    void Launch(const std::vector<std::string>& args, bool closedStd = false) {
+        ChildOptions options;
+        if (closedStd)
+            options.in = options.out = options.err = Stream::Closed();
+        sim = std::make_unique<ChildProcess>(ECU_SIM_PATH, args, options);
+        ASSERT_TRUE(sim->Started());
         if (!closedStd)
-            path = ReadLine();
+            path = sim->FirstLine();
     }
-    std::string ReadLine() {
-        std::string line;
-        char c;
-        pollfd p{stdoutFd, POLLIN, 0};
-        while (poll(&p, 1, 10000) > 0 && read(stdoutFd, &c, 1) == 1 && c != '\n')
-            line += c;
-        return line;
-    }
-    std::string errPath() const { return dir + "/stderr"; }
-    std::string Stderr() const {
-        std::ifstream in(errPath());
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    std::string Stderr() const { return sim->Errors(); }
     int StopWith(int signal) {
-        kill(pid, signal);
-        return Reap();
+        sim->Signal(signal);
+        return WaitExit();
     }
-    // Exit status once it ends by itself; -1 when it is still running after `limit`.
-    int WaitExit(std::chrono::milliseconds limit = 10s) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < end) {
-            int status = 0;
-            if (waitpid(pid, &status, WNOHANG) == pid) {
-                pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        return -1;
-    }
-    int Reap() {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    ~SimProcess() override {
-        if (pid > 0)
-            StopWith(SIGKILL);
-        if (other > 0) {
-            kill(other, SIGKILL);
-            waitpid(other, nullptr, 0);
-        }
-        if (stdoutFd >= 0)
-            close(stdoutFd);
-    }
-    pid_t pid = -1;
-    pid_t other = -1; // an earlier simulator still running
-    int stdoutFd = -1;
+    // Exit status once it ends by itself; -1 when it is still running after `limitMs`.
+    int WaitExit(int limitMs = 10000) const { return sim->WaitForExit(limitMs).value_or(-1); }
+
+    std::unique_ptr<ChildProcess> sim;
+    std::unique_ptr<ChildProcess> other; // an earlier simulator still running
     std::string path;
 };
 
@@ -308,7 +241,7 @@ TEST_F(SimProcess, SigintEndsItCleanlyToo) {
 
 TEST_F(SimProcess, ADeviceThatCannotBeOpenedIsAnErrorExit) {
     Launch({"--device", dir + "/missing"});
-    EXPECT_EQ(Reap(), 1);
+    EXPECT_EQ(WaitExit(), 1);
 }
 
 TEST_F(SimProcess, ALinkedNameIsRefusedAndLeftAsItWas) {
@@ -334,7 +267,7 @@ TEST_F(SimProcess, ReplaceTakesTheNameForTheRunAndPutsTheOldLinkBack) {
 
 TEST_F(SimProcess, ASecondSimulatorLeavesTheFirstOnesLinkAlone) {
     Launch({"--fast", "--as", "COM1"});
-    std::swap(other, pid);
+    std::swap(other, sim);
     const std::string firstPath = path;
     ASSERT_EQ(fs::read_symlink(ports + "/COM1"), firstPath);
 
@@ -344,7 +277,7 @@ TEST_F(SimProcess, ASecondSimulatorLeavesTheFirstOnesLinkAlone) {
     PtyClient client(ports + "/COM1");
     EXPECT_EQ(client.Exchange(kDataRequest).size(), 68u);
 
-    std::swap(other, pid);
+    std::swap(other, sim);
     EXPECT_EQ(StopWith(SIGTERM), 0);
     EXPECT_FALSE(fs::exists(fs::symlink_status(ports + "/COM1")));
 }
@@ -362,15 +295,11 @@ TEST_F(SimProcess, AFrameLogThatCannotBeWrittenIsReportedAndEndsTheRun) {
 // standard output would carry the printed path down the line.
 TEST_F(SimProcess, ClosedStandardDescriptorsAreFilledWithDevNull) {
     Launch({"--fast", "--as", "COM1"}, true);
-    const auto end = std::chrono::steady_clock::now() + 10s;
-    while (!fs::is_symlink(fs::symlink_status(ports + "/COM1")) &&
-           std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(20ms);
-    ASSERT_TRUE(fs::is_symlink(fs::symlink_status(ports + "/COM1")));
+    ASSERT_TRUE(WaitUntil([&] { return fs::is_symlink(fs::symlink_status(ports + "/COM1")); }));
     for (int fd = 0; fd <= 2; ++fd) {
         std::error_code ec;
-        const auto target =
-            fs::read_symlink("/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd), ec);
+        const auto target = fs::read_symlink(
+            "/proc/" + std::to_string(sim->Pid()) + "/fd/" + std::to_string(fd), ec);
         EXPECT_EQ(target, "/dev/null") << "descriptor " << fd;
     }
     PtyClient client(ports + "/COM1");

@@ -65,7 +65,7 @@ TEST_P(RandomFaults, WindowAnswersClicksAndSessionKeepsPolling) {
     probe.Start();
     const RunFigures run = PollWithRestarts(seconds, onSample);
     probe.Stop();
-    EXPECT_TRUE(WaitFor([&] { return probe.Answered() == probe.Posted(); }, 1000))
+    EXPECT_TRUE(WaitUntil([&] { return probe.Answered() == probe.Posted(); }, 1000))
         << probe.Posted() - probe.Answered() << " clicks never answered";
     brokenLinkBoxes += CheckOnlyBrokenLinkBoxes(true);
 

@@ -61,7 +61,7 @@ TEST_F(Soak, GraphsPageAtShortestDelayUnderRandomFaults) {
                       << " KiB, heap in use " << s.heapInUse / 1024 << " KiB" << std::endl;
     });
     probe.Stop();
-    EXPECT_TRUE(WaitFor([&] { return probe.Answered() == probe.Posted(); }, 1000));
+    EXPECT_TRUE(WaitUntil([&] { return probe.Answered() == probe.Posted(); }, 1000));
     brokenLinkBoxes += CheckOnlyBrokenLinkBoxes(true);
     ASSERT_TRUE(base.has_value());
 

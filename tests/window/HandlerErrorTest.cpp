@@ -57,7 +57,7 @@ TEST_F(Handlers, LeavingTheControlTabSendsTheDefaultFrameAlsoWithoutASession) {
     ShowPage(PageControl);
     EXPECT_EQ(sim.Counts().controlFrames, 0u);
     ShowPage(PageParameters);
-    ASSERT_TRUE(WaitFor([this] { return sim.Counts().controlFrames >= 1; }, 3000));
+    ASSERT_TRUE(WaitUntil([this] { return sim.Counts().controlFrames >= 1; }, 3000));
     std::vector<std::uint8_t> sent;
     for (const SimFrame& f : sim.Frames())
         if (f.valid && f.bytes.size() > 2 && f.bytes[2] == 0x04)

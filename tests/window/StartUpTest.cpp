@@ -8,6 +8,8 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QProgressBar>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -116,6 +118,28 @@ TEST_F(StartUp, WithoutAPortReportsWhyAndOnlyAPlaybackFileOpensTheWayOn) {
     EXPECT_TRUE(Find("PanelFoother/Label8")->isVisible() &&
                 Find("PanelFoother/Label1")->isVisible());
     EXPECT_EQ(boxes.boxes.size(), 1u);
+}
+
+// Over SSH there is no display: the information options must not need one.
+TEST(CommandLine, HelpAndVersionAnswerWithoutAnyDisplay) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    const std::pair<QStringList, QString> cases[] = {
+        {{"--version"}, "ecuscan 2.0.1\n"},
+        {{"-v"}, "ecuscan 2.0.1\n"},
+        {{"--help"}, "Engine control unit scanner for SOHC and DOHC engines."},
+        {{"-h"}, "-v, --version"}};
+    for (const auto& [args, expected] : cases) {
+        QProcess ecuscan;
+        ecuscan.setProcessEnvironment(env);
+        ecuscan.start(QStringLiteral(ECUSCAN_PATH), args);
+        ASSERT_TRUE(ecuscan.waitForFinished(30000)) << args.join(' ').toStdString();
+        const QString out = QString::fromLocal8Bit(ecuscan.readAllStandardOutput());
+        EXPECT_EQ(ecuscan.exitStatus(), QProcess::NormalExit) << args.join(' ').toStdString();
+        EXPECT_EQ(ecuscan.exitCode(), 0) << args.join(' ').toStdString();
+        EXPECT_TRUE(out.contains(expected)) << out.toStdString();
+    }
 }
 
 } // namespace

@@ -9,13 +9,11 @@
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
-#include <QDeadlineTimer>
 #include <QFrame>
 #include <QLineEdit>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 
 #include <asm/termbits.h>
@@ -23,60 +21,17 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 
 namespace ecu::wintest {
 
-namespace fs = std::filesystem;
-
-void RecordingPresenter::ShowMessage(const QString& caption, const QString& text,
-                                     MessageIcon icon) {
-    boxes.push_back({caption, text, icon});
-    if (whileOpen)
-        whileOpen(boxes.back());
-}
-
-namespace {
-std::optional<QString> Next(std::deque<QString>& answers) {
-    QString answer;
-    if (!answers.empty()) {
-        answer = answers.front();
-        answers.pop_front();
-    }
-    if (answer.isEmpty())
-        return std::nullopt;
-    return answer;
-}
-} // namespace
-
-std::optional<QString> ScriptedDialogs::ChooseSaveFile(QWidget*) {
-    ++saveCalls;
-    return Next(saveAnswers);
-}
-
-std::optional<QString> ScriptedDialogs::ChooseOpenFile(QWidget*) {
-    ++openCalls;
-    return Next(openAnswers);
-}
-
-WindowTest::WindowTest() {
-    char tmpl[] = "/tmp/ecu-window-XXXXXX";
-    dir_ = mkdtemp(tmpl);
-    fs::create_directories(fs::path(dir_) / "ecuscan" / "ports");
-    // Dangling until a simulator is linked: COMn must never fall back to a built-in port.
-    LinkPort("COM1", dir_ + "/absent");
-    LinkPort("COM2", dir_ + "/absent");
-    setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
-}
+WindowTest::WindowTest() = default;
 
 WindowTest::~WindowTest() {
     timers_.clear();
     window.reset();
     sim.Stop();
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
 }
 
 SimOptions WindowTest::FastSim(EngineVariant variant) {
@@ -93,9 +48,7 @@ void WindowTest::StartSim(const SimOptions& options, const char* port) {
 }
 
 void WindowTest::LinkPort(const char* port, const std::string& target) {
-    const fs::path link = fs::path(dir_) / "ecuscan" / "ports" / port;
-    fs::remove(link);
-    fs::create_symlink(target, link);
+    map_.Link(port, target);
 }
 
 TGlForm& WindowTest::CreateWindow() {
@@ -103,7 +56,7 @@ TGlForm& WindowTest::CreateWindow() {
     window->show();
     QApplication::setActiveWindow(window.get());
     window->activateWindow();
-    WaitFor([this] { return window->isActiveWindow(); }, 1000);
+    EXPECT_TRUE(WaitUntil([this] { return window->isActiveWindow(); }, 1000));
     return *window;
 }
 
@@ -183,17 +136,6 @@ void WindowTest::RunStart(int timeoutMs, const std::function<void()>& trigger) {
     else
         Click("BitBtnStart");
     EXPECT_FALSE(overdue) << "the session did not end by itself";
-}
-
-bool WindowTest::WaitFor(const std::function<bool()>& cond, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!cond()) {
-        if (deadline.hasExpired())
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents);
-        QThread::msleep(1);
-    }
-    return true;
 }
 
 QColor WindowTest::IndicatorColour() const {

@@ -13,10 +13,12 @@
 //       RunStart();                 // clicks Start, returns when the session ends
 //       EXPECT_EQ(Find<QLineEdit>("EditRPMengine")->text(), ...);
 //   }
+#include "PortMap.h"
+#include "RecordingPresenter.h"
+#include "ScriptedDialogs.h"
+#include "Wait.h"
 #include "app/TGlForm.h"
 #include "ecu-sim/EcuSimulator.h"
-#include "session/MessagePresenter.h"
-#include "ui/FileDialogs.h"
 
 #include <QColor>
 #include <QString>
@@ -25,7 +27,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -36,35 +37,15 @@ class QTimer;
 
 namespace ecu::wintest {
 
-struct Box {
-    QString caption;
-    QString text;
-    MessageIcon icon;
-};
-
-class RecordingPresenter : public MessagePresenter {
-public:
-    void ShowMessage(const QString& caption, const QString& text, MessageIcon icon) override;
-    std::vector<Box> boxes;
-    // Runs while "the box is open", as a user acting before pressing OK.
-    std::function<void(const Box&)> whileOpen;
-};
-
-// Each dialog takes the next scripted answer; no answer left, or an empty one, is
-// a cancelled dialog. The save answers stand for the dialog's own overwrite
-// question already answered yes.
-class ScriptedDialogs : public FileDialogs {
-public:
-    std::optional<QString> ChooseSaveFile(QWidget* parent) override;
-    std::optional<QString> ChooseOpenFile(QWidget* parent) override;
-
-    std::deque<QString> saveAnswers;
-    std::deque<QString> openAnswers;
-    int saveCalls = 0;
-    int openCalls = 0;
-};
+using test::Box;
+using test::RecordingPresenter;
+using test::ScriptedDialogs;
+using test::WaitUntil;
 
 class WindowTest : public ::testing::Test {
+    // First in, last out: the window and the simulator end before their port map.
+    test::PortMap map_;
+
 protected:
     WindowTest();
     ~WindowTest() override;
@@ -105,11 +86,9 @@ protected:
     // Clicks Start (or runs trigger instead) and returns when its session has
     // ended. A session still running after timeoutMs fails the test and is ended.
     void RunStart(int timeoutMs = 20000, const std::function<void()>& trigger = {});
-    // Handles events until cond holds; false after timeoutMs.
-    static bool WaitFor(const std::function<bool()>& cond, int timeoutMs);
 
     QColor IndicatorColour() const;
-    std::string TempPath(const char* name) const { return dir_ + "/" + name; }
+    std::string TempPath(const char* name) const { return map_.Path(name); }
     // The line speed set on a terminal device, read through the kernel.
     static std::uint32_t LineSpeed(const std::string& ttyPath);
     static std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
@@ -127,7 +106,6 @@ protected:
     std::unique_ptr<TGlForm> window;
 
 private:
-    std::string dir_;
     std::vector<std::unique_ptr<QTimer>> timers_;
 };
 

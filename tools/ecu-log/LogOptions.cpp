@@ -1,6 +1,7 @@
 #include "LogOptions.h"
 
 #include "common/CommandLine.h"
+#include "serial/PortMap.h"
 
 #include <charconv>
 #include <string_view>
@@ -136,7 +137,15 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string& error) {
                 error = "PORT is empty";
                 return std::nullopt;
             }
-            o.port = arg.value;
+            if (arg.value.front() == '/') {
+                o.port = arg.value;
+            } else if (const auto port = PortName(arg.value)) {
+                o.port = *port;
+            } else {
+                error = "\"" + PrintableName(arg.value) +
+                        "\" is not a port name: use COM1, COM2, … COM256 or a device path";
+                return std::nullopt;
+            }
             havePort = true;
             break;
         default: // missing value, unknown option

@@ -2,6 +2,7 @@
 
 #include "PortMapEdit.h"
 #include "common/CommandLine.h"
+#include "serial/PortMap.h"
 
 #include <filesystem>
 #include <vector>
@@ -26,7 +27,7 @@ namespace {
 bool TakePort(std::string_view name, Options& options, std::string& error) {
     const auto port = PortName(name);
     if (!port) {
-        error = "\"" + std::string(name) + "\" is not a port name: use COM1, COM2, … COM256";
+        error = "\"" + PrintableName(name) + "\" is not a port name: use COM1, COM2, … COM256";
         return false;
     }
     options.port = *port;
@@ -46,6 +47,10 @@ bool TakeCommand(const std::vector<std::string_view>& words, Options& options, s
         }
         options.command = Command::Link;
         options.device = words[2];
+        if (options.device.empty()) {
+            error = "link takes a device: an empty name is none";
+            return false;
+        }
         return TakePort(words[1], options, error);
     }
     if (words[0] == "unlink") {
@@ -58,7 +63,7 @@ bool TakeCommand(const std::vector<std::string_view>& words, Options& options, s
     }
     error = words[0] == "list"
                 ? "list takes no arguments"
-                : "unknown command \"" + std::string(words[0]) + "\": use list, link or unlink";
+                : "unknown command \"" + PrintableName(words[0]) + "\": use list, link or unlink";
     return false;
 }
 

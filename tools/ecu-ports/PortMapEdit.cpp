@@ -16,8 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kLastPort = 256; // the highest COMn the port map resolves
-
 fs::path LinkPath(const std::string& port) {
     return fs::path(PortMapDirectory()) / port;
 }
@@ -58,31 +56,13 @@ PortEntry Entry(const std::string& name, const std::string& devRoot, const Conso
 bool PortOrder(const std::string& a, const std::string& b) {
     const auto pa = PortName(a), pb = PortName(b);
     if (pa && pb)
-        return std::stoi(a.substr(3)) < std::stoi(b.substr(3));
+        return PortNumber(*pa) < PortNumber(*pb);
     if (pa || pb)
         return pa.has_value();
     return a < b;
 }
 
 } // namespace
-
-std::optional<std::string> PortName(std::string_view name) {
-    if (name.size() < 4 || name.size() > 6)
-        return std::nullopt;
-    std::string upper(name.substr(0, 3));
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    if (upper != "COM")
-        return std::nullopt;
-    const std::string_view digits = name.substr(3);
-    if (digits.front() == '0' ||
-        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return std::nullopt;
-    const int n = std::stoi(std::string(digits));
-    if (n > kLastPort)
-        return std::nullopt;
-    return "COM" + std::to_string(n);
-}
 
 std::vector<PortEntry> ListPorts(const std::string& devRoot, const ConsoleLists& consoles) {
     std::vector<std::string> names{"COM1", "COM2"};

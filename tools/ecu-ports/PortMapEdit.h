@@ -18,9 +18,6 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// "COM1" … "COM256" as the map names it (upper case); nothing for anything else.
-std::optional<std::string> PortName(std::string_view name);
-
 struct PortEntry {
     std::string name;     // COM1
     bool linked = false;  // through a link in the map, or else the built-in port

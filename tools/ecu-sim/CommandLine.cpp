@@ -1,5 +1,7 @@
 #include "ecu-sim/CommandLine.h"
 
+#include "serial/PortMap.h"
+
 #include <charconv>
 #include <cstdlib>
 #include <map>
@@ -12,7 +14,7 @@ Plays an engine control unit on a pseudo-terminal and prints the terminal's path
 
   --variant sohc|dohc     answer layout (default sohc)
   --fast                  answer at once instead of at the line's rate
-  --as NAME               link NAME (e.g. COM1) in the port map to the terminal while running;
+  --as NAME               link NAME (COM1 … COM256) in the port map to the terminal while running;
                           refused when NAME is linked already
   --replace               with --as: take NAME over even so; its old link comes back at exit
   --device PATH           use this terminal instead of a new pseudo-terminal
@@ -125,8 +127,10 @@ std::string ParseSimCommand(const std::vector<std::string>& args, SimCommand& co
                 return "--variant takes sohc or dohc";
             o.variant = *variant;
         } else if (arg == "--as") {
-            if (!value(command.portName) || command.portName.empty())
-                return "--as takes a port name";
+            const auto port = value(v) ? PortName(v) : std::nullopt;
+            if (!port)
+                return "--as takes a port name: COM1, COM2, … COM256";
+            command.portName = *port;
         } else if (arg == "--replace") {
             command.replace = true;
         } else if (arg == "--device") {
