@@ -1,4 +1,5 @@
 // CSV rows and the ecu-csv tool's throughput on a generated 100 MB recording.
+#include "ChildProcess.h"
 #include "link/Decode.h"
 #include "ui/CsvRow.h"
 #include "ui/TextRules.h"
@@ -10,15 +11,14 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <random>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
 constexpr std::uint64_t kFileBytes = 100'000'000;
+constexpr int kToolLimitMs = 600000;
 
 ecu::ByteString RandomSohcRecord(std::mt19937& rng) {
     ecu::ByteString r(68);
@@ -77,27 +77,11 @@ const Recording& SharedRecording() {
 }
 
 // Runs ecu-csv with its output to /dev/null; returns its exit status.
-int RunTool(std::vector<std::string> args) {
-    args.insert(args.begin(), ECU_CSV_PATH);
-    std::vector<char*> argv;
-    argv.reserve(args.size() + 1);
-    for (auto& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        return -1;
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+int RunTool(const std::vector<std::string>& args) {
+    ecu::test::ChildOptions options;
+    options.out = options.err = ecu::test::Stream::Null();
+    ecu::test::ChildProcess tool(ECU_CSV_PATH, args, options);
+    return tool.WaitForExit(kToolLimitMs).value_or(-1);
 }
 
 void EcuCsvThroughput(benchmark::State& state, std::vector<std::string> options) {

@@ -5,6 +5,8 @@
 // loop's, the serial reader's and the serial writer's.
 //
 // ECU_BENCH_SECONDS sets the length of each run (default 30).
+#include "ChildProcess.h"
+#include "PortMap.h"
 #include "ecu-sim/EcuSimulator.h"
 
 #include <benchmark/benchmark.h>
@@ -13,15 +15,10 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <spawn.h>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -30,6 +27,7 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr int PollDelayMs = 120;
+constexpr int ExitLimitMs = 10000;
 
 int RunSeconds() {
     const char* s = std::getenv("ECU_BENCH_SECONDS");
@@ -79,54 +77,26 @@ void TakeThreadTimes(pid_t pid, Run& run) {
 }
 
 Run RunLogger(const char* program) {
-    char tmpl[] = "/tmp/ecu-bench-XXXXXX";
-    const fs::path dir = mkdtemp(tmpl);
-    const fs::path ports = dir / "ecuscan" / "ports";
-    fs::create_directories(ports);
-
     ecu::EcuSimulator sim; // paced like the real line
     sim.Start();
-    fs::create_symlink(sim.SlavePath(), ports / "COM1");
+    ecu::test::PortMap map;
+    map.Link("COM1", sim.SlavePath());
 
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e)
-        if (std::string(*e).rfind("XDG_CONFIG_HOME=", 0) != 0)
-            env.emplace_back(*e);
-    env.push_back("XDG_CONFIG_HOME=" + dir.string());
-    std::vector<char*> envp;
-    envp.reserve(env.size() + 1);
-    for (auto& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-
-    std::string delay = std::to_string(PollDelayMs);
-    std::vector<char*> argv = {const_cast<char*>(program), const_cast<char*>("--delay"),
-                               delay.data(), const_cast<char*>("COM1"), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
+    ecu::test::ChildOptions options;
+    options.out = ecu::test::Stream::Null();
     const auto start = Clock::now();
-    if (posix_spawn(&pid, program, &actions, nullptr, argv.data(), envp.data()) != 0) {
-        posix_spawn_file_actions_destroy(&actions);
-        fs::remove_all(dir);
+    ecu::test::ChildProcess logger(program, {"--delay", std::to_string(PollDelayMs), "COM1"},
+                                   options);
+    if (!logger.Started())
         return {};
-    }
-    posix_spawn_file_actions_destroy(&actions);
 
     std::this_thread::sleep_for(std::chrono::seconds(RunSeconds()));
     Run run;
-    TakeThreadTimes(pid, run);
-    ::kill(pid, SIGINT);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-
+    TakeThreadTimes(logger.Pid(), run);
+    logger.Signal(SIGINT);
+    logger.WaitForExit(ExitLimitMs);
     run.wallSeconds = std::chrono::duration<double>(Clock::now() - start).count();
-    auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-    };
-    run.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    run.cpuSeconds = logger.CpuSeconds();
 
     std::vector<Clock::time_point> requests;
     for (const ecu::SimFrame& f : sim.Frames())
@@ -137,7 +107,6 @@ Run RunLogger(const char* program) {
             std::chrono::duration<double, std::milli>(requests[i] - requests[i - 1]).count() -
             PollDelayMs);
     sim.Stop();
-    fs::remove_all(dir);
     return run;
 }
 

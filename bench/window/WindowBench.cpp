@@ -13,6 +13,8 @@
 // QuitWhilePolling: Exit pressed while the program polls the paced simulator, at
 // different points of the cycle: milliseconds from the press to the end of the
 // program's main loop.
+#include "ChildProcess.h"
+#include "PortMap.h"
 #include "app/Application.h"
 #include "app/TGlForm.h"
 #include "ecu-sim/EcuSimulator.h"
@@ -30,15 +32,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <spawn.h>
+#include <memory>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
 #include <time.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -48,6 +47,7 @@ namespace fs = std::filesystem;
 constexpr const char* SpawnTimeVar = "ECU_BENCH_SPAWN_NS";
 constexpr int StartUpRuns = 10;
 constexpr int SettleSeconds = 2;
+constexpr int ChildLimitMs = 30000;
 
 std::int64_t MonotonicNs() {
     timespec t{};
@@ -127,48 +127,24 @@ int QuitChild(int argc, char** argv) {
     return 0;
 }
 
-// A private port map with COM1 on the simulator and COM2 leading nowhere.
-struct PortMap {
-    explicit PortMap(const std::string& com1) {
-        char tmpl[] = "/tmp/ecu-wbench-XXXXXX";
-        dir = mkdtemp(tmpl);
-        const fs::path ports = dir / "ecuscan" / "ports";
-        fs::create_directories(ports);
-        fs::create_symlink(com1, ports / "COM1");
-        fs::create_symlink(dir / "absent", ports / "COM2");
-    }
-    ~PortMap() {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-    fs::path dir;
+using ecu::test::ChildOptions;
+using ecu::test::ChildProcess;
+using ecu::test::Stream;
+
+// A private port map with COM1 on the simulator and COM2 leading nowhere; children inherit it.
+struct PortMap : ecu::test::PortMap {
+    explicit PortMap(const std::string& com1) { Link("COM1", com1); }
 };
 
-pid_t Spawn(std::vector<std::string> args, const fs::path& config, int stdoutFd) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0 &&
-            std::strncmp(*e, SpawnTimeVar, 18) != 0)
-            env.emplace_back(*e);
-    env.push_back("XDG_CONFIG_HOME=" + config.string());
-    env.push_back("QT_QPA_PLATFORM=offscreen");
-    env.push_back(std::string(SpawnTimeVar) + "=" + std::to_string(MonotonicNs()));
-    std::vector<char*> envp, argv;
-    for (auto& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
+// Starts a child headless, telling it when it was spawned; its standard output goes to out.
+std::unique_ptr<ChildProcess> Spawn(const std::string& program,
+                                    const std::vector<std::string>& args, Stream out) {
+    ChildOptions options;
+    options.out = std::move(out);
+    options.err = Stream::Null();
+    options.env = {"QT_QPA_PLATFORM=offscreen",
+                   std::string(SpawnTimeVar) + "=" + std::to_string(MonotonicNs())};
+    return std::make_unique<ChildProcess>(program, args, options);
 }
 
 // Processor seconds of every thread of pid so far.
@@ -191,18 +167,10 @@ std::string SelfPath() {
 
 // Runs this program in a child mode and returns the one line it prints (empty when it
 // printed nothing), once the child has ended.
-std::string ChildLine(std::vector<std::string> args, const fs::path& config) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        return {};
-    const pid_t pid = Spawn(std::move(args), config, pipeFds[1]);
-    close(pipeFds[1]);
-    char line[64] = {};
-    const ssize_t n = read(pipeFds[0], line, sizeof line - 1);
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return n > 0 ? std::string(line, static_cast<std::size_t>(n)) : std::string();
+std::string ChildLine(const std::vector<std::string>& args) {
+    const auto child = Spawn(SelfPath(), args, Stream::Pipe());
+    child->WaitForExit(ChildLimitMs);
+    return child->Output();
 }
 
 void StartUp(benchmark::State& state) {
@@ -213,7 +181,7 @@ void StartUp(benchmark::State& state) {
     bool opened = true;
     for (auto _ : state) {
         for (int i = 0; i < StartUpRuns; ++i) {
-            const std::string line = ChildLine({SelfPath(), "--startup-child"}, map.dir);
+            const std::string line = ChildLine({"--startup-child"});
             double value = 0;
             int connected = 0;
             if (std::sscanf(line.c_str(), "%lf %d", &value, &connected) != 2)
@@ -232,8 +200,9 @@ void StartUp(benchmark::State& state) {
     state.counters["max_ms"] = ms.back();
 }
 
-// Share of a core that pid takes over the measured period.
-double MeasureCpuPct(pid_t pid) {
+// Share of a core that the child takes over the measured period.
+double MeasureCpuPct(ChildProcess& child) {
+    const pid_t pid = child.Pid();
     std::this_thread::sleep_for(std::chrono::seconds(SettleSeconds));
     const double before = ProcessCpuSeconds(pid);
     const auto start = std::chrono::steady_clock::now();
@@ -241,9 +210,8 @@ double MeasureCpuPct(pid_t pid) {
     const double cpu = ProcessCpuSeconds(pid) - before;
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    kill(pid, SIGTERM);
-    int status = 0;
-    waitpid(pid, &status, 0);
+    child.Signal(SIGTERM);
+    child.WaitForExit(ChildLimitMs);
     return 100.0 * cpu / wall;
 }
 
@@ -255,20 +223,15 @@ void PollingCpu(benchmark::State& state) {
             ecu::EcuSimulator sim; // paced like the real line
             sim.Start();
             PortMap map(sim.SlavePath());
-            const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
-            const pid_t pid = Spawn({SelfPath(), "--poll-child"}, map.dir, devNull);
-            close(devNull);
-            windowPct = MeasureCpuPct(pid);
+            windowPct = MeasureCpuPct(*Spawn(SelfPath(), {"--poll-child"}, Stream::Null()));
             windowRequests = sim.DataRequests();
         }
         {
             ecu::EcuSimulator sim;
             sim.Start();
             PortMap map(sim.SlavePath());
-            const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
-            const pid_t pid = Spawn({ECU_LOG_PATH, "--delay", "120", "COM1"}, map.dir, devNull);
-            close(devNull);
-            loggerPct = MeasureCpuPct(pid);
+            loggerPct =
+                MeasureCpuPct(*Spawn(ECU_LOG_PATH, {"--delay", "120", "COM1"}, Stream::Null()));
             loggerRequests = sim.DataRequests();
         }
     }
@@ -293,11 +256,8 @@ void PollingCpuPage(benchmark::State& state) {
         ecu::EcuSimulator sim;
         sim.Start();
         PortMap map(sim.SlavePath());
-        const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        const pid_t pid =
-            Spawn({SelfPath(), "--poll-child", std::to_string(page)}, map.dir, devNull);
-        close(devNull);
-        windowPct = MeasureCpuPct(pid);
+        windowPct = MeasureCpuPct(
+            *Spawn(SelfPath(), {"--poll-child", std::to_string(page)}, Stream::Null()));
         counts = sim.Counts();
     }
     if (counts.dataRequests < 10 || (page == ecu::PageControl && counts.controlFrames < 10)) {
@@ -318,8 +278,7 @@ void QuitWhilePolling(benchmark::State& state) {
     for (auto _ : state) {
         for (int i = 0; i < Runs; ++i) {
             // 17 ms apart: the press lands at a different point of the 120 ms cycle.
-            const std::string line =
-                ChildLine({SelfPath(), "--quit-child", std::to_string(1500 + 17 * i)}, map.dir);
+            const std::string line = ChildLine({"--quit-child", std::to_string(1500 + 17 * i)});
             double value = 0;
             int ended = 0;
             if (std::sscanf(line.c_str(), "%lf %d", &value, &ended) != 2 || ended != 1)

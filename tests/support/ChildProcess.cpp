@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -143,6 +144,8 @@ void ChildProcess::Launch(const std::string& program, const std::vector<std::str
     }
     for (StreamEnds& e : ends)
         CloseFd(e.child);
+    if (pid_ > 0)
+        pidFd_ = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
     in_ = ends[STDIN_FILENO].parent;
     out_ = ends[STDOUT_FILENO].parent;
     err_ = ends[STDERR_FILENO].parent;
@@ -161,6 +164,7 @@ ChildProcess::~ChildProcess() {
     CloseFd(in_);
     CloseFd(out_);
     CloseFd(err_);
+    CloseFd(pidFd_);
 }
 
 bool ChildProcess::Reap(bool wait) {
@@ -172,8 +176,13 @@ bool ChildProcess::Reap(bool wait) {
         r = ::wait4(pid_, &status_, wait ? 0 : WNOHANG, &usage);
     } while (r < 0 && errno == EINTR);
     reaped_ = r == pid_;
-    if (reaped_)
+    if (reaped_) {
         peakKiB_ = usage.ru_maxrss;
+        const auto seconds = [](const timeval& t) {
+            return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+        };
+        cpuSeconds_ = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    }
     return reaped_;
 }
 
@@ -187,9 +196,9 @@ void ChildProcess::Signal(int sig) {
 }
 
 void ChildProcess::Drain(int ms) {
-    pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
+    pollfd fds[3] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}, {reaped_ ? -1 : pidFd_, POLLIN, 0}};
     if (ms > 0)
-        ::poll(fds, 2, ms); // a negative descriptor is left out
+        ::poll(fds, 3, ms); // a negative descriptor is left out
     ReadAvailable(out_, output_);
     ReadAvailable(err_, errors_);
 }

@@ -69,8 +69,9 @@ public:
     // timeoutMs.
     std::optional<int> WaitForExit(int timeoutMs = DefaultTimeoutMs);
     bool EndedBySignal();
-    // Its peak resident set, once reaped.
+    // Its peak resident set and the processor time it took, once reaped.
     long PeakKiB() const { return peakKiB_; }
+    double CpuSeconds() const { return cpuSeconds_; }
 
     // What it wrote so far (Pipe streams only).
     const std::string& Output();
@@ -90,12 +91,14 @@ private:
     bool Reap(bool wait);
 
     pid_t pid_ = -1;
+    int pidFd_ = -1; // readable once the child has ended, so a wait wakes at once
     int in_ = -1;
     int out_ = -1;
     int err_ = -1;
     bool reaped_ = false;
     int status_ = 0;
     long peakKiB_ = 0;
+    double cpuSeconds_ = 0;
     std::string output_;
     std::string errors_;
 };
