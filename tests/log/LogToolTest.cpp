@@ -1,5 +1,6 @@
 // ecu-log run as a process against the simulator.
 #include "ChildProcess.h"
+#include "Files.h"
 #include "PortMap.h"
 #include "ecu-sim/EcuSimulator.h"
 #include "record/Records.h"
@@ -81,11 +82,6 @@ protected:
     }
 
     QStringList Rows() const { return QString::fromUtf8(out_).split('\n', Qt::SkipEmptyParts); }
-
-    static std::string ReadAll(const std::string& path) {
-        std::ifstream in(path);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
 
     test::PortMap map_;
     const std::string dir_ = map_.Dir();
@@ -202,7 +198,7 @@ TEST_F(LogTool, ReconnectWaitsOutALostLinkAndResumes) {
     EXPECT_EQ(err.count(QString::fromUtf8(text::BrokenLinkCaption)), 1) << err.toStdString();
 
     // Every record in the file is one whole cycle; only the signal may cut the last short.
-    const std::string bytes = ReadAll(bin);
+    const std::string bytes = test::ReadFileText(bin);
     ASSERT_GE(bytes.size(), 6 * kSohcRecordSize);
     for (std::size_t at = 0; at + kSohcRecordSize <= bytes.size(); at += kSohcRecordSize)
         ASSERT_EQ(bytes.substr(at, 4), "\xF4\x56\x01\xB5") << "record at " << at;

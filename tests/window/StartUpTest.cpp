@@ -26,7 +26,7 @@ TEST_F(StartUp, WithAWorkingPortOpensItAndShowsTheAboutPage) {
     StartSim();
     TGlForm& w = CreateWindow();
 
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("ЭБУ-Сканер 2.0.1"));
     EXPECT_EQ(w.size(), QSize(632, 423));
     EXPECT_EQ(w.minimumSize(), w.maximumSize());
