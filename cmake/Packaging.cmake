@@ -31,6 +31,13 @@ install(FILES ${ECUSCAN_PACKAGING}/ecuscan.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(DIRECTORY ${ECUSCAN_PACKAGING}/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 install(FILES ${ECUSCAN_PACKAGING}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Debian keeps a native package's changelog compressed, under this name.
+set(packed_changelog ${CMAKE_BINARY_DIR}/changelog.gz)
+add_custom_command(OUTPUT ${packed_changelog}
+  COMMAND sh -c "gzip -9nc \"$0\" > \"$1\"" ${ECUSCAN_PACKAGING}/changelog ${packed_changelog}
+  DEPENDS ${ECUSCAN_PACKAGING}/changelog VERBATIM)
+add_custom_target(ecuscan-changelog ALL DEPENDS ${packed_changelog})
+install(FILES ${packed_changelog} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(ECUSCAN_PACKAGE_MAINTAINER "ЭБУ-Сканер developers <ecuscan@example.org>"
     CACHE STRING "Maintainer named in the Debian package")

@@ -3,7 +3,7 @@ ECUSCAN_PACKAGES=(
     cmake g++ make pkg-config
     qt6-base-dev libqcustomplot-dev libjpeg-dev fonts-liberation
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    dpkg-dev file groff-base desktop-file-utils # the Debian package and its check
+    dpkg-dev file groff-base desktop-file-utils lintian # the Debian package and its check
     clang libclang-rt-14-dev
 )
 

@@ -1,5 +1,7 @@
 #include "serial/PortMap.h"
 
+#include "serial/PortClaims.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -21,6 +23,21 @@ bool IsComPrefix(std::string_view text) {
            std::equal(text.begin(), text.end(), "COM", [](char a, char b) {
                return (a >= 'a' && a <= 'z' ? static_cast<char>(a - 'a' + 'A') : a) == b;
            });
+}
+
+// A simulator killed before it could give the name back leaves it leading to its line,
+// whose number the next terminal opened on the machine takes over.
+void RefuseDeadSimulatorLine(const std::string& dir, const std::string& port,
+                             const std::string& link) {
+    std::error_code ec;
+    const std::string target = std::filesystem::read_symlink(link, ec).string();
+    if (ec)
+        return;
+    for (const PortClaim& claim : ReadClaims(dir, port))
+        if (!claim.alive && claim.line == target)
+            throw PortNameError(port + " leads to " + PrintableName(target) +
+                                std::string(", the line of a simulator that has ended: ecu-ports "
+                                            "puts the port map right"));
 }
 
 } // namespace
@@ -93,11 +110,12 @@ std::string ResolvePortName(const std::string& name) {
     if (!port)
         throw PortNameError("not a port name: use COM1, COM2, … COM256 or a device path");
     const std::string dir = PortMapDirectory();
-    const std::string link = dir + "/" + *port;
+    std::string link = dir + "/" + *port;
     struct stat st {};
     if (::lstat(link.c_str(), &st) == 0) {
         if (!S_ISLNK(st.st_mode))
             throw PortNameError(link + " is in the port map and is not a link");
+        RefuseDeadSimulatorLine(dir, *port, link);
         return link; // opened through the link, so a re-pointed link is followed
     }
     if (errno != ENOENT)

@@ -59,6 +59,17 @@ for c in "${commands[@]}"; do
 done
 grep -q "qt6-qpa-plugins" <<<"$depends" || fail "Depends lacks the window's platform plugins"
 
+# --- lintian: no error and no warning, pedantic tags included ------------------------------
+command -v lintian >/dev/null || fail "lintian missing (tools/deps.sh installs it)"
+if command -v lintian >/dev/null; then
+    lintian --pedantic --tag-display-limit 0 "$deb" >"$tmp/lintian.log" 2>&1 || true
+    if grep -qE '^[EWP]: ' "$tmp/lintian.log"; then
+        fail "lintian: $(grep -E '^[EWP]: ' "$tmp/lintian.log")"
+    fi
+fi
+zcat "$root/usr/share/doc/ecuscan/changelog.gz" 2>/dev/null | head -1 |
+    grep -q "^ecuscan ($version) " || fail "changelog.gz: no entry for $version on top"
+
 # --- commands run from the unpacked root ---------------------------------------------------
 # A port map whose COM1 and COM2 lead nowhere: nothing here may open a real port.
 export XDG_CONFIG_HOME=$tmp/config XDG_RUNTIME_DIR=$tmp/run QT_QPA_PLATFORM=offscreen
@@ -66,12 +77,14 @@ mkdir -p "$XDG_CONFIG_HOME/ecuscan/ports" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 ln -s "$tmp/nowhere1" "$XDG_CONFIG_HOME/ecuscan/ports/COM1"
 ln -s "$tmp/nowhere2" "$XDG_CONFIG_HOME/ecuscan/ports/COM2"
 
+# Over SSH there is no display: --help and --version must not need one.
+no_display=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
 check_commands() { # ROOT_BIN_DIR WHERE
     local bin=$1 where=$2 out c
-    out=$(timeout 30 "$bin/ecuscan" --version 2>"$tmp/err") || fail "$where: ecuscan --version failed: $(cat "$tmp/err")"
+    out=$(timeout 30 "${no_display[@]}" "$bin/ecuscan" --version 2>"$tmp/err") || fail "$where: ecuscan --version failed: $(cat "$tmp/err")"
     [ "$out" = "ecuscan $version" ] || fail "$where: ecuscan --version printed \"$out\""
     for c in "${commands[@]}"; do
-        out=$(timeout 30 "$bin/$c" --help 2>"$tmp/err") || fail "$where: $c --help failed: $(cat "$tmp/err")"
+        out=$(timeout 30 "${no_display[@]}" "$bin/$c" --help 2>"$tmp/err") || fail "$where: $c --help failed: $(cat "$tmp/err")"
         grep -qi "^usage: .*$c" <<<"$out" || fail "$where: $c --help printed no usage: $out"
         printf '%s\n' "$out" >"$tmp/help-$c"
     done

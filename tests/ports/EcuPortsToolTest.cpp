@@ -4,6 +4,7 @@
 #include "ChildProcess.h"
 #include "Files.h"
 #include "Pty.h"
+#include "serial/PortClaims.h"
 #include "serial/PortMap.h"
 
 #include <gtest/gtest.h>
@@ -85,10 +86,13 @@ protected:
 
     // Runs ecu-ports with `args` and XDG_CONFIG_HOME at the test's map; as user nobody when
     // `asNobody` (the test then runs as root).
-    Result Run(const std::vector<std::string>& args, bool asNobody = false) const {
+    Result Run(const std::vector<std::string>& args, bool asNobody = false,
+               const std::string& outPath = {}) const {
         ecu::test::ChildOptions options;
         options.env = {"XDG_CONFIG_HOME=" + config_};
         options.cwd = cwd_;
+        if (!outPath.empty())
+            options.out = ecu::test::Stream::File(outPath);
         if (asNobody)
             options.beforeExec = [] {
                 return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 &&
@@ -250,7 +254,8 @@ TEST_F(EcuPorts, LinkAndUnlinkEditTheMapTheProgramResolvesThrough) {
 }
 
 TEST_F(EcuPorts, RefusesBadNamesMissingDevicesAndForeignMapEntries) {
-    for (const char* name : {"COM0", "COM257", "COM01", "LPT1", "COM", "../COM1", "COM1x"}) {
+    for (const char* name :
+         {"COM0", "COM257", "COM01", "COM+1", "COM 1", "LPT1", "COM", "../COM1", "COM1x"}) {
         const Result r = Run({"--dev", dev_, "link", name, "ttyUSB0"});
         EXPECT_EQ(r.exitCode, 2) << name;
         EXPECT_TRUE(r.err.starts_with("ecu-ports: \"" + std::string(name) +
@@ -283,6 +288,7 @@ TEST_F(EcuPorts, RefusesBadNamesMissingDevicesAndForeignMapEntries) {
     for (const std::vector<std::string>& args :
          std::vector<std::vector<std::string>>{{"link", "COM1"},
                                                {"unlink"},
+                                               {"link", "COM3", ""},
                                                {"unlink", "COM1", "COM2"},
                                                {"frob"},
                                                {"--colour"},
@@ -328,6 +334,122 @@ TEST_F(EcuPorts, TellsAUserWithoutAccessWhichGroupOpensTheDevice) {
               std::string::npos);
 }
 
+TEST_F(EcuPorts, LinksSerialDevicesOnlyAndSaysWhatElseIsThere) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"/dev/null", "a character device of the mem kind, no terminal"},
+        {"/dev/tty", "a terminal of this machine, not a serial port"}};
+    for (const auto& [device, what] : cases) {
+        const Result r = Run({"link", "COM3", device});
+        EXPECT_EQ(r.exitCode, 1) << device;
+        EXPECT_EQ(r.err,
+                  "ecu-ports: " + std::string(device) + " is not a serial device: " + what + "\n");
+    }
+    EXPECT_FALSE(fs::exists(fs::symlink_status(map_ + "/COM3")));
+    // One linked by hand is shown for what it is.
+    fs::create_directories(map_);
+    fs::create_symlink("/dev/null", map_ + "/COM3");
+    EXPECT_NE(Run({}).out.find("  COM3 -> /dev/null: not a serial device (a character device of "
+                               "the mem kind, no terminal)\n"),
+              std::string::npos);
+}
+
+// Whatever is in the map is named for what it is, escaped, so that no name fakes a line.
+TEST_F(EcuPorts, NamesWhatStandsInTheMapAndEscapesEveryName) {
+    fs::create_directories(map_ + "/COM2");
+    std::ofstream(map_ + "/COM1") << "notes";
+    fs::create_symlink(usb0_.SlavePath(), map_ + "/x\n  COM9 -> ttyUSB9: you may open it");
+    fs::create_symlink(usb0_.SlavePath(), map_ + "/com4");
+    const Result r = Run({"--dev", dev_});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    for (const std::string& line :
+         {"  COM1: " + map_ +
+              "/COM1 is a regular file, not a link: move it out of the way; until "
+              "then the scanner refuses COM1\n",
+          "  COM2: " + map_ +
+              "/COM2 is a folder, not a link: move it out of the way; until then "
+              "the scanner refuses COM2\n",
+          "  \"com4\" -> " + usb0_.SlavePath() +
+              ": not a port name, no program uses it (port names are COM1 … COM256)\n",
+          "  \"x\\n  COM9 -> ttyUSB9: you may open it\" -> " + usb0_.SlavePath() + ": not a port"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << "\nin:\n" << r.out;
+    EXPECT_EQ(r.out.find("\n  COM9"), std::string::npos) << r.out;
+}
+
+TEST_F(EcuPorts, AMapThatCannotBeReadIsNamedWithTheReasonNeverTakenForEmpty) {
+    fs::create_directories(config_);
+    std::ofstream(config_ + "/ecuscan") << "not a folder";
+    Result r = Run({"--dev", dev_});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("\nPort map " + map_ +
+                         " cannot be read: Not a directory\n  until it can, the scanner refuses "
+                         "COM1, COM2 and every other name\n"),
+              std::string::npos)
+        << r.out;
+    r = Run({"unlink", "COM1"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "ecu-ports: the port map " + map_ + " cannot be read: Not a directory\n");
+    fs::remove(config_ + "/ecuscan");
+
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to read the map as another user";
+    ASSERT_EQ(Run({"--dev", dev_, "link", "COM1", "ttyUSB0"}).exitCode, 0);
+    fs::permissions(config_, fs::perms::all);
+    fs::permissions(config_ + "/ecuscan", fs::perms::all);
+    fs::permissions(map_, fs::perms::none);
+    r = Run({"--dev", dev_}, true);
+    EXPECT_NE(r.out.find("\nPort map " + map_ + " cannot be read: Permission denied\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("not linked"), std::string::npos) << r.out;
+    r = Run({"unlink", "COM1"}, true);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "ecu-ports: the port map " + map_ + " cannot be read: Permission denied\n");
+    fs::permissions(map_, fs::perms::owner_all);
+}
+
+TEST_F(EcuPorts, AnEditThatWasMadeIsSuccessEvenWhenItsReportCannotBeWritten) {
+    Result r = Run({"--dev", dev_, "link", "COM3", "ttyUSB0"}, false, "/dev/full");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "ecu-ports: standard output: No space left on device; COM3 was linked all "
+                     "the same\n");
+    EXPECT_EQ(fs::read_symlink(map_ + "/COM3"), dev_ + "/ttyUSB0");
+    r = Run({"--dev", dev_}, false, "/dev/full");
+    EXPECT_EQ(r.exitCode, 1) << "a listing nobody can read is a failure";
+}
+
+// A simulator killed while it held COM1 over the user's adapter: ecu-ports puts the adapter
+// back and says so. The claim's process id is beyond any the kernel hands out.
+TEST_F(EcuPorts, PutsBackTheLinkAKilledSimulatorHadReplaced) {
+    fs::create_directories(map_);
+    fs::create_symlink("/dev/pts/70", map_ + "/COM1");
+    fs::create_symlink("/dev/pts/70", map_ + "/COM1.ecu-sim.999999999-1-0");
+    fs::create_symlink(dev_ + "/ttyUSB0", map_ + "/COM1.replaced.999999999-1-0");
+    const Result r = Run({"--dev", dev_});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("  COM1 -> " + dev_ +
+                         "/ttyUSB0: you may open it\n      led to /dev/pts/70, the line of a "
+                         "simulator that had ended: put back " +
+                         dev_ + "/ttyUSB0\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(fs::read_symlink(map_ + "/COM1"), dev_ + "/ttyUSB0");
+    EXPECT_EQ(std::distance(fs::directory_iterator(map_), fs::directory_iterator()), 1);
+
+    // A running simulator's claim (this process stands in for it) is shown, and kept.
+    const std::string live = ecu::NewClaimId();
+    fs::create_symlink(acm0_.SlavePath(), map_ + "/COM2");
+    fs::create_symlink(acm0_.SlavePath(), map_ + "/COM2.ecu-sim." + live);
+    fs::create_symlink(dev_ + "/ttyUSB10", map_ + "/COM2.replaced." + live);
+    const Result again = Run({"--dev", dev_});
+    EXPECT_NE(again.out.find("  COM2 -> " + acm0_.SlavePath() +
+                             ": you may open it\n      ecu-sim (process " +
+                             std::to_string(::getpid()) + ") serves it on " + acm0_.SlavePath() +
+                             " and puts back " + dev_ + "/ttyUSB10 when it ends\n"),
+              std::string::npos)
+        << again.out;
+    EXPECT_TRUE(fs::is_symlink(map_ + "/COM2.replaced." + live));
+}
+
 TEST(AccessFix, AdviceFollowsTheDeviceRightsAndTheUsersGroups) {
     using ecu::ports::AccessFix;
     ecu::ports::DeviceOwner adapter{020660, "root", 20, "dialout", false};
@@ -346,12 +468,26 @@ TEST(AccessFix, AdviceFollowsTheDeviceRightsAndTheUsersGroups) {
     EXPECT_EQ(AccessFix(adapter, mechanic), "you are in group dialout and still may not open it "
                                             "(owner root, group dialout, crw-rw----): ask the "
                                             "administrator");
-    // Never advise joining group root, nor a group the device gives nothing to.
-    for (const ecu::ports::DeviceOwner& owner :
-         {ecu::ports::DeviceOwner{020660, "root", 0, "root", false},
-          ecu::ports::DeviceOwner{020640, "root", 20, "dialout", false}})
-        EXPECT_TRUE(AccessFix(owner, ecu::ports::Identity{1000, 1000, "ivan", {1000}})
-                        .starts_with("only its owner may open it"));
+    // Never advise joining group root, a group the device gives nothing to, a group usermod
+    // cannot name, nor a group at all when the owner's own bits refuse the owner.
+    using Owner = ecu::ports::DeviceOwner;
+    const std::pair<Owner, std::string> cases[] = {
+        {Owner{020660, "root", 0, "root", false},
+         "only its owner and group root may open it (owner root, group root, crw-rw----): ask "
+         "the administrator to give a group of yours access to it"},
+        {Owner{020640, "root", 20, "dialout", false},
+         "only its owner may open it (owner root, group dialout, crw-r-----): ask the "
+         "administrator to give a group of yours access to it"},
+        {Owner{020660, "root", 12345, "12345", false, 0, false},
+         "only its owner and group 12345 may open it (owner root, group 12345, crw-rw----), a "
+         "group with no name on this machine: ask the administrator to give a group of yours "
+         "access to it"},
+        {Owner{020060, "ivan", 20, "dialout", false, 1000},
+         "it is yours, but its mode does not let its owner read and write it (owner ivan, group "
+         "dialout, c---rw----): chmod u+rw it, or have a udev rule give the mode when it "
+         "appears"}};
+    for (const auto& [owner, advice] : cases)
+        EXPECT_EQ(AccessFix(owner, ecu::ports::Identity{1000, 1000, "ivan", {1000}}), advice);
 }
 
 } // namespace

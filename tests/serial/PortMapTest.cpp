@@ -1,11 +1,14 @@
 // Port names through the per-user port map. Nothing here opens a device.
 #include "serial/PortMap.h"
 
+#include "serial/PortClaims.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <string>
 #include <sys/wait.h>
@@ -132,6 +135,53 @@ TEST(PrintableName, ControlCharactersQuotesAndBackslashesAreEscaped) {
     EXPECT_EQ(PrintableName("a\nCOM2 -> /dev/x\t\"q\"\\\x01\x7f"),
               "a\\nCOM2 -> /dev/x\\t\\\"q\\\"\\\\\\x01\\x7f");
     EXPECT_EQ(PrintableName("порт"), "порт");
+}
+
+// A simulator killed at any step of taking or giving back COM1 leaves records that the next
+// one to look settles: the user's link comes back, a link someone else made stays, and no
+// record is left. The dead claim's process id is beyond any the kernel hands out.
+TEST_F(PortMapTest, WhatAKilledSimulatorLeftIsPutRight) {
+    using Map = std::map<std::string, std::string>;
+    const std::string dead = "999999999-1-0", live = NewClaimId();
+    const std::string claimA = "COM1.ecu-sim." + dead, keptA = "COM1.replaced." + dead;
+    const std::string claimB = "COM1.ecu-sim." + live, keptB = "COM1.replaced." + live;
+    const std::string user = "/dev/ttyUSB0", lineA = "/dev/pts/70", lineB = "/dev/pts/71";
+    struct Case {
+        const char* step;
+        Map before, after;
+    };
+    const Case cases[] = {
+        {"claim written", {{claimA, lineA}, {"COM1", user}}, {{"COM1", user}}},
+        {"free name taken", {{claimA, lineA}, {"COM1", lineA}}, {}},
+        {"kept target written", {{claimA, lineA}, {keptA, user}, {"COM1", user}}, {{"COM1", user}}},
+        {"name taken over", {{claimA, lineA}, {keptA, user}, {"COM1", lineA}}, {{"COM1", user}}},
+        {"kept target removed", {{claimA, lineA}, {"COM1", user}}, {{"COM1", user}}},
+        {"changed by someone else",
+         {{claimA, lineA}, {keptA, user}, {"COM1", "/dev/ttyUSB1"}},
+         {{"COM1", "/dev/ttyUSB1"}}},
+        {"taken over again by a running one",
+         {{claimA, lineA}, {keptA, user}, {claimB, lineB}, {keptB, lineA}, {"COM1", lineB}},
+         {{claimB, lineB}, {keptB, user}, {"COM1", lineB}}},
+    };
+    ::setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+    const std::string ports = PortMapDirectory();
+    for (const Case& c : cases) {
+        fs::remove_all(ports);
+        fs::create_directories(ports);
+        for (const auto& [name, target] : c.before)
+            fs::create_symlink(target, ports + "/" + name);
+        if (c.before.at("COM1") == lineA) { // the program never opens a dead simulator's line
+            EXPECT_THROW(ResolvePortName("COM1"), PortNameError) << c.step;
+        }
+        {
+            const PortMapLock lock(ports);
+            ReleaseDeadClaims(ports, "COM1");
+        }
+        Map after;
+        for (const auto& entry : fs::directory_iterator(ports))
+            after[entry.path().filename().string()] = fs::read_symlink(entry.path()).string();
+        EXPECT_EQ(after, c.after) << c.step;
+    }
 }
 
 } // namespace

@@ -39,6 +39,9 @@ public:
     std::deque<portio::Wait> waits;
     std::deque<Take> takes;
     std::deque<long> gaps; // what each burst is told; the last one stays
+    // The driver's interrupt counters, one entry a read; the last one stays. None: the
+    // driver keeps no counters, as on a pseudo-terminal.
+    std::deque<portio::LineCounters> counters;
     bool sleepForReal = false;
 
     std::vector<long> minGapsAsked;
@@ -106,7 +109,14 @@ public:
         status = 0;
         return false;
     }
-    bool LineCounters(portio::LineCounters&) override { return false; }
+    bool LineCounters(portio::LineCounters& now) override {
+        if (counters.empty())
+            return false;
+        now = counters.front();
+        if (counters.size() > 1)
+            counters.pop_front();
+        return true;
+    }
     void PurgeReceive() override { ++purges; }
 
 private:
@@ -261,6 +271,41 @@ TEST(ReadThread, AReaderEndingOnAnErrorStillPostsItsOneHangup) {
     EXPECT_EQ(rig.rec.order, "DH");
     EXPECT_EQ(rig.component.LastOsError(), std::strerror(ENOMEM));
     EXPECT_EQ(rig.line->purges, 1);
+}
+
+// The counters only ever grow: an error is the difference from the last block's reading,
+// said with the block after it and never again.
+TEST(ReadThread, EachLineErrorIsReportedOnceWithTheBlockAfterIt) {
+    struct Case {
+        const char* what;
+        std::uint32_t portio::LineCounters::*counter;
+        std::uint32_t error;
+    };
+    const Case cases[] = {
+        {"framing", &portio::LineCounters::frame, ce::Frame},
+        {"parity", &portio::LineCounters::parity, ce::RxParity},
+        {"overrun", &portio::LineCounters::overrun, ce::Overrun},
+        {"buffer overrun", &portio::LineCounters::bufOverrun, ce::RxOver},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rig rig;
+        std::vector<std::uint32_t> errors;
+        int notices = 0;
+        rig.component.OnError = [&](std::uint32_t e) { errors.push_back(e); };
+        rig.component.OnCommEvent = [&](TComm32*) { ++notices; };
+        portio::LineCounters oneError;
+        oneError.*c.counter = 1;
+        // Read when the reader starts, then after each of three bursts: 0, 0, 1, 1.
+        rig.line->counters = {{}, {}, oneError, oneError};
+        rig.line->waits = {portio::Wait::Ready, portio::Wait::Ready, portio::Wait::Ready};
+        rig.line->takes = {Bytes("a"), kNothing, Bytes("b"), kNothing, Bytes("c"), kNothing};
+        rig.Start();
+        ASSERT_TRUE(WaitUntil([&] { return rig.rec.blocks.size() == 3; }));
+        rig.Finish();
+        EXPECT_EQ(errors, std::vector<std::uint32_t>{c.error});
+        EXPECT_EQ(notices, 1);
+    }
 }
 
 } // namespace

@@ -129,6 +129,46 @@ TEST_F(Recording, WorkingModeZeroPausesOneCycleOnly) {
     EXPECT_EQ(ExchangesIn(ReadFileBytes(path)), 3u);
 }
 
+// The control page left inside a cycle's wait, its answer still to come: the control
+// frame's echo comes ahead of the answer and its reply after it, and the cycle records no
+// more than one record's worth, so the file stays whole cycles.
+TEST_F(Recording, AControlFrameSentBeforeTheAnswerKeepsTheRecordToOneCycle) {
+    comm.CloseComm();
+    sim.Stop();
+    SimOptions o = Fast();
+    SimFaultRule late; // the second data request's answer
+    late.fault = SimFault::Delayed;
+    late.cycles = {2};
+    o.faults = {late};
+    o.faultDelay = std::chrono::milliseconds(300);
+    StartSim(o);
+    host.delayMs = 1000; // room for the late answer inside the cycle
+    OpenPort();
+    files.SaveFileClick();
+    std::size_t heldAtSend = Sohc;
+    std::function<void()> leaveOnceEchoed = [&] {
+        if (state.RxBuffer.size() < EchoLength) {
+            QTimer::singleShot(1, leaveOnceEchoed);
+            return;
+        }
+        heldAtSend = state.RxBuffer.size();
+        host.pages = {PageControl};
+        link.ControlPageShown();
+        host.pages = {PageParameters};
+        link.RestoreAndSendControlFrameGuarded();
+    };
+    host.onStep = [&](const Step& s) {
+        if (s.cycle == 0)
+            QTimer::singleShot(1, leaveOnceEchoed);
+    };
+    StopAtCycle(2);
+    RunLivePoll();
+    ASSERT_TRUE(boxes.boxes.empty()) << boxes.boxes[0].caption.toStdString();
+    ASSERT_LT(heldAtSend, Sohc) << "the answer was in before the control frame went out";
+    EXPECT_EQ(sim.Counts().controlFrames, 1u);
+    EXPECT_EQ(ExchangesIn(ReadFileBytes(path)), 2u); // cycles 2 and 3
+}
+
 TEST_F(Recording, SavingOntoAnExistingFileNeedsConfirmation) {
     std::ofstream(path) << "keep me";
     host.confirmOverwrite = false;

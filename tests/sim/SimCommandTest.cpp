@@ -6,14 +6,19 @@
 #include "Wait.h"
 #include "ecu-sim/CommandLine.h"
 #include "ecu-sim/PortLink.h"
+#include "serial/PortMap.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ecu::test {
 namespace {
@@ -170,8 +175,23 @@ TEST_F(SimPortLink, NestedSimulatorsHandTheNameBackInTurn) {
     auto second = std::make_unique<PortLink>("COM1", "/dev/pts/8", PortLink::Existing::Replace);
     first.reset(); // the first one ends first: the name is the second one's now
     EXPECT_EQ(fs::read_symlink(ports + "/COM1"), "/dev/pts/8");
+    // ... and what it hands back is what the first one found: nothing, not its ended line.
     second.reset();
-    EXPECT_EQ(fs::read_symlink(ports + "/COM1"), "/dev/pts/7");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(ports + "/COM1")));
+
+    // The same over a user's link: it comes back whichever simulator ends first.
+    fs::create_symlink("/dev/ttyUSB0", ports + "/COM1");
+    for (const bool startOrder : {true, false}) {
+        auto a = std::make_unique<PortLink>("COM1", "/dev/pts/7", PortLink::Existing::Replace);
+        auto b = std::make_unique<PortLink>("COM1", "/dev/pts/8", PortLink::Existing::Replace);
+        if (startOrder)
+            a.reset();
+        b.reset();
+        a.reset();
+        EXPECT_EQ(fs::read_symlink(ports + "/COM1"), "/dev/ttyUSB0") << startOrder;
+        EXPECT_EQ(std::distance(fs::directory_iterator(ports), fs::directory_iterator()), 1)
+            << "records left behind";
+    }
 }
 
 TEST_F(SimPortLink, RefusesNamesThatLeaveTheFolderAndPlacesThatAreNotLinks) {
@@ -279,6 +299,69 @@ TEST_F(SimProcess, ASecondSimulatorLeavesTheFirstOnesLinkAlone) {
 
     std::swap(other, sim);
     EXPECT_EQ(StopWith(SIGTERM), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(ports + "/COM1")));
+}
+
+// Killed with no chance to clean up, it leaves its claim beside the name: the program will
+// not open the dead line, and the next simulator puts the user's link back before it decides.
+TEST_F(SimProcess, AKilledSimulatorsNameIsPutRightByTheNextOne) {
+    fs::create_directories(ports);
+    fs::create_symlink("/dev/ttyUSB0", ports + "/COM1");
+    Launch({"--fast", "--as", "COM1", "--replace"});
+    ASSERT_EQ(fs::read_symlink(ports + "/COM1"), path);
+    const std::string killedLine = path;
+    EXPECT_EQ(StopWith(SIGKILL), 128 + SIGKILL);
+    EXPECT_THROW(ResolvePortName("COM1"), PortNameError);
+
+    Launch({"--fast", "--as", "COM1"});
+    EXPECT_EQ(WaitExit(), 1) << "the user's link is back, and plain --as leaves it alone";
+    EXPECT_EQ(fs::read_symlink(ports + "/COM1"), "/dev/ttyUSB0");
+    const std::string err = Stderr();
+    EXPECT_NE(err.find("COM1 led to " + killedLine +
+                       ", the line of a simulator that had ended: put back /dev/ttyUSB0"),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find("already linked to /dev/ttyUSB0"), std::string::npos) << err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(ports), fs::directory_iterator()), 1);
+
+    // Without a link before it, the killed one's name is simply free again.
+    fs::remove(ports + "/COM1");
+    Launch({"--fast", "--as", "COM1"});
+    EXPECT_EQ(StopWith(SIGKILL), 128 + SIGKILL);
+    Launch({"--fast", "--as", "COM1"});
+    EXPECT_EQ(fs::read_symlink(ports + "/COM1"), path);
+    EXPECT_EQ(StopWith(SIGTERM), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(ports + "/COM1")));
+}
+
+TEST_F(SimProcess, TwoReplacingSimulatorsStoppedInStartOrderPutTheUsersLinkBack) {
+    fs::create_directories(ports);
+    fs::create_symlink("/dev/ttyUSB0", ports + "/COM1");
+    Launch({"--fast", "--as", "COM1", "--replace"});
+    std::swap(other, sim);
+    Launch({"--fast", "--as", "COM1", "--replace"});
+    std::swap(other, sim);
+    EXPECT_EQ(StopWith(SIGTERM), 0); // the first one
+    std::swap(other, sim);
+    EXPECT_EQ(fs::read_symlink(ports + "/COM1"), path);
+    EXPECT_EQ(StopWith(SIGTERM), 0);
+    EXPECT_EQ(fs::read_symlink(ports + "/COM1"), "/dev/ttyUSB0");
+}
+
+// A frame log read through a pipe whose reader went away: a write error that ends the run
+// with its cleanup, not a signal that leaves the link behind.
+TEST_F(SimProcess, AReaderThatGoesAwayEndsTheRunCleanly) {
+    const std::string fifo = dir + "/frames";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    Launch({"--fast", "--as", "COM1", "--log", fifo});
+    ASSERT_EQ(fs::read_symlink(ports + "/COM1"), path);
+    close(reader);
+    PtyClient client(path);
+    client.Exchange(kDataRequest);
+    EXPECT_EQ(WaitExit(), 1);
+    EXPECT_EQ(Stderr(), "ecu-sim: " + fifo + ": " + std::strerror(EPIPE) + "\n");
     EXPECT_FALSE(fs::exists(fs::symlink_status(ports + "/COM1")));
 }
 

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace ecu::ports {
@@ -33,7 +35,27 @@ bool ListedIn(gid_t gid, const std::string& user) {
     return false;
 }
 
+constexpr mode_t kOwnerReadWrite = S_IRUSR | S_IWUSR;
 constexpr mode_t kGroupReadWrite = S_IRGRP | S_IWGRP;
+
+// Device numbers of the kernel's own terminals (include/uapi/linux/major.h).
+constexpr unsigned kTtyMajor = 4; // tty0..tty63 virtual consoles, then ttyS*
+constexpr unsigned kVirtualConsoles = 64;
+constexpr unsigned kTtyAuxMajor = 5;     // /dev/tty, /dev/console, /dev/ptmx
+constexpr unsigned kPtySlaveMajor = 136; // /dev/pts/*
+constexpr unsigned kPtySlaveMajorCount = 8;
+
+// The subsystem sysfs files the device under, "" when it has no entry.
+std::string Subsystem(dev_t rdev, const std::string& sysRoot) {
+    const std::string link = sysRoot + "/dev/char/" + std::to_string(major(rdev)) + ":" +
+                             std::to_string(minor(rdev)) + "/subsystem";
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+    if (n <= 0)
+        return {};
+    const std::string path(target, static_cast<std::size_t>(n));
+    return path.substr(path.rfind('/') + 1);
+}
 
 } // namespace
 
@@ -68,20 +90,48 @@ std::string ModeText(mode_t mode) {
 std::string AccessFix(const DeviceOwner& owner, const Identity& who) {
     const std::string rights = " (owner " + owner.ownerName + ", group " + owner.groupName + ", " +
                                ModeText(owner.mode) + ")";
-    // Group root is never the answer: membership of it opens far more than one port.
-    const bool groupMayOpen = (owner.mode & kGroupReadWrite) == kGroupReadWrite && owner.gid != 0;
+    // The owner's bits are the only ones that count for the owner.
+    if (owner.uid == who.uid && (owner.mode & kOwnerReadWrite) != kOwnerReadWrite)
+        return "it is yours, but its mode does not let its owner read and write it" + rights +
+               ": chmod u+rw it, or have a udev rule give the mode when it appears";
+    const bool groupMayOpen = (owner.mode & kGroupReadWrite) == kGroupReadWrite;
     if (!groupMayOpen)
         return "only its owner may open it" + rights +
+               ": ask the administrator to give a group of yours access to it";
+    // Group root is never the answer: membership of it opens far more than one port.
+    if (owner.gid == 0)
+        return "only its owner and group root may open it" + rights +
                ": ask the administrator to give a group of yours access to it";
     const std::string& group = owner.groupName;
     if (std::find(who.groups.begin(), who.groups.end(), owner.gid) != who.groups.end())
         return "you are in group " + group + " and still may not open it" + rights +
                ": ask the administrator";
+    if (!owner.groupNamed)
+        return "only its owner and group " + group + " may open it" + rights +
+               ", a group with "
+               "no name on this machine: ask the administrator to give a group of yours access "
+               "to it";
     if (owner.userListed || who.primaryGid == owner.gid)
         return "you were added to group " + group +
                " after this login began: log out and back in (or run: newgrp " + group + ")";
     return "add yourself to group " + group + ": sudo usermod -aG " + group +
            " $USER, then log out and back in";
+}
+
+bool IsSerialDevice(dev_t rdev, std::string& what, const std::string& sysRoot) {
+    const unsigned maj = major(rdev), min = minor(rdev);
+    if (maj >= kPtySlaveMajor && maj < kPtySlaveMajor + kPtySlaveMajorCount)
+        return true;
+    if (maj == kTtyAuxMajor || (maj == kTtyMajor && min < kVirtualConsoles)) {
+        what = "a terminal of this machine, not a serial port";
+        return false;
+    }
+    const std::string subsystem = Subsystem(rdev, sysRoot);
+    if (subsystem == "tty")
+        return true;
+    what = subsystem.empty() ? "a character device that is no terminal"
+                             : "a character device of the " + subsystem + " kind, no terminal";
+    return false;
 }
 
 Access CheckAccess(const std::string& path) {
@@ -90,6 +140,8 @@ Access CheckAccess(const std::string& path) {
         return {Access::State::Missing, {}};
     if (!S_ISCHR(st.st_mode))
         return {Access::State::NotADevice, {}};
+    if (std::string what; !IsSerialDevice(st.st_rdev, what))
+        return {Access::State::NotADevice, what};
     if (::faccessat(AT_FDCWD, path.c_str(), R_OK | W_OK, AT_EACCESS) == 0)
         return {Access::State::Allowed, {}};
     const Identity who = Identity::Current();
@@ -99,6 +151,8 @@ Access CheckAccess(const std::string& path) {
     owner.gid = st.st_gid;
     owner.groupName = GroupName(st.st_gid);
     owner.userListed = ListedIn(st.st_gid, who.user);
+    owner.uid = st.st_uid;
+    owner.groupNamed = ::getgrgid(st.st_gid) != nullptr;
     return {Access::State::Denied, AccessFix(owner, who)};
 }
 

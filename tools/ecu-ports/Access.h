@@ -24,18 +24,26 @@ struct DeviceOwner {
     gid_t gid = 0;
     std::string groupName;   // its number when it has no name
     bool userListed = false; // the user is a member in the group database
+    uid_t uid = 0;
+    bool groupNamed = true; // the group database knows the group's name
 };
 
 struct Access {
     enum class State {
         Missing,    // nothing there (an unplugged adapter's name, a link to nowhere)
-        NotADevice, // there, but not a character device
+        NotADevice, // there, but not a serial device (a file, /dev/null, a console)
         Allowed,
         Denied,
     };
     State state = State::Missing;
-    std::string fix; // Denied: what lets this user open it
+    std::string fix; // Denied: what lets this user open it; NotADevice: what it is instead
 };
+
+// Whether the character device `rdev` is a serial line a scanner can use: a tty of the
+// kernel's tty class (a serial port, a USB adapter) or a pseudo-terminal's far side, but
+// not /dev/tty, /dev/console, /dev/ptmx or a virtual console. `what` says what it is
+// otherwise. `sysRoot` stands for /sys.
+bool IsSerialDevice(dev_t rdev, std::string& what, const std::string& sysRoot = "/sys");
 
 // Asks the kernel (faccessat with the effective ids, so root and access lists count) whether
 // `path` may be opened for reading and writing. Never opens it: opening a tty can reset the

@@ -14,46 +14,51 @@ namespace fs = std::filesystem;
 PortNameTaken::PortNameTaken(const std::string& path, const std::string& target)
     : std::runtime_error(path + " is already linked to " + target), target_(target) {}
 
-PortLink::PortLink(const std::string& name, const std::string& target, Existing existing)
-    : target_(target) {
-    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
-        name.find('\0') != std::string::npos)
-        throw std::runtime_error("not a port name: " + name);
-    const fs::path dir = PortMapDirectory();
-    fs::create_directories(dir);
-    const fs::path link = dir / name;
+PortLink::PortLink(const std::string& name, const std::string& target, Existing existing) {
+    if (PortName(name) != name)
+        throw std::runtime_error("not a port name: \"" + PrintableName(name) +
+                                 "\": use COM1, COM2, … COM256");
+    dir_ = PortMapDirectory();
+    const PortMapLock lock(dir_);
+    // Callers say what SettlePort put right; this catches a simulator that ended since.
+    ReleaseDeadClaims(dir_, name);
+    const fs::path link = fs::path(dir_) / name;
 
-    // A free name is taken with symlink(), which never replaces: two simulators starting at
-    // once cannot both win.
-    if (::symlink(target.c_str(), link.c_str()) == 0) {
+    // The claim goes first: killed at any later step, the next one finds what to put right.
+    claim_ = PortClaim{name, NewClaimId(), target, {}, true};
+    fs::create_symlink(target, claim_.ClaimPath(dir_));
+    try {
+        // A free name is taken with symlink(), which never replaces.
+        if (::symlink(target.c_str(), link.c_str()) == 0) {
+            path_ = link.string();
+            return;
+        }
+        if (errno != EEXIST)
+            throw std::system_error(errno, std::generic_category(), "link " + link.string());
+        if (!fs::is_symlink(fs::symlink_status(link)))
+            throw std::runtime_error(link.string() + " exists and is not a symbolic link");
+        const std::string previous = fs::read_symlink(link).string();
+        if (existing == Existing::Refuse)
+            throw PortNameTaken(link.string(), previous);
+        // Kept on disk before the name changes hands, so that it outlives this process.
+        fs::create_symlink(previous, claim_.ReplacedPath(dir_));
+        claim_.replaced = previous;
+        SwapPortLink(link.string(), target, "ecu-sim");
         path_ = link.string();
-        return;
+    } catch (...) {
+        std::error_code ec;
+        fs::remove(claim_.ReplacedPath(dir_), ec);
+        fs::remove(claim_.ClaimPath(dir_), ec);
+        throw;
     }
-    if (errno != EEXIST)
-        throw std::system_error(errno, std::generic_category(), "link " + link.string());
-    if (!fs::is_symlink(fs::symlink_status(link)))
-        throw std::runtime_error(link.string() + " exists and is not a symbolic link");
-    const std::string previous = fs::read_symlink(link).string();
-    if (existing == Existing::Refuse)
-        throw PortNameTaken(link.string(), previous);
-    SwapPortLink(link.string(), target, "ecu-sim");
-    previous_ = previous;
-    path_ = link.string();
 }
 
 PortLink::~PortLink() {
-    std::error_code ec;
-    const fs::path current = fs::read_symlink(path_, ec);
-    if (ec || current != target_)
-        return;
-    if (!previous_) {
-        fs::remove(path_, ec);
-        return;
-    }
     try {
-        SwapPortLink(path_, *previous_, "ecu-sim");
+        const PortMapLock lock(dir_);
+        ReleaseClaim(dir_, claim_);
     } catch (...) {
-        // Nothing to report to at exit; the name keeps pointing at the dead line.
+        // Nothing to report to at exit; the claim stays on disk for the next one to settle.
     }
 }
 

@@ -1,5 +1,8 @@
 #pragma once
-// A port-map entry ("COM1" -> a device path) that lives as long as this object.
+// A port-map entry ("COM1" -> a device path) that lives as long as this object, with its
+// claim kept beside it on disk (see serial/PortClaims.h).
+#include "serial/PortClaims.h"
+
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -24,26 +27,28 @@ public:
         Replace, // take the name over; the old target comes back when this object ends
     };
 
-    // Links `name` in the port map folder to `target`. Throws PortNameTaken (see Existing),
-    // std::runtime_error when the name is not a plain file name or the place is taken by
-    // something other than a symbolic link, std::system_error or
+    // Links `name` (a port name as PortName spells it) in the port map folder to `target`,
+    // after putting right what simulators that ended left on that name. Throws PortNameTaken
+    // (see Existing), std::runtime_error when the name is not a port name or the place is
+    // taken by something other than a symbolic link, std::system_error or
     // std::filesystem::filesystem_error on I/O errors.
     PortLink(const std::string& name, const std::string& target,
              Existing existing = Existing::Refuse);
     // Puts back the replaced link or removes this one, but only while the name still points at
-    // `target`: whoever linked it elsewhere meanwhile owns it now.
+    // `target`: whoever linked it elsewhere meanwhile owns it now. When a later simulator took
+    // the name over, that one puts back the replaced target when it ends.
     ~PortLink();
     PortLink(const PortLink&) = delete;
     PortLink& operator=(const PortLink&) = delete;
 
     const std::string& Path() const { return path_; }
     // The target the name had before, when it was replaced.
-    const std::optional<std::string>& Previous() const { return previous_; }
+    const std::optional<std::string>& Previous() const { return claim_.replaced; }
 
 private:
+    std::string dir_;
     std::string path_;
-    std::string target_;
-    std::optional<std::string> previous_;
+    PortClaim claim_;
 };
 
 } // namespace ecu

@@ -3,6 +3,7 @@
 #include "ecu-sim/CommandLine.h"
 #include "ecu-sim/EcuSimulator.h"
 #include "ecu-sim/PortLink.h"
+#include "serial/PortMap.h"
 
 #include <atomic>
 #include <cerrno>
@@ -103,6 +104,10 @@ int Run(const ecu::SimCommand& command) {
 
     std::unique_ptr<ecu::PortLink> link;
     if (!command.portName.empty()) {
+        // What simulators that ended left on the name is put right first, and said.
+        for (const ecu::Released& dead : ecu::SettlePort(ecu::PortMapDirectory(), command.portName))
+            std::fprintf(stderr, "ecu-sim: %s %s\n", command.portName.c_str(),
+                         ecu::ReleasedText(dead).c_str());
         try {
             link =
                 std::make_unique<ecu::PortLink>(command.portName, sim.SlavePath(),
@@ -141,6 +146,9 @@ int Run(const ecu::SimCommand& command) {
 int main(int argc, char** argv) {
     if (!ecu::cmdline::OpenClosedStandardStreams())
         return 1;
+    // A reader of the frame log or of standard output that goes away is a write error, which
+    // ends the run through its cleanup; the signal would kill it with the port link left.
+    std::signal(SIGPIPE, SIG_IGN);
     ecu::SimCommand command;
     const std::string error = ecu::ParseSimCommand({argv + 1, argv + argc}, command);
     if (!error.empty()) {
