@@ -448,6 +448,16 @@ TEST_F(EcuPorts, PutsBackTheLinkAKilledSimulatorHadReplaced) {
               std::string::npos)
         << again.out;
     EXPECT_TRUE(fs::is_symlink(map_ + "/COM2.replaced." + live));
+
+    // A link without a claim to a pseudo-terminal that has closed (an older simulator's).
+    fs::create_symlink("/dev/pts/999999", map_ + "/COM3");
+    EXPECT_NE(
+        Run({"--dev", dev_})
+            .out.find(
+                "  COM3 -> /dev/pts/999999: not there (adapter unplugged?)\n      a "
+                "pseudo-terminal that has closed: if a simulator linked it, it has ended and the "
+                "link is stale (ecu-ports unlink COM3 removes it)\n"),
+        std::string::npos);
 }
 
 TEST(AccessFix, AdviceFollowsTheDeviceRightsAndTheUsersGroups) {

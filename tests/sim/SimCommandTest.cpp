@@ -273,6 +273,15 @@ TEST_F(SimProcess, ALinkedNameIsRefusedAndLeftAsItWas) {
     const std::string err = Stderr();
     EXPECT_NE(err.find("already linked to /dev/ttyUSB0"), std::string::npos) << err;
     EXPECT_NE(err.find("--replace"), std::string::npos) << err;
+
+    // Left without a claim (by an older simulator): refused too, and called stale.
+    fs::create_symlink("/dev/pts/999999", ports + "/COM2");
+    Launch({"--as", "COM2"});
+    EXPECT_EQ(WaitExit(), 1);
+    EXPECT_NE(Stderr().find("already linked to /dev/pts/999999, a pseudo-terminal that has "
+                            "closed: a stale link, which ecu-ports unlink removes"),
+              std::string::npos)
+        << Stderr();
 }
 
 TEST_F(SimProcess, ReplaceTakesTheNameForTheRunAndPutsTheOldLinkBack) {

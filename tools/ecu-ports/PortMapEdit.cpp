@@ -82,6 +82,8 @@ PortEntry Entry(const std::string& name, const std::string& devRoot, const Conso
         entry.linked = true;
         entry.device = fs::read_symlink(link, ec).string();
         checked = link.string(); // what the program opens, so relative targets count right
+        entry.closedPty = entry.claims.empty() && entry.device.starts_with("/dev/pts/") &&
+                          !fs::exists(fs::symlink_status(entry.device, ec));
     } else {
         entry.device = BuiltinPortPrefix + std::to_string(PortNumber(name) - 1);
         checked = UnderRoot(entry.device, devRoot);

@@ -27,6 +27,7 @@ struct PortEntry {
     std::vector<PortClaim> claims; // simulators holding the name now
     std::vector<Released> settled; // claims of simulators that had ended, put right now
     std::string settleError;       // why those could not be put right
+    bool closedPty = false;        // leads, without a claim, to a pseudo-terminal that closed
     Access access;                 // of what opening the name reaches
     bool console = false;          // that is the system's active console, which the program refuses
 };

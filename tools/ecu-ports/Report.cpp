@@ -41,6 +41,10 @@ std::string ClaimLines(const PortEntry& entry) {
                 (c.replaced ? "; it had replaced " + PrintableName(*c.replaced) : std::string()) +
                 "; cannot put it right: " + entry.settleError;
     }
+    if (entry.closedPty)
+        text += "\n      a pseudo-terminal that has closed: if a simulator linked it, it has ended "
+                "and the link is stale (ecu-ports unlink " +
+                PrintableName(entry.name) + " removes it)";
     return text;
 }
 

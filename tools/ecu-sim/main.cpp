@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <pthread.h>
@@ -114,8 +115,14 @@ int Run(const ecu::SimCommand& command) {
                                                 command.replace ? ecu::PortLink::Existing::Replace
                                                                 : ecu::PortLink::Existing::Refuse);
         } catch (const ecu::PortNameTaken& e) {
-            std::fprintf(stderr, "ecu-sim: %s; --replace takes it over while ecu-sim runs\n",
-                         e.what());
+            std::error_code ec;
+            const bool stale =
+                e.Target().starts_with("/dev/pts/") && !std::filesystem::exists(e.Target(), ec);
+            std::fprintf(stderr, "ecu-sim: %s%s; --replace takes it over while ecu-sim runs\n",
+                         e.what(),
+                         stale ? ", a pseudo-terminal that has closed: a stale link, which "
+                                 "ecu-ports unlink removes"
+                               : "");
             return 1;
         }
     }
