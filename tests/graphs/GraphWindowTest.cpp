@@ -114,7 +114,7 @@ TEST_F(GraphWindow, LiveValuesAreTheEngineModelsCycleByCycle) {
     StartSim();
     CreateWindow();
     PollOnGraphs(12);
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 
     const std::vector<SimEngine> answers = Answers();
     const int points = Points();

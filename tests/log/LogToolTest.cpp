@@ -1,5 +1,6 @@
 // ecu-log run as a process against the simulator.
 #include "ChildProcess.h"
+#include "Files.h"
 #include "PortMap.h"
 #include "ecu-sim/EcuSimulator.h"
 #include "record/Records.h"
@@ -126,11 +127,6 @@ protected:
         }
     }
 
-    static std::string ReadAll(const std::string& path) {
-        std::ifstream in(path);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
     test::PortMap map_;
     const std::string dir_ = map_.Dir();
     EcuSimulator sim_;
@@ -248,7 +244,7 @@ TEST_F(LogTool, ReconnectWaitsOutALostLinkAndResumes) {
     EXPECT_FALSE(err.contains(QString::fromUtf8(text::BrokenLinkText))) << err.toStdString();
 
     // Every record in the file is one whole cycle; only the signal may cut the last short.
-    const std::string bytes = ReadAll(bin);
+    const std::string bytes = test::ReadFileText(bin);
     ASSERT_GE(bytes.size(), 6 * kSohcRecordSize);
     for (std::size_t at = 0; at + kSohcRecordSize <= bytes.size(); at += kSohcRecordSize)
         ASSERT_EQ(bytes.substr(at, 4), "\xF4\x56\x01\xB5") << "record at " << at;
@@ -422,7 +418,7 @@ TEST_F(LogTool, RandomBreaksLeaveWholeCyclesThatExportToTheRows) {
     ASSERT_GE(ReadLines(lines).size(), lines);
     Signal(SIGINT);
     ASSERT_EQ(Finish(), 0);
-    const std::string bytes = ReadAll(bin);
+    const std::string bytes = test::ReadFileText(bin);
     ExpectWholeCycles(bytes);
     ExpectSameRows(Export(bin), Rows());
 }
@@ -441,7 +437,7 @@ TEST_F(LogTool, ASignalMidCycleLeavesTheRecordingAndTheRowsAgreeing) {
         ::usleep(static_cast<useconds_t>(afterRowMs * 1000)); // the next answer is on its way
         Signal(SIGINT);
         ASSERT_EQ(Finish(), 0);
-        ExpectWholeCycles(ReadAll(bin));
+        ExpectWholeCycles(test::ReadFileText(bin));
         ExpectSameRows(Export(bin), Rows());
     }
     // A whole cycle that came in before the signal ended its long wait has no row either.
@@ -454,7 +450,7 @@ TEST_F(LogTool, ASignalMidCycleLeavesTheRecordingAndTheRowsAgreeing) {
     Signal(SIGINT);
     ASSERT_EQ(Finish(), 0);
     EXPECT_EQ(Rows().size(), 1) << "the header only";
-    EXPECT_EQ(ReadAll(bin), "");
+    EXPECT_EQ(test::ReadFileText(bin), "");
 }
 
 // /dev/null takes a recording but cannot be cut: the logger neither tries nor stops there.

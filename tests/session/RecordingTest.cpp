@@ -70,7 +70,7 @@ TEST_F(Recording, WhatIsRecordedFollowsThePageOfTheCycleBefore) {
     RunLivePoll();
     // Recorded: cycles 2, 3, 4, 5 (its control frame is not), 8 and 9.
     EXPECT_EQ(ExchangesIn(ReadFileBytes(path)), 6u);
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 }
 
 TEST_F(Recording, StopBeforeTheAnswerCarriesRecordingIntoTheNextStart) {
@@ -294,7 +294,7 @@ TEST_F(Playback, PlaysBackTheValuesTheLiveSessionShowed) {
     host.ForgetSteps();
     files.StartClick();
     EXPECT_EQ(host.steps.size(), live.size());
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
     EXPECT_EQ(sim.DataRequests(), 5u) << "playback sends nothing";
 }
 
@@ -367,7 +367,7 @@ TEST_F(Playback, DamagedCyclesAreSkippedWithoutShiftingTheRest) {
     EXPECT_EQ(host.steps[3].engine, live[4]);
     EXPECT_EQ(host.progressMaximum, 4);
     EXPECT_EQ(host.progressPosition, 4);
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 }
 
 // Under the other variant's size no cycle lands on the next echo: nothing misaligned is
