@@ -1,5 +1,6 @@
 // How quickly received bytes reach OnReceiveData on the UI thread, and what an
 // open, idle port costs. The far side is a pseudo-terminal's master.
+#include "Pty.h"
 #include "serial/Comm32.h"
 #include "wire/Frames.h"
 
@@ -23,19 +24,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct Pty {
-    int master = -1;
-    std::string slave;
-    Pty() {
-        master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        char name[128];
-        if (master < 0 || ::grantpt(master) || ::unlockpt(master) ||
-            ::ptsname_r(master, name, sizeof name))
-            throw std::runtime_error("no pseudo-terminal");
-        slave = name;
-    }
-    ~Pty() { ::close(master); }
-};
+using ecu::test::Pty;
 
 double CpuSeconds() {
     timespec ts{};
@@ -53,7 +42,7 @@ void BM_ReceiveLatency(benchmark::State& state) {
     Pty pty;
     ecu::TComm32 port;
     port.SetBaudRate(ecu::LinkBaudRate);
-    port.SetCommPort(QString::fromStdString(pty.slave));
+    port.SetCommPort(QString::fromStdString(pty.SlavePath()));
     bool arrived = false;
     Clock::time_point at;
     port.OnReceiveData = [&](const void*, std::uint16_t) {
@@ -70,7 +59,7 @@ void BM_ReceiveLatency(benchmark::State& state) {
     for (auto _ : state) {
         arrived = false;
         const Clock::time_point sent = Clock::now();
-        if (::write(pty.master, request.data(), request.size()) !=
+        if (::write(pty.Master(), request.data(), request.size()) !=
             static_cast<ssize_t>(request.size())) {
             state.SkipWithError("write failed");
             break;
@@ -95,7 +84,7 @@ void BM_IdleOpenPort(benchmark::State& state) {
     Pty pty;
     ecu::TComm32 port;
     port.SetBaudRate(ecu::LinkBaudRate);
-    port.SetCommPort(QString::fromStdString(pty.slave));
+    port.SetCommPort(QString::fromStdString(pty.SlavePath()));
     port.OpenComm();
     QCoreApplication::processEvents();
     const int idleMs = static_cast<int>(state.range(0));

@@ -4,7 +4,9 @@
 #include <QCommandLineParser>
 #include <QStyleFactory>
 
+#include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 namespace ecu {
 
@@ -33,6 +35,12 @@ void DescribeOptions(QCommandLineParser& options) {
 }
 
 std::optional<int> AnswerInformationOptions(int argc, char** argv) {
+    // A plain start builds no extra application object.
+    const auto asks = [](std::string_view arg) {
+        return arg == "-h" || arg == "--help" || arg == "-?" || arg == "-v" || arg == "--version";
+    };
+    if (std::none_of(argv + 1, argv + argc, asks))
+        return std::nullopt;
     const QCoreApplication core(argc, argv);
     NameApplication();
     QCommandLineParser options;

@@ -137,6 +137,11 @@ std::int64_t DataFile::Size() const {
     return st.st_size;
 }
 
+bool DataFile::IsRegular() const {
+    struct stat st {};
+    return fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
+}
+
 void DataFile::Truncate(std::int64_t size) {
     int rc = 0;
     do {

@@ -58,6 +58,8 @@ public:
     std::size_t Read(std::uint8_t* bytes, std::size_t count);
     std::int64_t Size() const;
     void Seek(std::int64_t position);
+    // A regular file, which can be cut; a device (/dev/null) cannot.
+    bool IsRegular() const;
     // Cuts the file to size bytes and goes on writing there.
     void Truncate(std::int64_t size);
     std::int64_t Position() const;

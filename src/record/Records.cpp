@@ -2,6 +2,8 @@
 
 #include "wire/Frames.h"
 
+#include <algorithm>
+
 namespace ecu {
 
 std::size_t RecordSize(EngineVariant variant) noexcept {
@@ -27,99 +29,103 @@ RecordSplit SplitRecords(std::uint64_t fileSize, EngineVariant variant) noexcept
     return split;
 }
 
-bool StartsWithDataRequest(std::span<const std::uint8_t> record) noexcept {
-    // Device, length and mode: the checksum byte adds nothing to tell them apart.
-    constexpr std::size_t head = ModeOffset + 1;
-    return record.size() >= head &&
-           std::equal(DataRequest.begin(), DataRequest.begin() + head, record.begin());
+bool StartsWithDataRequest(std::span<const std::uint8_t> bytes) noexcept {
+    return bytes.size() >= EchoLength &&
+           std::equal(DataRequest.begin(), DataRequest.end(), bytes.begin());
+}
+
+std::optional<std::size_t> FindDataRequest(std::span<const std::uint8_t> bytes) noexcept {
+    const auto found =
+        std::search(bytes.begin(), bytes.end(), DataRequest.begin(), DataRequest.end());
+    if (found == bytes.end())
+        return std::nullopt;
+    return static_cast<std::size_t>(found - bytes.begin());
+}
+
+void RecordCutter::Append(std::span<const std::uint8_t> bytes) {
+    if (!started_) {
+        leading_ += bytes.size();
+        return;
+    }
+    length_ += bytes.size();
+    const std::size_t room = kKeep > current_.size() ? kKeep - current_.size() : 0;
+    const auto kept = bytes.first(std::min(room, bytes.size()));
+    current_.insert(current_.end(), kept.begin(), kept.end());
+}
+
+const Record& RecordCutter::Complete() {
+    done_.swap(current_);
+    last_ = Record{std::span<const std::uint8_t>(done_), length_, index_};
+    return last_;
+}
+
+void RecordCutter::EchoFound() {
+    completed_ = started_;
+    if (started_) {
+        // The echo begins the next record, not this one.
+        length_ -= EchoLength;
+        if (current_.size() > length_)
+            current_.resize(static_cast<std::size_t>(length_));
+        Complete();
+        ++index_;
+    } else {
+        leading_ -= EchoLength;
+        consumed_ = leading_;
+        started_ = true;
+    }
+    current_.assign(DataRequest.begin(), DataRequest.end());
+    length_ = EchoLength;
+}
+
+bool RecordCutter::Scan(std::span<const std::uint8_t>& bytes) {
+    completed_ = false;
+    const std::uint8_t* const begin = bytes.data();
+    const std::uint8_t* const end = begin + bytes.size();
+    const std::uint8_t* p = begin;
+    while (p != end) {
+        if (matched_ == 0) {
+            // Most bytes are no device byte: skip to the next one at memchr's pace.
+            p = std::find(p, end, DataRequest[0]);
+            if (p == end)
+                break;
+            ++p;
+            matched_ = 1;
+            continue;
+        }
+        const std::uint8_t b = *p++;
+        if (b != DataRequest[matched_]) {
+            // The device byte occurs in the echo only at its start.
+            matched_ = b == DataRequest[0] ? 1 : 0;
+        } else if (++matched_ == EchoLength) {
+            matched_ = 0;
+            Append(std::span<const std::uint8_t>(begin, p));
+            bytes = bytes.subspan(static_cast<std::size_t>(p - begin));
+            EchoFound();
+            return true;
+        }
+    }
+    Append(bytes);
+    bytes = {};
+    return false;
+}
+
+void VariantGuess::Count(const Record& record) noexcept {
+    sohc_ += record.length == kSohcRecordSize ? 1 : 0;
+    dohc_ += record.length == kDohcRecordSize ? 1 : 0;
 }
 
 void VariantGuess::Feed(std::span<const std::uint8_t> bytes) {
-    sohc_.Feed(bytes, [this](std::span<const std::uint8_t> r) {
-        sohcMatches_ += StartsWithDataRequest(r) ? 1 : 0;
-    });
-    dohc_.Feed(bytes, [this](std::span<const std::uint8_t> r) {
-        dohcMatches_ += StartsWithDataRequest(r) ? 1 : 0;
-    });
+    cutter_.FeedAll(bytes, [this](const Record& r) { Count(r); });
 }
 
-EngineVariant VariantGuess::Variant() const noexcept {
-    return dohcMatches_ > sohcMatches_ ? EngineVariant::Dohc : EngineVariant::Sohc;
+void VariantGuess::Finish() {
+    cutter_.FinishAll([this](const Record& r) { Count(r); });
 }
 
-void RecordResync::Push(std::span<const std::uint8_t> bytes) {
-    if (size_ == 0)
-        return;
-    // Drop what was cut before growing: the buffer holds at most one piece, a record and
-    // the reach past it.
-    if (at_ > 0) {
-        buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(at_));
-        at_ = 0;
-    }
-    buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
-}
-
-RecordResync::Cut RecordResync::Decide(const std::uint8_t* p, std::size_t have,
-                                       std::size_t& length) {
-    if (have < size_)
-        return Cut::NeedMore;
-    // Does the fixed size land on the next echoed request? The mode byte is left out:
-    // the file may hold other requests' cycles, and they are records like any other.
-    const std::size_t after = have - size_;
-    constexpr std::size_t lead = ModeOffset; // device and length bytes
-    if (after >= lead) {
-        if (std::equal(DataRequest.begin(), DataRequest.begin() + lead, p + size_)) {
-            length = size_;
-            return Cut::Record;
-        }
-    } else if (!ended_) {
-        return Cut::NeedMore;
-    } else if (std::equal(p + size_, p + have, DataRequest.begin())) {
-        length = size_; // the stream ends on the record or inside the next echo
-        return Cut::Record;
-    }
-    // It does not: look for the data request's echo, from just past this record's start.
-    const std::size_t last = std::min(have, size_ + kResyncReach + EchoLength);
-    const std::size_t from = std::min(std::max<std::size_t>(1, searched_), last);
-    const auto* const found =
-        std::search(p + from, p + last, DataRequest.begin(), DataRequest.end());
-    if (found != p + last) {
-        length = static_cast<std::size_t>(found - p);
-        return Cut::Damaged;
-    }
-    // None begins before the last few bytes, which may hold the start of one.
-    searched_ = std::max(searched_, last > EchoLength ? last - (EchoLength - 1) : 0);
-    if (!ended_ && last < size_ + kResyncReach + EchoLength)
-        return Cut::NeedMore;
-    length = size_; // no echo within reach: the fixed size stands
-    return Cut::Record;
-}
-
-bool RecordResync::CutIn(const std::uint8_t* p, std::size_t have, std::size_t& off,
-                         std::span<const std::uint8_t>& record) {
-    for (;;) {
-        std::size_t length = 0;
-        const Cut cut = Decide(p + off, have - off, length);
-        if (cut == Cut::NeedMore)
-            return false;
-        record = std::span<const std::uint8_t>(p + off, length);
-        off += length;
-        consumed_ += length;
-        // What was searched past the cut holds no echo for the next record either.
-        searched_ = searched_ > length ? searched_ - length : 0;
-        if (cut == Cut::Record) {
-            ++records_;
-            return true;
-        }
-        ++damaged_;
-    }
-}
-
-std::span<const std::uint8_t> RecordResync::Next() {
-    std::span<const std::uint8_t> record;
-    if (size_ == 0 || !CutIn(buffer_.data(), buffer_.size(), at_, record))
-        return {};
-    return record;
+std::optional<EngineVariant> VariantGuess::Variant() const noexcept {
+    if (sohc_ == dohc_)
+        return std::nullopt;
+    return sohc_ > dohc_ ? EngineVariant::Sohc : EngineVariant::Dohc;
 }
 
 } // namespace ecu

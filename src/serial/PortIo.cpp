@@ -128,6 +128,9 @@ PortIo::OpenResult PortIo::Open(const std::string& path, const ConsoleLists& con
         return OpenResult::Failed;
     }
     (void)Ioctl(fd, TIOCEXCL, nullptr);
+    // Whatever waited in the driver (a late answer to a request of an earlier opening)
+    // answers nothing this opening will ask.
+    (void)IoctlValue(fd, TCFLSH, TCIFLUSH);
     fd_ = fd;
     lastError_.clear();
     return OpenResult::Opened;

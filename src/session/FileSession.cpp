@@ -65,44 +65,29 @@ void FileSession::PlayFile() {
         files_.SetProgressMaximum(maximum);
         files_.ShowProgressBar();
         file.Seek(0);
-        // A damaged cycle is skipped, not shown; the bar follows the bytes played or skipped
-        // in records of the fixed size, so it still ends full.
-        RecordResync cutter(recordSize);
-        std::vector<std::uint8_t> piece(recordSize);
-        bool fileEnded = false;
-        ByteString& rx = state_.RxBuffer;
-        for (;;) {
-            const auto record = cutter.Next();
-            if (record.empty()) {
-                if (!fileEnded) {
-                    // Read as it plays: a record and the look past its end at a time, one
-                    // read each, so a long recording costs no system call per byte.
-                    const std::size_t got = file.Read(piece.data(), recordSize);
-                    if (got == 0)
-                        fileEnded = true;
-                    else
-                        cutter.Push(std::span<const std::uint8_t>(piece.data(), got));
-                    continue;
-                }
-                if (cutter.Ended()) {
-                    // A damaged last cycle moved the bar too. What is left is a partial
-                    // last record.
-                    if (cutter.Damaged() != 0)
-                        files_.SetProgressPosition(static_cast<int>(
-                            std::min<std::uint64_t>(cutter.Consumed() / recordSize, maximum)));
-                    break;
-                }
-                cutter.End();
-                continue;
-            }
-            rx.assign(record.begin(), record.end());
+        // Cut as ecu-csv cuts: a damaged cycle is skipped, not shown. The bar follows the
+        // bytes played or skipped in records of the fixed size, so it still ends full.
+        RecordCutter cutter(recordSize);
+        const auto progress = [&] {
+            const auto settled = cutter.Consumed() / recordSize;
+            files_.SetProgressPosition(static_cast<int>(std::min<std::uint64_t>(settled, maximum)));
+        };
+        const auto play = [&](const Record& record) {
+            state_.RxBuffer.assign(record.bytes.begin(), record.bytes.end());
             link_.WaitMs(RecordPaceMs);
-            DecodeFrame(rx, state_.Engine, host_.SelectedVariant());
-            StepDisplayPage(host_,
-                            host_.ActivePageIndex()); // never sends, not even on the control page
-            const auto played = cutter.Consumed() / recordSize;
-            files_.SetProgressPosition(static_cast<int>(std::min<std::uint64_t>(played, maximum)));
-        }
+            DecodeFrame(state_.RxBuffer, state_.Engine, host_.SelectedVariant());
+            StepDisplayPage(host_, host_.ActivePageIndex()); // never sends, not on the control page
+            progress();
+        };
+        // A record's size at a time, one read each: a long recording costs no system call
+        // per byte.
+        std::vector<std::uint8_t> piece(recordSize);
+        while (const std::size_t got = file.Read(piece.data(), piece.size()))
+            cutter.Feed(std::span<const std::uint8_t>(piece.data(), got), play);
+        cutter.Finish(play);
+        // Damaged cycles at the end moved the bar too; a partial last record does not.
+        if (cutter.Damaged() != 0)
+            progress();
     } catch (...) {
         // A vanished file or a failing page: playback just ends.
     }

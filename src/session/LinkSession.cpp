@@ -124,9 +124,14 @@ void LinkSession::RunCycle() {
     const EngineVariant variant = host_.SelectedVariant();
     // An answer cut short is skipped: the last values stay, the page still steps.
     const std::size_t complete = RecordSize(variant);
-    const bool cutShort = complete != 0 && rx.size() < complete;
+    // Only an answer right behind the echo is this cycle's: bytes ahead of the echo (a stray
+    // byte, the rest of a late answer) would be decoded shifted, as impossible values.
+    const auto echoAt = FindDataRequest(rx);
     // Set here, not at the start: a nested loop may have run during the wait.
-    lastDecoded_ = !cutShort && DecodeFrame(rx, state_.Engine, variant);
+    lastEchoed_ = echoAt.has_value();
+    lastWhole_ = echoAt && complete != 0 && rx.size() - *echoAt >= complete;
+    const bool cutShort = complete != 0 && rx.size() < complete;
+    lastDecoded_ = echoAt == 0 && !cutShort && DecodeFrame(rx, state_.Engine, variant);
 
     const int page = host_.ActivePageIndex();
     state_.Flags.CycleOnPage(page);

@@ -59,6 +59,12 @@ public:
     void LivePoll();
     // Whether the last cycle's answer was decoded into the engine values.
     bool LastCycleDecoded() const { return lastDecoded_; }
+    // Whether the echo of the last cycle's request came back: without it nothing tells
+    // its answer from line noise, and a recording holds no start of that cycle.
+    bool LastCycleEchoed() const { return lastEchoed_; }
+    // Whether a whole cycle (echo and answer) came back in the last cycle: a recording
+    // then ends in a record that can be decoded.
+    bool LastCycleWhole() const { return lastWhole_; }
 
     // The reset exchange, ending in a live loop of its own. Throws when the port
     // cannot be reopened; ResetEcuClick shows that error instead.
@@ -93,6 +99,8 @@ private:
     MessagePresenter& presenter_;
     Waiter waiter_;
     bool lastDecoded_ = false;
+    bool lastEchoed_ = false;
+    bool lastWhole_ = false;
     // Recording of the cycle in progress: from its data request to the end of its
     // wait. Once a control frame has gone out, only what completes the cycle's
     // exchange is recorded, so every record in the file stays one whole cycle.

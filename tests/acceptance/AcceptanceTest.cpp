@@ -45,6 +45,7 @@
 namespace ecu::accept {
 namespace {
 
+using test::ReadFileBytes;
 using wintest::Box;
 
 // The default control frame with some bytes changed (1-based positions), checksummed.
@@ -604,7 +605,7 @@ TEST_P(Acceptance, MechanicsSessionRecordingPlaybackAndExit) {
     EXPECT_EQ(Find<QTabWidget>("GlPageControl")->currentIndex(), PageAbout);
     EXPECT_EQ(IndicatorColour(), QColor(0, 255, 0));
     EXPECT_TRUE(Find("BitBtnStart")->isEnabled());
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
     EXPECT_EQ(sim.Counts().frames, 0U);
 
     ChooseVariantAndReopen();

@@ -151,7 +151,7 @@ TEST_P(ControlCommands, EachCommandReachesTheEcuAsTheExactFrame) {
     // The clear-faults bit goes out in every cycle until the page is left.
     for (std::size_t i = clearFrom; i + 1 < sent.size(); ++i)
         EXPECT_EQ(sent[i][5] & ClearDTCBit, ClearDTCBit) << "frame " << i;
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 }
 
 INSTANTIATE_TEST_SUITE_P(BothVariants, ControlCommands,
@@ -171,7 +171,7 @@ TEST_F(ControlOnSim, LeavingSendsTheDefaultOnceAlsoWithNoSession) {
     EXPECT_FALSE(Find<QToolButton>("SpeedButtonCheckEngie")->isChecked());
     EXPECT_EQ(Find("PanelCheckEngie")->palette().color(QPalette::Window), QColor(128, 128, 128));
     EXPECT_EQ(w.State().Control.Bytes, ControlFrameDefault);
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 }
 
 TEST_F(ControlOnSim, LeavingWithThePortClosedShowsTheSendFailureOnce) {
@@ -235,7 +235,7 @@ TEST_F(ControlOnSim, TheEcuAnswersTheCommandsOnThePageWithinTwoCycles) {
     EXPECT_LE(seenAt, commandedAt + 2);
     EXPECT_EQ(Find<QSlider>("TrackBarIACDesired")->value(), 120);
     EXPECT_EQ(sim.Engine().faultByte1, 0);
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 }
 
 TEST_F(ControlOnSim, CancelLetsTheBarFollowTheEcuAgain) {
@@ -257,7 +257,7 @@ TEST_F(ControlOnSim, CancelLetsTheBarFollowTheEcuAgain) {
     EXPECT_EQ(Find<QLabel>("LabelPos")->text(),
               QString::fromUtf8("Позиция - ") + QString::number(engine.AirControl));
     EXPECT_FALSE(Find("ButtonIACStart")->isEnabled());
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 }
 
 } // namespace

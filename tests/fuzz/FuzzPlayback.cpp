@@ -2,7 +2,8 @@
 // the real file session. Byte 0 picks the engine variant (bits 0-1), the active page
 // (bits 2-4, modulo the page count) and whether every fixed-size record, the partial last
 // one too, is made to begin with the data request's echo (bit 7), which gives well-formed
-// recordings with fuzzed answers. The rest is the file. The pace between records runs on a tick
+// recordings with fuzzed answers. The rest is the file. What is played is checked against
+// a direct walk from echo to echo. The pace between records runs on a tick
 // that jumps a whole second at each reading, so playback takes no real time.
 #include "FuzzCheck.h"
 #include "link/Decode.h"
@@ -49,18 +50,38 @@ private:
     std::uint32_t now_ = 0xFFFFF000U;
 };
 
+// The records playback must play: from each echo of the data request to the next (or the
+// end), those at least the record size long, as far as the cutter keeps them.
+std::vector<std::span<const std::uint8_t>> WholeRecords(std::span<const std::uint8_t> file,
+                                                        std::size_t size) {
+    std::vector<std::size_t> echoes;
+    for (auto it = file.begin();; it += EchoLength) {
+        it = std::search(it, file.end(), DataRequest.begin(), DataRequest.end());
+        if (it == file.end())
+            break;
+        echoes.push_back(static_cast<std::size_t>(it - file.begin()));
+    }
+    std::vector<std::span<const std::uint8_t>> whole;
+    for (std::size_t i = 0; i < echoes.size(); ++i) {
+        const std::size_t end = i + 1 < echoes.size() ? echoes[i + 1] : file.size();
+        if (size > 0 && end - echoes[i] >= size)
+            whole.push_back(
+                file.subspan(echoes[i], std::min(end - echoes[i], RecordCutter::kKeep)));
+    }
+    return whole;
+}
+
 // The window, as far as playback sees it, checking each played record (a pace, then the
-// progress set): the values shown are what decoding some whole record of the file gives,
-// records never overlap or go back, a well-formed file is cut at the fixed size, and the
-// bar never goes back or past its maximum. A progress set without a pace only moves the
-// bar over a damaged end.
+// progress set): it is the next whole record of the walk, the values shown are what
+// decoding it gives, and the bar never goes back or past its maximum. A progress set
+// without a pace only moves the bar over a damaged end.
 class CheckingHost : public SessionHost, public FileHost, public MessagePresenter {
 public:
     CheckingHost(const SessionState& state, const JumpingTicks& ticks,
-                 std::span<const std::uint8_t> file, EngineVariant variant, int page,
-                 bool wellFormed)
-        : state_(state), ticks_(ticks), file_(file), variant_(variant), page_(page),
-          wellFormed_(wellFormed) {}
+                 std::vector<std::span<const std::uint8_t>> records, EngineVariant variant,
+                 int page)
+        : state_(state), ticks_(ticks), records_(std::move(records)), variant_(variant),
+          page_(page) {}
 
     int ActivePageIndex() const override { return page_; }
     EngineVariant SelectedVariant() const override { return variant_; }
@@ -91,7 +112,7 @@ public:
     int graphResets = 0;
     int boxes = 0;
     int steps = 0;
-    int played = 0;
+    std::size_t played = 0;
 
 private:
     void Shown(int page) {
@@ -100,54 +121,28 @@ private:
         stepPending_ = true;
         ++steps;
     }
-    bool SliceDecodesToState(std::size_t offset, std::size_t size, EngineData& values) const;
     void CheckPlayedRecord();
 
     const SessionState& state_;
     const JumpingTicks& ticks_;
     int readings_ = 0; // tick readings at the last progress set
-    std::span<const std::uint8_t> file_;
+    std::vector<std::span<const std::uint8_t>> records_;
     EngineVariant variant_;
     int page_;
-    bool wellFormed_;
-    std::size_t next_ = 0; // where the next record may begin
-    EngineData before_;    // the values before the record being checked
-    EngineData shown_;     // what the last page step showed
+    EngineData before_; // the values before the record being checked
+    EngineData shown_;  // what the last page step showed
     bool stepPending_ = false;
 };
 
-bool CheckingHost::SliceDecodesToState(std::size_t offset, std::size_t size,
-                                       EngineData& values) const {
-    // The receive buffer holds the record played, its echo taken off by decoding or not:
-    // a slice that is neither is passed over without being copied and decoded.
-    const auto slice = file_.subspan(offset, size);
-    const auto& played = state_.RxBuffer;
-    const auto answer = slice.subspan(std::min(EchoLength, size));
-    if (!std::equal(slice.begin(), slice.end(), played.begin(), played.end()) &&
-        !std::equal(answer.begin(), answer.end(), played.begin(), played.end()))
-        return false;
-    ByteString rx(slice.begin(), slice.end());
-    values = before_;
-    DecodeFrame(rx, values, variant_);
-    return rx == state_.RxBuffer && values == state_.Engine;
-}
-
 void CheckingHost::CheckPlayedRecord() {
-    const std::size_t size = RecordSize(variant_);
-    FUZZ_CHECK(size > 0);
-    EngineData values;
-    // A file whose records all begin with the data request's echo is cut at the fixed
-    // size; elsewhere a damaged record may be skipped and the cut moved on to an echo.
-    for (std::size_t at = next_; at + size <= file_.size(); ++at) {
-        if (SliceDecodesToState(at, size, values)) {
-            next_ = at + size;
-            before_ = values;
-            return;
-        }
-        if (wellFormed_)
-            break;
-    }
-    FUZZ_CHECK(!"the values played come from no whole record of the file");
+    FUZZ_CHECK(played < records_.size());
+    const auto record = records_[played];
+    ByteString rx(record.begin(), record.end());
+    EngineData values = before_;
+    DecodeFrame(rx, values, variant_);
+    FUZZ_CHECK(rx == state_.RxBuffer && values == state_.Engine);
+    before_ = values;
+    ++played;
 }
 
 void CheckingHost::SetProgressPosition(int pos) {
@@ -165,10 +160,9 @@ void CheckingHost::SetProgressPosition(int pos) {
     readings_ = ticks_.readings;
     FUZZ_CHECK(paces <= 1);
     if (paces == 0) {
-        FUZZ_CHECK(!wellFormed_ && !stepPending_ && state_.Engine == before_);
+        FUZZ_CHECK(!stepPending_ && state_.Engine == before_);
         return;
     }
-    ++played;
     // The page step of a record comes before the progress moves on, with its values.
     FUZZ_CHECK(!stepPending_ || shown_ == state_.Engine);
     stepPending_ = false;
@@ -200,15 +194,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t recordSize = RecordSize(variant);
     // Well-formed: every record, the partial last one too, begins with the echo (as far
     // as its bytes go), as a recording of whole cycles does.
-    bool wellFormed = recordSize > 0;
-    for (std::size_t at = 0; recordSize > 0 && at < file.size(); at += recordSize) {
-        const std::size_t n = std::min(DataRequest.size(), file.size() - at);
-        if (stamp)
-            std::copy_n(DataRequest.begin(), n, file.data() + at);
-        wellFormed = wellFormed && std::equal(DataRequest.begin(),
-                                              DataRequest.begin() + static_cast<std::ptrdiff_t>(n),
-                                              file.data() + at);
-    }
+    for (std::size_t at = 0; stamp && recordSize > 0 && at < file.size(); at += recordSize)
+        std::copy_n(DataRequest.begin(), std::min(DataRequest.size(), file.size() - at),
+                    file.data() + at);
     // Written over the last input and cut to size, which keeps the file's pages.
     FUZZ_CHECK(file.empty() ||
                pwrite(g_memfd, file.data(), file.size(), 0) == static_cast<ssize_t>(file.size()));
@@ -217,7 +205,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SessionState state;
     TComm32 comm;
     JumpingTicks ticks;
-    CheckingHost host(state, ticks, file, variant, page, wellFormed);
+    const auto records = WholeRecords(file, recordSize);
+    CheckingHost host(state, ticks, records, variant, page);
     host.path = QStringLiteral("/proc/self/fd/%1").arg(g_memfd);
     LinkSession link(state, comm, host, host, ticks);
     FileSession session(state, comm, host, host, host, link);
@@ -233,12 +222,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(host.position == 0 && host.maximum == -1);
     } else {
         FUZZ_CHECK(host.maximum == static_cast<int>(whole) && host.position <= host.maximum);
-        FUZZ_CHECK(host.played <= host.maximum);
-        // Every record of a well-formed file is played.
-        FUZZ_CHECK(!wellFormed || (host.position == host.maximum && host.played == host.maximum));
+        // Every whole record is played, one after another.
+        FUZZ_CHECK(host.played == records.size());
     }
-    FUZZ_CHECK(ticks.readings == 2 * host.played);
+    FUZZ_CHECK(ticks.readings == 2 * static_cast<int>(host.played));
     const bool stepping = page == PageParameters || page == PageGraphs;
-    FUZZ_CHECK(host.steps == (stepping ? host.played : 0));
+    FUZZ_CHECK(host.steps == (stepping ? static_cast<int>(host.played) : 0));
     return 0;
 }

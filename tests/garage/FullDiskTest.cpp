@@ -165,7 +165,7 @@ TEST_F(FullDisk, AFullTmpfsEndsTheSessionWithOneMessageAndKeepsEveryByteBeforeIt
         GTEST_SKIP() << "no tmpfs can be mounted here: " << std::strerror(mount.Error());
     StartWindow();
     const std::string path = disk + "/rec.bin";
-    ArmRecording(path);
+    ASSERT_NO_FATAL_FAILURE(ArmRecording(path));
     ShowPage(PageParameters);
 
     RunUntilRecordingFails(30000); // about 60 cycles fill the page
@@ -188,7 +188,7 @@ TEST_F(FullDisk, AFullTmpfsEndsTheSessionWithOneMessageAndKeepsEveryByteBeforeIt
 TEST_F(FullDisk, AFileSizeLimitMidSessionLeavesAPlayableRecordingAndANewOneWorks) {
     StartWindow();
     const std::string path = TempPath("limited.bin");
-    ArmRecording(path);
+    ASSERT_NO_FATAL_FAILURE(ArmRecording(path));
     ShowPage(PageGraphs);
     constexpr std::size_t Limit = 3 * Cycle + 30; // three cycles, then part of the fourth
     {
@@ -217,7 +217,7 @@ TEST_F(FullDisk, AFileSizeLimitMidSessionLeavesAPlayableRecordingAndANewOneWorks
     Click("ButtonOpenPort");
     ASSERT_TRUE(window->ComPort().Connected());
     const std::string again = TempPath("again.bin");
-    ArmRecording(again);
+    ASSERT_NO_FATAL_FAILURE(ArmRecording(again));
     StopAfter(4);
     RunStart(10000);
     EXPECT_EQ(boxes.boxes.size(), 1u) << boxes.Shown();

@@ -114,7 +114,7 @@ TEST_F(GraphWindow, LiveValuesAreTheEngineModelsCycleByCycle) {
     StartSim();
     CreateWindow();
     PollOnGraphs(12);
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 
     const std::vector<SimEngine> answers = Answers();
     const int points = Points();
@@ -171,7 +171,7 @@ TEST_F(GraphWindow, LiveSessionsContinueTheGraphsAcrossStopAndStart) {
     for (int i = 0; i < first; ++i)
         firstValues.push_back(Series(1).data()->at(i)->value);
 
-    ReopenPort();
+    ASSERT_NO_FATAL_FAILURE(ReopenPort());
     PollOnGraphs(5);
     ASSERT_GT(Points(), first);
     EXPECT_EQ(Keys(), Counting(Points()));
@@ -192,7 +192,7 @@ TEST_F(GraphWindow, EachPlaybackStartsFromEmptyGraphs) {
     engine.throttlePct = 40;
     const std::string trip = WriteRecording("trip.bin", 6, engine);
     const auto expected = StartUpChannels(Decoded(engine));
-    OpenForPlayback(trip);
+    ASSERT_NO_FATAL_FAILURE(OpenForPlayback(trip));
     ShowPage(PageGraphs);
     for (int run = 0; run < 2; ++run) {
         RunStart();
@@ -230,7 +230,7 @@ TEST_F(GraphWindow, StartOnTheGraphsPageDisablesTheCursorAndStopEnablesIt) {
               QString::fromStdString(FormatFixed(Series(1).data()->at(0)->value, 6, 1)));
 
     // Start and Stop on another page leave the scroll bar alone.
-    ReopenPort();
+    ASSERT_NO_FATAL_FAILURE(ReopenPort());
     ShowPage(PageParameters);
     StopAfter(sim.DataRequests() + 2);
     RunStart();

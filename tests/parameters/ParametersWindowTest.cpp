@@ -109,7 +109,7 @@ TEST_F(ParametersWindow, ShowsTheCarsValuesAsTheyArrive) {
     });
     StopMidWait(7);
     RunStart();
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 
     EXPECT_EQ(warm["EditTemperatureWater"], " -0.3");
     EXPECT_EQ(warm["EditTemperatureAir"], "  1.3");
@@ -143,7 +143,7 @@ TEST_F(ParametersWindow, DohcShowsZeroForWhatItsAnswerDoesNotCarry) {
     ShowPage(PageParameters);
     StopMidWait(3);
     RunStart();
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 
     const std::pair<const char*, const char*> zeros[] = {
         {"EditThrottleAngle", "  0"},   {"EditRPMsec", "0"},
@@ -245,7 +245,7 @@ TEST_F(ParametersWindow, PlaybackShowsWhatWasShownLive) {
     AfterDataRequests(4, [this] { sim.ReleaseEngine(); });
     StopMidWait(9);
     RunStart();
-    ASSERT_TRUE(boxes.boxes.empty());
+    ASSERT_TRUE(boxes.boxes.empty()) << boxes.Shown();
     const Texts live = PageTexts();
     ASSERT_NE(live.at("EditTemperatureWater"), " -0.3");
 
@@ -261,7 +261,7 @@ TEST_F(ParametersWindow, PlaybackShowsWhatWasShownLive) {
     EXPECT_EQ(PageTexts(), live);
     EXPECT_EQ(progress->value(), progress->maximum());
     EXPECT_GT(progress->maximum(), 0);
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 }
 
 } // namespace

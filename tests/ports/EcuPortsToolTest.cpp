@@ -2,6 +2,8 @@
 // a temporary folder.
 #include "Access.h"
 #include "ChildProcess.h"
+#include "Files.h"
+#include "Pty.h"
 #include "serial/PortClaims.h"
 #include "serial/PortMap.h"
 
@@ -27,36 +29,11 @@ std::string BuiltIn(int n) {
 }
 
 namespace fs = std::filesystem;
+using ecu::test::Pty;
 
 constexpr uid_t kNobody = 65534;
 
 using Result = ecu::test::ChildResult;
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// A pseudo-terminal; its far side's name stands in for an adapter's device.
-class Pty {
-public:
-    Pty() {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0)
-            path_ = ::ptsname(master_);
-    }
-    ~Pty() {
-        if (master_ >= 0)
-            ::close(master_);
-    }
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
-    const std::string& Path() const { return path_; }
-
-private:
-    int master_ = -1;
-    std::string path_;
-};
 
 // Counts opens of the watched files from the moment it is made.
 class OpenWatch {
@@ -96,12 +73,12 @@ protected:
         config_ = dir_ + "/config";
         fs::create_directories(dev_ + "/serial/by-id");
         fs::create_directories(config_);
-        ASSERT_FALSE(usb0_.Path().empty());
-        ASSERT_FALSE(usb10_.Path().empty());
-        ASSERT_FALSE(acm0_.Path().empty());
-        fs::create_symlink(usb0_.Path(), dev_ + "/ttyUSB0");
-        fs::create_symlink(usb10_.Path(), dev_ + "/ttyUSB10");
-        fs::create_symlink(acm0_.Path(), dev_ + "/ttyACM0");
+        ASSERT_FALSE(usb0_.SlavePath().empty());
+        ASSERT_FALSE(usb10_.SlavePath().empty());
+        ASSERT_FALSE(acm0_.SlavePath().empty());
+        fs::create_symlink(usb0_.SlavePath(), dev_ + "/ttyUSB0");
+        fs::create_symlink(usb10_.SlavePath(), dev_ + "/ttyUSB10");
+        fs::create_symlink(acm0_.SlavePath(), dev_ + "/ttyACM0");
         fs::create_symlink("../../ttyUSB0", dev_ + "/serial/by-id/usb-Test_Adapter_A1-if00-port0");
         map_ = config_ + "/ecuscan/ports";
     }
@@ -136,7 +113,7 @@ protected:
 
     static dev_t DeviceOf(const Pty& pty) {
         struct stat st {};
-        return ::stat(pty.Path().c_str(), &st) == 0 ? st.st_rdev : 0;
+        return ::stat(pty.SlavePath().c_str(), &st) == 0 ? st.st_rdev : 0;
     }
 
     std::string dir_, dev_, config_, map_;
@@ -147,15 +124,15 @@ protected:
 TEST_F(EcuPorts, ListsDevicesInOrderWithAccessAndThePortMapWithoutOpeningAny) {
     fs::create_symlink("../../ttyUSB7", dev_ + "/serial/by-id/usb-Gone_B2-if00-port0");
     std::ofstream(dev_ + "/ttyUSB2") << "not a device";
-    fs::create_symlink(usb10_.Path(),
+    fs::create_symlink(usb10_.SlavePath(),
                        dev_ + "/" +
                            fs::path(BuiltIn(1)).filename().string()); // the second built-in port
     fs::create_directories(map_);
     fs::create_symlink(dev_ + "/ttyUSB9", map_ + "/COM12"); // a link to an unplugged adapter
-    fs::create_symlink(acm0_.Path(), map_ + "/COM3");
+    fs::create_symlink(acm0_.SlavePath(), map_ + "/COM3");
     OpenWatch watch;
     for (const Pty* pty : {&usb0_, &usb10_, &acm0_})
-        ASSERT_TRUE(watch.Watch(pty->Path()));
+        ASSERT_TRUE(watch.Watch(pty->SlavePath()));
 
     const Result r = Run({"--dev", dev_});
     EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -190,7 +167,7 @@ TEST_F(EcuPorts, ListsDevicesInOrderWithAccessAndThePortMapWithoutOpeningAny) {
                          BuiltIn(1) +
                          ": you may open it\n"
                          "  COM3 -> " +
-                         acm0_.Path() +
+                         acm0_.SlavePath() +
                          ": you may open it\n"
                          "  COM12 -> " +
                          d +
@@ -306,7 +283,7 @@ TEST_F(EcuPorts, RefusesBadNamesMissingDevicesAndForeignMapEntries) {
     EXPECT_EQ(r.err, "ecu-ports: " + map_ + "/COM2 is not a link: move it out of the way first\n");
     r = Run({"unlink", "COM2"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(ReadFile(map_ + "/COM2"), "mine");
+    EXPECT_EQ(ecu::test::ReadFileText(map_ + "/COM2"), "mine");
 
     for (const std::vector<std::string>& args :
          std::vector<std::vector<std::string>>{{"link", "COM1"},
@@ -333,10 +310,10 @@ TEST_F(EcuPorts, TellsAUserWithoutAccessWhichGroupOpensTheDevice) {
     if (!dialout)
         GTEST_SKIP() << "no group dialout";
     // An adapter as udev makes it: group dialout may read and write; one only root may open.
-    ASSERT_EQ(::chown(usb0_.Path().c_str(), 0, dialout->gr_gid), 0);
-    ASSERT_EQ(::chmod(usb0_.Path().c_str(), 0660), 0);
-    ASSERT_EQ(::chown(acm0_.Path().c_str(), 0, 0), 0);
-    ASSERT_EQ(::chmod(acm0_.Path().c_str(), 0600), 0);
+    ASSERT_EQ(::chown(usb0_.SlavePath().c_str(), 0, dialout->gr_gid), 0);
+    ASSERT_EQ(::chmod(usb0_.SlavePath().c_str(), 0660), 0);
+    ASSERT_EQ(::chown(acm0_.SlavePath().c_str(), 0, 0), 0);
+    ASSERT_EQ(::chmod(acm0_.SlavePath().c_str(), 0600), 0);
     ASSERT_EQ(Run({"--dev", dev_, "link", "COM1", "ttyUSB0"}).exitCode, 0);
 
     const Result r = Run({"--dev", dev_}, true);
@@ -380,8 +357,8 @@ TEST_F(EcuPorts, LinksSerialDevicesOnlyAndSaysWhatElseIsThere) {
 TEST_F(EcuPorts, NamesWhatStandsInTheMapAndEscapesEveryName) {
     fs::create_directories(map_ + "/COM2");
     std::ofstream(map_ + "/COM1") << "notes";
-    fs::create_symlink(usb0_.Path(), map_ + "/x\n  COM9 -> ttyUSB9: you may open it");
-    fs::create_symlink(usb0_.Path(), map_ + "/com4");
+    fs::create_symlink(usb0_.SlavePath(), map_ + "/x\n  COM9 -> ttyUSB9: you may open it");
+    fs::create_symlink(usb0_.SlavePath(), map_ + "/com4");
     const Result r = Run({"--dev", dev_});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     for (const std::string& line :
@@ -391,9 +368,9 @@ TEST_F(EcuPorts, NamesWhatStandsInTheMapAndEscapesEveryName) {
           "  COM2: " + map_ +
               "/COM2 is a folder, not a link: move it out of the way; until then "
               "the scanner refuses COM2\n",
-          "  \"com4\" -> " + usb0_.Path() +
+          "  \"com4\" -> " + usb0_.SlavePath() +
               ": not a port name, no program uses it (port names are COM1 … COM256)\n",
-          "  \"x\\n  COM9 -> ttyUSB9: you may open it\" -> " + usb0_.Path() + ": not a port"})
+          "  \"x\\n  COM9 -> ttyUSB9: you may open it\" -> " + usb0_.SlavePath() + ": not a port"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << "\nin:\n" << r.out;
     EXPECT_EQ(r.out.find("\n  COM9"), std::string::npos) << r.out;
 }
@@ -460,13 +437,13 @@ TEST_F(EcuPorts, PutsBackTheLinkAKilledSimulatorHadReplaced) {
 
     // A running simulator's claim (this process stands in for it) is shown, and kept.
     const std::string live = ecu::NewClaimId();
-    fs::create_symlink(acm0_.Path(), map_ + "/COM2");
-    fs::create_symlink(acm0_.Path(), map_ + "/COM2.ecu-sim." + live);
+    fs::create_symlink(acm0_.SlavePath(), map_ + "/COM2");
+    fs::create_symlink(acm0_.SlavePath(), map_ + "/COM2.ecu-sim." + live);
     fs::create_symlink(dev_ + "/ttyUSB10", map_ + "/COM2.replaced." + live);
     const Result again = Run({"--dev", dev_});
-    EXPECT_NE(again.out.find("  COM2 -> " + acm0_.Path() +
+    EXPECT_NE(again.out.find("  COM2 -> " + acm0_.SlavePath() +
                              ": you may open it\n      ecu-sim (process " +
-                             std::to_string(::getpid()) + ") serves it on " + acm0_.Path() +
+                             std::to_string(::getpid()) + ") serves it on " + acm0_.SlavePath() +
                              " and puts back " + dev_ + "/ttyUSB10 when it ends\n"),
               std::string::npos)
         << again.out;

@@ -1,16 +1,31 @@
 // Closing, losing the device, reopening, and what a component leaves behind.
 #include "ComponentSupport.h"
-#include "PtySupport.h"
+#include "Pty.h"
+#include "Wait.h"
 
 #include <QElapsedTimer>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+
 #include <string>
 
 namespace ecu::test {
 namespace {
+
+// Entries of a /proc folder, e.g. "/proc/self/fd".
+int CountEntries(const char* dir) {
+    int n = 0;
+    if (DIR* d = ::opendir(dir)) {
+        while (const dirent* e = ::readdir(d))
+            if (e->d_name[0] != '.')
+                ++n;
+        ::closedir(d);
+    }
+    return n;
+}
 
 // Generous for a busy machine; a stop that hangs takes 10 s or forever.
 constexpr qint64 kPromptMs = 3000;

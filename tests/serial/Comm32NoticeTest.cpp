@@ -1,6 +1,7 @@
 // Handler errors never cross Qt's event dispatch.
 #include "ComponentSupport.h"
-#include "PtySupport.h"
+#include "Pty.h"
+#include "Wait.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 // Bytes through an open port: the writer's complete writes, the reader's bursts.
 #include "ComponentSupport.h"
-#include "PtySupport.h"
+#include "Pty.h"
+#include "Wait.h"
 
 #include <QThread>
 

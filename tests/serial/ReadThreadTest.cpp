@@ -2,7 +2,8 @@
 // how it ends. What a pseudo-terminal cannot be made to do on cue (a line lost
 // with bytes in hand, a failed allocation) is played here.
 #include "ComponentSupport.h"
-#include "PtySupport.h"
+#include "Pty.h"
+#include "Wait.h"
 
 #include "serial/ReadThread.h"
 

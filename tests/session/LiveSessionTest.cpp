@@ -82,7 +82,7 @@ TEST_F(LiveSession, DecodesTheSimulatorsAnswersInBothVariants) {
         EXPECT_NEAR(shown.TemperatureWater, e.coolantC, 0.75);
         EXPECT_NEAR(shown.RPMengine, e.rpm, 25);
         EXPECT_NEAR(shown.Acc, e.batteryVolts, 0.1);
-        EXPECT_TRUE(boxes.boxes.empty());
+        EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
     }
 }
 
@@ -138,7 +138,7 @@ TEST_F(LiveSession, CyclePeriodFollowsPollDelay) {
     EXPECT_GE(span, 6 * delay - 30.0);
     EXPECT_LT(span, 6 * delay * 1.5); // one delay a cycle, not two
     EXPECT_EQ(host.steps.size(), 7u);
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 }
 
 TEST_F(LiveSession, NoAnswerEndsTheFirstCycleWithTheBrokenLinkBox) {
@@ -182,7 +182,7 @@ TEST_F(LiveSession, MalformedCyclesKeepTheLastValuesAndStillStepThePage) {
     EXPECT_EQ(decoded, (std::vector<bool>{true, false, false, true}));
     EXPECT_EQ(host.steps[1].engine, host.steps[0].engine);
     EXPECT_EQ(host.steps[2].engine, host.steps[0].engine);
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 }
 
 TEST_F(LiveSession, AControlReplyThatCameWhileTheThreadWasHeldUpIsTakenInItsOwnWait) {
@@ -229,7 +229,7 @@ TEST_F(LiveSession, ClosedPortSendsNothing) {
     StartSim(Fast());
     RunLivePoll();
     EXPECT_EQ(host.cycles, 0);
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
     EXPECT_FALSE(sim.WaitForFrames(1, 200ms));
 }
 
@@ -266,7 +266,7 @@ TEST_F(LiveSession, StopBeforeTheAnswerGivesTheBrokenLinkBoxAfterItNone) {
         };
         RunLivePoll();
         ASSERT_EQ(host.steps.size(), 2u);
-        EXPECT_TRUE(boxes.boxes.empty());
+        EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
         EXPECT_NE(host.steps[1].engine, EngineData{});
     }
 }
@@ -296,7 +296,7 @@ TEST_F(LiveSession, StopOnTheControlPageRefusesTheFrameOnceOrEndsQuietly) {
             QTimer::singleShot(10, [&] { host.Stop(); });
     };
     RunLivePoll();
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
     EXPECT_EQ(host.steps.size(), 2u);
 }
 
@@ -315,7 +315,7 @@ TEST_F(LiveSession, StartAgainRunsANestedLoopAndTheOuterFinishesItsCycle) {
     ASSERT_EQ(host.steps.size(), 5u);
     EXPECT_EQ(host.steps[4].engine, host.steps[3].engine);
     EXPECT_FALSE(link.LastCycleDecoded());
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
     EXPECT_EQ(sim.DataRequests(), 5u);
 }
 

@@ -171,7 +171,7 @@ TEST_F(ControlPage, EachCycleSendsTheEditedFrameAndLeavingSendsTheDefault) {
     };
     ASSERT_EQ(sent, expected);
     EXPECT_EQ(sent[4][13], 0x100 - ((0x58 + 2 + 2 + 0x50 + 1 + 0xC8) & 0xFF));
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 }
 
 TEST_F(ControlPage, LeavingWithThePortClosedShowsTheSendFailureOnce) {

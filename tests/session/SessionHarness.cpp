@@ -7,9 +7,6 @@
 #include <QFileInfo>
 #include <QTimer>
 
-#include <fstream>
-#include <iterator>
-
 namespace ecu::testing {
 
 void FakeHost::Stop() {
@@ -106,11 +103,6 @@ ByteString ExpectedExchange(const SimEngine& engine, EngineVariant variant) {
     const auto answer = EncodeDataAnswer(engine, variant);
     rx.insert(rx.end(), answer.begin(), answer.end());
     return rx;
-}
-
-std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 } // namespace ecu::testing

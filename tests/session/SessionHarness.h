@@ -2,6 +2,7 @@
 // What the session tests run on: the real serial component on the simulator's
 // pseudo-terminal (reached as COM1 through a temporary port map), a fake host that
 // records the page steps, and a presenter that records the boxes.
+#include "Files.h"
 #include "PortMap.h"
 #include "RecordingPresenter.h"
 #include "ecu-sim/EcuSimulator.h"
@@ -22,6 +23,7 @@
 namespace ecu::testing {
 
 using test::Box;
+using test::ReadFileBytes;
 using test::RecordingPresenter;
 
 enum class StepKind { Parameters, Graphs, Control };
@@ -134,7 +136,5 @@ private:
 // The whole exchange the simulator would send for its last answer: the echo of
 // the data request, then the answer.
 ByteString ExpectedExchange(const SimEngine& engine, EngineVariant variant);
-
-std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 
 } // namespace ecu::testing

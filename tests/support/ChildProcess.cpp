@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -76,19 +77,20 @@ StreamEnds Open(const Stream& stream, bool input) {
     return ends;
 }
 
-// This process's environment with `extra` put over it.
+// This process's environment with `extra` put over it; a NAME without '=' is left out.
 std::vector<std::string> Environment(const std::vector<std::string>& extra) {
+    const auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
-        const std::string name = entry.substr(0, entry.find('=') + 1);
         const bool replaced = std::any_of(extra.begin(), extra.end(), [&](const std::string& x) {
-            return x.compare(0, name.size(), name) == 0;
+            return nameOf(x) == nameOf(entry);
         });
         if (!replaced)
             env.push_back(entry);
     }
-    env.insert(env.end(), extra.begin(), extra.end());
+    std::copy_if(extra.begin(), extra.end(), std::back_inserter(env),
+                 [](const std::string& x) { return x.find('=') != std::string::npos; });
     return env;
 }
 

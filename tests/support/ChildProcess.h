@@ -31,7 +31,8 @@ struct ChildOptions {
     Stream in = Stream::Null();
     Stream out = Stream::Pipe();
     Stream err = Stream::Pipe();
-    std::vector<std::string> env; // "NAME=value", replacing what is inherited under NAME
+    // "NAME=value" replaces what is inherited under NAME; a bare "NAME" leaves it out.
+    std::vector<std::string> env;
     std::string cwd;
     // Runs in the child just before exec: async-signal-safe calls only (setrlimit,
     // setuid, signal). False ends the child with exit code 126.

@@ -46,11 +46,11 @@ TEST(ChildProcess, ExitCodesSignalsAndStreamsComeBackApart) {
         {"echo out; echo err >&2; exit 3", "", 3, "out\n", "err\n"},
         {"kill -TERM $$", "", 128 + SIGTERM, "", ""},
         {"cat", "fed\n", 0, "fed\n", ""},
-        {"printf %s \"$EXTRA\"", "", 0, "x", ""},
+        {"printf %s \"$EXTRA ${HOME-unset}\"", "", 0, "x unset", ""},
     };
     for (const ShellCase& c : cases) {
         ChildOptions options;
-        options.env = {"EXTRA=x"};
+        options.env = {"EXTRA=x", "HOME"};
         const ChildResult r = RunChild(SH_PATH, {"-c", c.script}, c.input, options);
         EXPECT_EQ(r.exitCode, c.exitCode) << c.script;
         EXPECT_EQ(r.out, c.out) << c.script;

@@ -30,7 +30,7 @@ TEST_F(Footer, EnterStartsPollingAndEscStopsIt) {
     RunStart(20000, [this] { PressKey(Qt::Key_Return); });
 
     EXPECT_GE(sim.DataRequests(), 3u);
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
     EXPECT_FALSE(w.ComPort().Connected());
     EXPECT_EQ(IndicatorColour(), QColor(255, 0, 0));
     EXPECT_FALSE(Find("BitBtnStart")->isEnabled());
@@ -78,7 +78,7 @@ TEST_F(Footer, StopDisarmsRecordingAndPlaybackOnlyWhenThePortIsOpen) {
     Click("BitBtnStop");
     EXPECT_FALSE(flags.PlaybackArmed);
     EXPECT_FALSE(Find("BitBtnStart")->isEnabled());
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 }
 
 TEST_F(Footer, ExitDuringALiveSessionEndsItAndKeepsWhatWasRecorded) {
@@ -104,7 +104,7 @@ TEST_F(Footer, ExitDuringALiveSessionEndsItAndKeepsWhatWasRecorded) {
     EXPECT_FALSE(w.isVisible());
     EXPECT_FALSE(w.ComPort().Connected());
     EXPECT_FALSE(w.SessionRunning());
-    EXPECT_TRUE(boxes.boxes.empty()); // quitting is not a broken link
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown(); // quitting is not a broken link
     EXPECT_EQ(sim.DataRequests(), requestsAtExit);
     EXPECT_LT(quitMs, 1000) << "the session took " << quitMs << " ms to end";
 
@@ -131,7 +131,7 @@ TEST_F(Footer, ExitDuringPlaybackEndsIt) {
     EXPECT_FALSE(w.SessionRunning());
     EXPECT_LT(progress->value(), 10);
     EXPECT_EQ(progress->maximum(), 300);
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 }
 
 TEST_F(Footer, ExitWithNoSessionClosesAtOnce) {
@@ -139,7 +139,7 @@ TEST_F(Footer, ExitWithNoSessionClosesAtOnce) {
     TGlForm& w = CreateWindow();
     Click("BitBtnClose");
     EXPECT_FALSE(w.isVisible());
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 }
 
 } // namespace

@@ -47,7 +47,7 @@ TEST_F(Handlers, FileErrorsGoToTheDefaultBoxAndTheWindowGoesOn) {
     // Cancelled dialogs change nothing and say nothing.
     Click("SpeedButtonOpenFile");
     EXPECT_EQ(dialogs.openCalls, 2);
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
     EXPECT_TRUE(w.ComPort().Connected());
 }
 
@@ -66,7 +66,7 @@ TEST_F(Handlers, LeavingTheControlTabSendsTheDefaultFrameAlsoWithoutASession) {
     expected.Checksum();
     EXPECT_EQ(sent, std::vector<std::uint8_t>(expected.data(), expected.data() + 14));
     EXPECT_EQ(sim.DataRequests(), 0u);
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 }
 
 TEST_F(Handlers, TheCloseBoxDuringASessionEndsItLikeExit) {
@@ -82,7 +82,7 @@ TEST_F(Handlers, TheCloseBoxDuringASessionEndsItLikeExit) {
     EXPECT_FALSE(w.isVisible());
     EXPECT_FALSE(w.SessionRunning());
     EXPECT_EQ(sim.DataRequests(), requestsAtClose);
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 }
 
 } // namespace

@@ -55,7 +55,7 @@ TEST_F(SetupPage, ClosePortAndOpenPortSwitchTheTwoStates) {
 
     Click("ButtonOpenPort");
     ExpectOpenState();
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 }
 
 TEST_F(SetupPage, Com2IsReachedThroughThePortMap) {
@@ -122,7 +122,7 @@ TEST_F(SetupPage, BadBaudRateTextIsReportedAndThePortStaysClosed) {
     EXPECT_EQ(Find<QComboBox>("ComboBoxBoudRate")->currentText(), QStringLiteral("9600"));
     boxes.boxes.clear();
     Click("ButtonOpenPort");
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
     ExpectOpenState();
     EXPECT_EQ(LineSpeed(sim.SlavePath()), 9600u);
 }
@@ -216,7 +216,7 @@ TEST_F(SetupPage, EachWorkingModeEnablesItsFileButtonAndClearsWhatItMust) {
     EXPECT_TRUE(Find("SpeedButtonOpenFile")->isEnabled());
     EXPECT_FALSE(flags.RecordingActive);
     EXPECT_TRUE(flags.RecordArmed);
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 }
 
 } // namespace

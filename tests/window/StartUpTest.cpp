@@ -1,4 +1,5 @@
 // Start-up of the main window, with and without a port to open.
+#include "ChildProcess.h"
 #include "WindowHarness.h"
 
 #include "serial/Comm32.h"
@@ -8,8 +9,6 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QProgressBar>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -26,7 +25,7 @@ TEST_F(StartUp, WithAWorkingPortOpensItAndShowsTheAboutPage) {
     StartSim();
     TGlForm& w = CreateWindow(Delay::StartUp);
 
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("ЭБУ-Сканер 2.0.1"));
     EXPECT_EQ(w.size(), QSize(632, 423));
     EXPECT_EQ(w.minimumSize(), w.maximumSize());
@@ -122,23 +121,17 @@ TEST_F(StartUp, WithoutAPortReportsWhyAndOnlyAPlaybackFileOpensTheWayOn) {
 
 // Over SSH there is no display: the information options must not need one.
 TEST(CommandLine, HelpAndVersionAnswerWithoutAnyDisplay) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(QString::fromLatin1(name));
-    const std::pair<QStringList, QString> cases[] = {
+    test::ChildOptions noDisplay;
+    noDisplay.env = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"--version"}, "ecuscan 2.0.1\n"},
         {{"-v"}, "ecuscan 2.0.1\n"},
         {{"--help"}, "Engine control unit scanner for SOHC and DOHC engines."},
         {{"-h"}, "-v, --version"}};
     for (const auto& [args, expected] : cases) {
-        QProcess ecuscan;
-        ecuscan.setProcessEnvironment(env);
-        ecuscan.start(QStringLiteral(ECUSCAN_PATH), args);
-        ASSERT_TRUE(ecuscan.waitForFinished(30000)) << args.join(' ').toStdString();
-        const QString out = QString::fromLocal8Bit(ecuscan.readAllStandardOutput());
-        EXPECT_EQ(ecuscan.exitStatus(), QProcess::NormalExit) << args.join(' ').toStdString();
-        EXPECT_EQ(ecuscan.exitCode(), 0) << args.join(' ').toStdString();
-        EXPECT_TRUE(out.contains(expected)) << out.toStdString();
+        const test::ChildResult r = test::RunChild(ECUSCAN_PATH, args, {}, noDisplay);
+        EXPECT_EQ(r.exitCode, 0) << args[0] << ": " << r.err;
+        EXPECT_NE(r.out.find(expected), std::string::npos) << r.out;
     }
 }
 

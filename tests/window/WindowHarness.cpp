@@ -23,7 +23,6 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <iterator>
 
 namespace ecu::wintest {
 
@@ -159,11 +158,6 @@ std::uint32_t WindowTest::LineSpeed(const std::string& ttyPath) {
     const bool ok = ::ioctl(fd, TCGETS2, &settings) == 0;
     ::close(fd);
     return ok ? settings.c_ospeed : 0;
-}
-
-std::vector<std::uint8_t> WindowTest::ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 std::string WindowTest::WriteRecording(const char* name, int records, const SimEngine& engine,

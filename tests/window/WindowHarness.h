@@ -13,6 +13,7 @@
 //       RunStart();                 // clicks Start, returns when the session ends
 //       EXPECT_EQ(Find<QLineEdit>("EditRPMengine")->text(), ...);
 //   }
+#include "Files.h"
 #include "PortMap.h"
 #include "RecordingPresenter.h"
 #include "ScriptedDialogs.h"
@@ -38,6 +39,7 @@ class QTimer;
 namespace ecu::wintest {
 
 using test::Box;
+using test::ReadFileBytes;
 using test::RecordingPresenter;
 using test::ScriptedDialogs;
 using test::WaitUntil;
@@ -99,7 +101,6 @@ protected:
     std::string TempPath(const char* name) const { return map_.Path(name); }
     // The line speed set on a terminal device, read through the kernel.
     static std::uint32_t LineSpeed(const std::string& ttyPath);
-    static std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
     // Writes a recording of `records` cycles (the request's echo, then the answer
     // the simulator would give for engine) and returns its path.
     std::string WriteRecording(const char* name, int records, const SimEngine& engine = {},

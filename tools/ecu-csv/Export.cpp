@@ -12,28 +12,25 @@ CsvExporter::CsvExporter(EngineVariant variant, CsvFormat format, Sink& sink)
 }
 
 void CsvExporter::Feed(std::span<const std::uint8_t> bytes) {
-    cutter_.Feed(bytes, [this](std::span<const std::uint8_t> record, std::uint64_t index) {
-        Row(record, index);
-    });
+    cutter_.Feed(bytes, [this](const Record& record) { Row(record); });
 }
 
-void CsvExporter::Row(std::span<const std::uint8_t> record, std::uint64_t index) {
+// The row carries the record's cycle number: damaged cycles leave theirs unused.
+void CsvExporter::Row(const Record& record) {
     // The decoder consumes its buffer (it removes the echo), so it gets its own copy.
-    rx_.assign(record.begin(), record.end());
+    rx_.assign(record.bytes.begin(), record.bytes.end());
     const bool decoded = DecodeFrame(rx_, data_, variant_);
-    AppendCsvRow(text_, index, decoded, data_, format_);
+    AppendCsvRow(text_, record.index, decoded, data_, format_);
     if (text_.size() >= kFlushAt) {
         sink_.Write(text_);
         text_.clear();
     }
 }
 
-std::size_t CsvExporter::Finish() {
-    cutter_.Finish(
-        [this](std::span<const std::uint8_t> record, std::uint64_t index) { Row(record, index); });
+void CsvExporter::Finish() {
+    cutter_.Finish([this](const Record& record) { Row(record); });
     sink_.Write(text_);
     text_.clear();
-    return cutter_.Pending();
 }
 
 } // namespace ecu::csvtool

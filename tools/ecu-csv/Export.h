@@ -17,21 +17,19 @@ public:
 
     // Writes the header; then rows for the records that bytes complete.
     void Feed(std::span<const std::uint8_t> bytes);
-    // Writes the rows held back and flushes; returns the byte count of a trailing partial
-    // record.
-    std::size_t Finish();
+    // Writes the last row and flushes.
+    void Finish();
 
-    std::uint64_t Records() const noexcept { return cutter_.Records(); }
-    // Damaged cycles skipped; their row numbers stay unused, so rows keep the cycle numbers.
-    std::uint64_t Damaged() const noexcept { return cutter_.Damaged(); }
+    // What was cut, damaged, skipped and left over.
+    const RecordCutter& Cutter() const noexcept { return cutter_; }
 
 private:
-    void Row(std::span<const std::uint8_t> record, std::uint64_t index);
+    void Row(const Record& record);
 
     EngineVariant variant_;
     CsvFormat format_;
     Sink& sink_;
-    RecordResync cutter_;
+    RecordCutter cutter_;
     EngineData data_;
     ByteString rx_;
     std::string text_;

@@ -9,12 +9,14 @@ namespace ecu::csvtool {
 
 const char* const kUsage =
     "usage: ecu-csv [--variant sohc|dohc|auto] [--format exact|display] FILE.bin\n"
-    "Writes the records of a recording as CSV to standard output. A damaged cycle (an\n"
-    "answer cut short, a stray byte) is skipped up to the next F4 56 01 B5 and counted on\n"
-    "standard error; its row number stays unused.\n"
-    "  --variant  sohc: 68-byte records; dohc: 72-byte records; auto (default): the size\n"
-    "             under which more records begin with F4 56 01 (a tie picks sohc); from a\n"
-    "             pipe or device, within its first 64 KiB\n"
+    "Writes the records of a recording as CSV to standard output. A record is a cycle:\n"
+    "the echoed request F4 56 01 B5 and what follows up to the next one; its row number\n"
+    "is the number of echoes before it. A record shorter than a whole cycle (an answer cut\n"
+    "short) is skipped, its number unused; bytes after a whole answer or before the first\n"
+    "echo give no row. What was skipped is counted on standard error.\n"
+    "  --variant  sohc: 68-byte cycles; dohc: 72-byte cycles; auto (default): the size more\n"
+    "             records have exactly (from a pipe or device, within its first 64 KiB);\n"
+    "             when the counts are equal, exit 2 and ask for --variant\n"
     "  --format   exact (default): integers, shortest round-trip doubles, fault hex digits;\n"
     "             display: the values as the parameters page shows them\n";
 

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -18,11 +19,13 @@ using namespace ecu::csvtool;
 constexpr std::size_t kBlock = 1 << 20;
 // What a pipe or device gives to guess the variant from: about 960 records of either size.
 constexpr std::size_t kGuessPrefix = 64 << 10;
+// --variant auto on bytes that cannot tell: the command line must name the variant.
+constexpr int kCannotTell = 2;
 
 // Guesses the variant. A regular file is read whole and rewound. Any other input is guessed
 // from its first kGuessPrefix bytes, which are kept in `prefix` for the export: it may never
-// end (/dev/zero) or be larger than memory.
-EngineVariant GuessVariant(FileSource& source, std::vector<std::uint8_t>& prefix) {
+// end (/dev/zero) or be larger than memory. Nothing when the bytes cannot tell.
+std::optional<EngineVariant> GuessVariant(FileSource& source, std::vector<std::uint8_t>& prefix) {
     VariantGuess guess;
     if (source.Rewindable()) {
         std::vector<std::uint8_t> block(kBlock);
@@ -35,39 +38,58 @@ EngineVariant GuessVariant(FileSource& source, std::vector<std::uint8_t>& prefix
         prefix.resize(source.Read(prefix));
         guess.Feed(prefix);
     }
-    const EngineVariant variant = guess.Variant();
+    guess.Finish();
+    const auto variant = guess.Variant();
+    const char* const within = source.Rewindable() ? "" : " in the first 64 KiB";
+    const auto sohc = static_cast<unsigned long long>(guess.SohcMatches());
+    const auto dohc = static_cast<unsigned long long>(guess.DohcMatches());
+    if (!variant) {
+        std::fprintf(stderr,
+                     "ecu-csv: cannot tell SOHC from DOHC: %llu records of 68 bytes and %llu of "
+                     "72 bytes%s; give --variant sohc or --variant dohc\n",
+                     sohc, dohc, within);
+        return std::nullopt;
+    }
     std::fprintf(stderr,
-                 "ecu-csv: variant %s (%zu-byte records): %llu SOHC and %llu DOHC records begin "
-                 "with F4 56 01%s\n",
-                 VariantName(variant), RecordSize(variant),
-                 static_cast<unsigned long long>(guess.SohcMatches()),
-                 static_cast<unsigned long long>(guess.DohcMatches()),
-                 source.Rewindable() ? "" : " in the first 64 KiB");
+                 "ecu-csv: variant %s (%zu-byte records): %llu records of 68 bytes and %llu of "
+                 "72 bytes%s\n",
+                 VariantName(*variant), RecordSize(*variant), sohc, dohc, within);
     return variant;
+}
+
+void Count(unsigned long long count, const char* one, const char* many, const char* what) {
+    if (count != 0)
+        std::fprintf(stderr, "ecu-csv: %llu %s %s\n", count, count == 1 ? one : many, what);
+}
+
+// What was not exported, on standard error.
+void ReportSkipped(const RecordCutter& cut) {
+    Count(cut.Leading(), "byte", "bytes", "before the first echo skipped");
+    Count(cut.Damaged(), "damaged record", "damaged records", "skipped");
+    Count(cut.Surplus(), "byte", "bytes", "after whole answers skipped");
+    if (const std::uint64_t partial = cut.Trailing()) {
+        std::fprintf(stderr, "ecu-csv: trailing partial record of %llu bytes not decoded\n",
+                     static_cast<unsigned long long>(partial));
+    }
 }
 
 int Run(const Options& options) {
     FileSource source(options.file);
     std::vector<std::uint8_t> prefix;
-    const EngineVariant variant = options.variant ? *options.variant : GuessVariant(source, prefix);
+    const auto variant = options.variant ? options.variant : GuessVariant(source, prefix);
+    if (!variant)
+        return kCannotTell;
 
     Sink sink(STDOUT_FILENO, "standard output");
-    CsvExporter exporter(variant, options.format, sink);
+    CsvExporter exporter(*variant, options.format, sink);
     exporter.Feed(prefix);
     prefix = {};
     std::vector<std::uint8_t> block(kBlock);
     while (const std::size_t n = source.Read(block)) {
         exporter.Feed(std::span(block).first(n));
     }
-    const std::size_t partial = exporter.Finish();
-    if (const std::uint64_t damaged = exporter.Damaged()) {
-        std::fprintf(stderr, "ecu-csv: %llu damaged record%s skipped\n",
-                     static_cast<unsigned long long>(damaged), damaged == 1 ? "" : "s");
-    }
-    if (partial) {
-        std::fprintf(stderr, "ecu-csv: trailing partial record of %zu bytes not decoded\n",
-                     partial);
-    }
+    exporter.Finish();
+    ReportSkipped(exporter.Cutter());
     return 0;
 }
 

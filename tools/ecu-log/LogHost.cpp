@@ -52,8 +52,10 @@ void LogHost::MarkRequest() {
     if (!requested_)
         firstRequest_ = request_;
     requested_ = true;
-    if (options_.record && state_.File.IsOpen())
-        cycleStart_ = state_.File.Position();
+}
+
+bool LogHost::Cuttable() const {
+    return options_.record && state_.File.IsRegular();
 }
 
 std::string LogHost::TimeField() const {
@@ -75,13 +77,27 @@ void LogHost::PrintHeader() {
 }
 
 void LogHost::ShowParameters() {
+    // Without its echo the cycle has no start in the recording, so ecu-csv would give its
+    // number to the next one: it gets no row, and the numbers follow the echoes.
+    if (!link_ || !link_->LastCycleEchoed()) {
+        MarkRequest();
+        return;
+    }
     if (!note_.empty()) {
         std::fprintf(stderr, "%s\n", note_.c_str());
         std::fflush(stderr);
         note_.clear();
     }
-    const bool decoded = link_ && link_->LastCycleDecoded();
-    Emit(TimeField() + CsvRow(rows_++, decoded, state_.Engine, options_.format));
+    held_ +=
+        TimeField() + CsvRow(rows_++, link_->LastCycleDecoded(), state_.Engine, options_.format);
+    // A cycle cut short may still be cut away at a break: its row waits for a whole one.
+    if (!Cuttable() || link_->LastCycleWhole()) {
+        if (Cuttable())
+            cutPoint_ = state_.File.Position();
+        Emit(held_);
+        held_.clear();
+        rowsAtCut_ = rows_;
+    }
     MarkRequest();
 }
 

@@ -40,18 +40,29 @@ public:
 
     int ActivePageIndex() const override { return PageParameters; }
     EngineVariant SelectedVariant() const override { return options_.variant; }
-    void ShowParameters() override; // one row per cycle, flushed at once
+    // One row per cycle whose echo came back, numbered as ecu-csv numbers the recording's
+    // records; flushed at once unless held back.
+    void ShowParameters() override;
     void AddGraphPoints() override {}
     void ResetGraphs() override {}
     void ControlPageRefresh() override {}
     void OpenPort() override;
 
+    // Rows printed or held: the cycles whose echo came back.
     std::uint64_t Rows() const { return rows_; }
     // A line for standard error, printed before the next row: once the ECU answers.
     void NoteAtNextRow(std::string note) { note_ = std::move(note); }
-    // Where the recording stood when the cycle in progress sent its request: cutting the
-    // file back there after a broken link keeps whole cycles only.
-    std::int64_t CycleStartInRecording() const { return cycleStart_; }
+    // Where the recording ends its last whole cycle: cutting it back there keeps whole
+    // cycles only. The rows of cycles after it are held back until a whole cycle follows,
+    // so that a cut takes their rows with their bytes and the two still agree.
+    std::int64_t CutPoint() const { return cutPoint_; }
+    // Recording to a file that can be cut back (a regular one, not /dev/null).
+    bool Cuttable() const;
+    // The held rows go with the bytes cut away; their numbers are given again.
+    void DropHeldRows() {
+        held_.clear();
+        rows_ = rowsAtCut_;
+    }
 
 private:
     const Options& options_;
@@ -66,7 +77,9 @@ private:
     std::chrono::steady_clock::time_point request_{};
     std::chrono::system_clock::time_point requestWall_{};
     bool requested_ = false;
-    std::int64_t cycleStart_ = 0;
+    std::int64_t cutPoint_ = 0;
+    std::uint64_t rowsAtCut_ = 0;
+    std::string held_; // rows of cycles after the cut point
     std::string note_;
 
     std::string TimeField() const;

@@ -13,21 +13,24 @@ const char* const kUsage =
     "usage: ecu-log [--variant sohc|dohc] [--delay MS] [--format exact|display]\n"
     "               [--time ms|iso] [--record FILE.bin] [--reconnect] PORT\n"
     "Polls the ECU on PORT (COM1, COM2 or a device path) at 8200 baud and writes one CSV\n"
-    "row per cycle to standard output. SIGINT or SIGTERM ends it.\n"
+    "row per cycle to standard output; a cycle whose echo did not come back has none, so\n"
+    "the rows are numbered as ecu-csv numbers the recording. SIGINT or SIGTERM ends it.\n"
     "  --variant  engine variant of the ECU (default sohc)\n"
     "  --delay    wait after each data request in milliseconds, 1 to 60000 (default 120)\n"
     "  --format   exact (default) or display, the same columns as ecu-csv\n"
     "  --time     adds a first column time to each row, taken when the cycle's request went\n"
     "             out: ms, milliseconds since the first request; iso, local wall-clock time\n"
     "             as 2026-12-08T14:45:01.123+01:00\n"
-    "  --record   also record the received bytes to FILE.bin for playback\n"
+    "  --record   also record the received bytes to FILE.bin for playback; it holds the\n"
+    "             cycles that have rows, whole (a cycle cut short by a break or a signal\n"
+    "             is cut away with its row)\n"
     "  --reconnect\n"
     "             after a broken link or a lost adapter, say so on standard error, try to\n"
     "             open PORT again every second and go on polling once the ECU answers;\n"
     "             a recording keeps whole cycles only\n"
-    "Exit status: 0 stopped by a signal, 1 port or file cannot be opened, or standard\n"
-    "output cannot be written, 2 bad usage, 3 the link to the ECU broke (never with\n"
-    "--reconnect).\n";
+    "Exit status: 0 stopped by a signal, 1 port or file cannot be opened, the recording\n"
+    "cannot be written or cut back, or standard output cannot be written, 2 bad usage,\n"
+    "3 the link to the ECU broke (never with --reconnect).\n";
 
 namespace {
 

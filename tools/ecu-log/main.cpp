@@ -51,29 +51,38 @@ bool Reopen(ecu::TComm32& comm, ecu::logtool::LogHost& host) {
     return comm.Connected();
 }
 
+// Cuts the recording back to its last whole cycle, dropping the rows held for what goes. A
+// device such as /dev/null has nothing to cut. False, said on standard error, when the cut
+// failed: the recording and the rows no longer agree.
+bool CutToWholeCycles(ecu::SessionState& state, ecu::logtool::LogHost& host) {
+    host.DropHeldRows();
+    if (!host.Cuttable())
+        return true;
+    try {
+        state.File.Truncate(host.CutPoint());
+        return true;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ecu-log: %s\n", e.what());
+        return false;
+    }
+}
+
 // The link broke: cut the recording back to its last whole cycle, then try the port every
 // second and poll again once it opens; a cycle without an answer breaks it again. Ends on
-// a signal, a failed output or a failed recording.
-void Reconnect(const ecu::logtool::Options& options, ecu::SessionState& state, ecu::TComm32& comm,
+// a signal, a failed output, a failed recording or a failed cut (then false).
+bool Reconnect(const ecu::logtool::Options& options, ecu::SessionState& state, ecu::TComm32& comm,
                ecu::logtool::LogHost& host, ecu::logtool::LogPresenter& presenter,
                ecu::LinkSession& link, const std::atomic<bool>& stopRequested) {
     bool announced = false;
     // The loop also ends without a box when the component closed the port itself.
     while (!stopRequested.load() && !host.OutputError() && !presenter.Failed()) {
         comm.CloseComm();
-        if (options.record && state.File.IsOpen()) {
-            try {
-                state.File.Truncate(host.CycleStartInRecording());
-            } catch (const std::exception& e) {
-                std::fprintf(stderr, "ecu-log: %s\n", e.what());
-                return;
-            }
-        }
+        if (!CutToWholeCycles(state, host))
+            return false;
         if (!announced) {
             std::fprintf(stderr, "ecu-log: link to the ECU lost; opening %s again every second\n",
                          options.port.c_str());
             std::fflush(stderr);
-            presenter.SetQuietBrokenLink(true);
             announced = true;
         }
         try {
@@ -91,6 +100,7 @@ void Reconnect(const ecu::logtool::Options& options, ecu::SessionState& state, e
         host.NoteAtNextRow({});
         announced = host.Rows() == rows; // a loss after rows is said again
     }
+    return true;
 }
 
 int Run(const ecu::logtool::Options& options) {
@@ -142,19 +152,24 @@ int Run(const ecu::logtool::Options& options) {
     }
 
     host.PrintHeader();
+    bool cut = true;
     if (!host.OutputError()) {
+        // Reconnecting says the loss in its own line, not in the window's box text.
+        presenter.SetQuietBrokenLink(options.reconnect);
         host.MarkRequest();
         link.LivePoll();
         if (options.reconnect)
-            Reconnect(options, state, comm, host, presenter, link, stopRequested);
+            cut = Reconnect(options, state, comm, host, presenter, link, stopRequested);
     }
     comm.CloseComm();
+    // The cycle a signal or a break interrupted has no row: its bytes go too.
+    cut = cut && CutToWholeCycles(state, host);
     state.File.Close();
     if (host.OutputError())
         return ReportOutputError(host.OutputError());
     if (presenter.LinkBroken() && !options.reconnect)
         return ExitLinkBroken;
-    return presenter.Failed() ? ExitFailed : ExitStopped;
+    return presenter.Failed() || !cut ? ExitFailed : ExitStopped;
 }
 
 } // namespace

@@ -16,7 +16,9 @@ Plays an engine control unit on a pseudo-terminal and prints the terminal's path
   --fast                  answer at once instead of at the line's rate
   --as NAME               link NAME (COM1 … COM256) in the port map to the terminal while running;
                           refused when NAME is linked already
-  --replace               with --as: take NAME over even so; its old link comes back at exit
+  --replace               with --as: take NAME over even so; its old link, kept beside it as
+                          NAME.replaced.ID, comes back at exit (or with the next ecu-sim --as
+                          or ecu-ports run, should this one be killed)
   --device PATH           use this terminal instead of a new pseudo-terminal
   --log FILE              one line per frame received: seconds since start and the bytes
   --fault KIND[:RATE][@N,N...][/all]

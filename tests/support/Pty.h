@@ -1,8 +1,6 @@
 #pragma once
-// Pseudo-terminals for the serial tests: the test drives the master side, the
-// component opens the slave path.
-#include "Wait.h"
-
+// A pseudo-terminal standing in for an adapter: the test drives the master side, the
+// program opens the slave path.
 #include <asm/termbits.h>
 
 #include <cstddef>
@@ -37,8 +35,5 @@ private:
     int heldSlave_ = -1;
     std::string slavePath_;
 };
-
-// Entries of a /proc folder, e.g. "/proc/self/fd".
-int CountEntries(const char* dir);
 
 } // namespace ecu::test

@@ -1,10 +1,9 @@
-#include "PtySupport.h"
+#include "Pty.h"
 
-#include <QDeadlineTimer>
+#include <chrono>
 
 #include <cerrno>
 #include <cstdlib>
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
@@ -41,14 +40,25 @@ void Pty::CloseMaster() {
     master_ = -1;
 }
 
-static bool WaitFd(int fd, short events, QDeadlineTimer& deadline) {
-    pollfd p{fd, events, 0};
-    const int left = static_cast<int>(deadline.remainingTime());
-    return ::poll(&p, 1, left < 0 ? 0 : left) > 0 && (p.revents & events);
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+Clock::time_point Deadline(int timeoutMs) {
+    return Clock::now() + std::chrono::milliseconds(timeoutMs);
 }
 
+bool WaitFd(int fd, short events, Clock::time_point deadline) {
+    pollfd p{fd, events, 0};
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return ::poll(&p, 1, left < 0 ? 0 : static_cast<int>(left)) > 0 && (p.revents & events);
+}
+
+} // namespace
+
 bool Pty::Write(const void* data, std::size_t size, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
+    const auto deadline = Deadline(timeoutMs);
     auto* p = static_cast<const char*>(data);
     while (size > 0) {
         const ssize_t n = ::write(master_, p, size);
@@ -65,7 +75,7 @@ bool Pty::Write(const void* data, std::size_t size, int timeoutMs) {
 }
 
 std::string Pty::Read(std::size_t size, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
+    const auto deadline = Deadline(timeoutMs);
     std::string out;
     char buf[65536];
     while (out.size() < size) {
@@ -81,7 +91,7 @@ std::string Pty::Read(std::size_t size, int timeoutMs) {
 }
 
 std::string Pty::ReadOnce(int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
+    const auto deadline = Deadline(timeoutMs);
     char buf[65536];
     if (!WaitFd(master_, POLLIN, deadline))
         return {};
@@ -94,17 +104,6 @@ struct termios2 Pty::SlaveSettings() const {
     if (::ioctl(heldSlave_, TCGETS2, &t) != 0)
         throw std::runtime_error("TCGETS2 failed");
     return t;
-}
-
-int CountEntries(const char* dir) {
-    int n = 0;
-    if (DIR* d = ::opendir(dir)) {
-        while (const dirent* e = ::readdir(d))
-            if (e->d_name[0] != '.')
-                ++n;
-        ::closedir(d);
-    }
-    return n;
 }
 
 } // namespace ecu::test
