@@ -234,17 +234,24 @@ TEST_F(LiveSession, ClosedPortSendsNothing) {
 }
 
 TEST_F(LiveSession, StopBeforeTheAnswerGivesTheBrokenLinkBoxAfterItNone) {
-    // Before: cycle 2's answer comes 200 ms late and Stop lands 50 ms into the wait.
+    // Stop once the running cycle's buffer holds `bytes`, looking every millisecond.
+    std::function<void(std::size_t)> stopAt = [&](std::size_t bytes) {
+        if (state.RxBuffer.size() >= bytes)
+            host.Stop();
+        else
+            QTimer::singleShot(1, [&, bytes] { stopAt(bytes); });
+    };
+    // Before: cycle 2's answer comes a second late and Stop lands once its echo is in.
     {
         SimOptions o = Fast();
         o.faults = {FaultAt(SimFault::Delayed, {2})};
-        o.faultDelay = 200ms;
+        o.faultDelay = 1000ms;
         StartSim(o);
-        host.delayMs = 300;
+        host.delayMs = 1500;
         OpenPort();
         host.onStep = [&](const Step& s) {
             if (s.cycle == 0)
-                QTimer::singleShot(50, [&] { host.Stop(); });
+                QTimer::singleShot(1, [&] { stopAt(EchoLength); });
         };
         RunLivePoll();
         EXPECT_EQ(host.steps.size(), 1u);
@@ -258,11 +265,11 @@ TEST_F(LiveSession, StopBeforeTheAnswerGivesTheBrokenLinkBoxAfterItNone) {
     // After: the answer is in by the time Stop lands; the cycle completes quietly.
     {
         StartSim(Fast());
-        host.delayMs = 300;
+        host.delayMs = 400;
         OpenPort();
         host.onStep = [&](const Step& s) {
             if (s.cycle == 0)
-                QTimer::singleShot(150, [&] { host.Stop(); });
+                QTimer::singleShot(1, [&] { stopAt(68); });
         };
         RunLivePoll();
         ASSERT_EQ(host.steps.size(), 2u);
