@@ -1,6 +1,6 @@
 # Sourced by ./test and the test stages: a private port map whose COM1 and COM2 lead nowhere,
 # so that nothing they run can reach the machine's built-in serial ports (a COM name without
-# a link means /dev/ttyS0 or /dev/ttyS1). Exports XDG_CONFIG_HOME and removes the folder at exit.
+# a link means the first or second of them). Exports XDG_CONFIG_HOME and removes the folder at exit.
 # The shell's counterpart of tests/support/PortMap, which every C++ test and benchmark runs under.
 ecuscan_private_ports() {
     ECUSCAN_PORTS_HOME=$(mktemp -d /tmp/ecuscan-ports-XXXXXX)

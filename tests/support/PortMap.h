@@ -1,8 +1,8 @@
 #pragma once
 // The private port map every test runs under: a temporary XDG_CONFIG_HOME whose COM1 and
 // COM2 lead nowhere until a test points them at a pseudo-terminal. It is the one place
-// that keeps tests away from the machine's built-in ports (on these machines /dev/ttyS0
-// is the console), so it fails loudly: anything it cannot set up throws.
+// that keeps tests away from the machine's built-in serial ports (on these machines the
+// first of them is the console), so it fails loudly: anything it cannot set up throws.
 //
 // XDG_CONFIG_HOME points at the map from construction to destruction, then the earlier
 // value comes back; maps that live at the same time must end in reverse order.
