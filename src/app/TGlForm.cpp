@@ -46,14 +46,6 @@ FileDialogs& Choose(FileDialogs* given, std::unique_ptr<FileDialogs>& own) {
     return *own;
 }
 
-QIcon TwoStateIcon(const char* name) {
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/glyphs/%1.png").arg(QLatin1String(name)));
-    icon.addFile(QStringLiteral(":/glyphs/%1-disabled.png").arg(QLatin1String(name)), QSize(),
-                 QIcon::Disabled);
-    return icon;
-}
-
 } // namespace
 
 void TGlForm::BoxGate::ShowMessage(const QString& caption, const QString& text, MessageIcon icon) {
@@ -101,8 +93,8 @@ void TGlForm::SetUpWindow() {
 }
 
 void TGlForm::SetUpFooter() {
-    ui_->BitBtnStart->setIcon(TwoStateIcon("start"));
-    ui_->BitBtnStop->setIcon(TwoStateIcon("stop"));
+    ui_->BitBtnStart->setIcon(TwoStateGlyph(QStringLiteral(":/glyphs/start")));
+    ui_->BitBtnStop->setIcon(TwoStateGlyph(QStringLiteral(":/glyphs/stop")));
     QIcon abort = style()->standardIcon(QStyle::SP_DialogAbortButton);
     if (abort.isNull()) // styles without an abort glyph draw cancel the same way
         abort = style()->standardIcon(QStyle::SP_DialogCancelButton);
