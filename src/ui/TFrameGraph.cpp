@@ -67,10 +67,12 @@ TFrameGraph::TFrameGraph(const EngineData& engine, QWidget* parent)
 
     // Every scroll step reads the points under the cursor again, also one that leaves
     // the position where it was (an end arrow at the end, new points under a still
-    // cursor); a move made by the program has no step and comes as a value change.
+    // cursor); a step that moves, and a move by the program, come as a value change.
     QScrollBar* scroll = ui_->ScrollBarAxisX;
-    connect(scroll, &QScrollBar::actionTriggered, this,
-            [this, scroll] { ScrollBarAxisXScroll(scroll->sliderPosition()); });
+    connect(scroll, &QScrollBar::actionTriggered, this, [this, scroll] {
+        if (scroll->sliderPosition() == scroll->value())
+            ScrollBarAxisXScroll(scroll->value());
+    });
     connect(scroll, &QScrollBar::valueChanged, this, &TFrameGraph::ScrollBarAxisXScroll);
 
     chooseFile_ = [this](const QString& suggested) -> std::optional<QString> {
