@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <qcustomplot.h>
 
 namespace ecu {
@@ -59,8 +60,15 @@ TFrameGraph::TFrameGraph(const EngineData& engine, QWidget* parent)
     for (int n = 0; n < GraphCount; ++n)
         SetUpValueBox(*valueBoxes_[n], kValueColours[n]);
 
-    connect(ui_->ScrollBarAxisX, &QScrollBar::valueChanged, this,
-            &TFrameGraph::ScrollBarAxisXScroll);
+    // Every scroll step reads the points under the cursor again, also one that leaves
+    // the position where it was (an end arrow at the end, new points under a still
+    // cursor); a step that moves, and a move by the program, come as a value change.
+    QScrollBar* scroll = ui_->ScrollBarAxisX;
+    connect(scroll, &QScrollBar::actionTriggered, this, [this, scroll] {
+        if (scroll->sliderPosition() == scroll->value())
+            ScrollBarAxisXScroll(scroll->value());
+    });
+    connect(scroll, &QScrollBar::valueChanged, this, &TFrameGraph::ScrollBarAxisXScroll);
 
     chooseFile_ = [this](const QString& suggested) -> std::optional<QString> {
         const QString path =
@@ -94,12 +102,10 @@ void TFrameGraph::SetUpChart(int n) {
     chart.axisRect()->setAutoMargins(QCP::msNone);
     chart.axisRect()->setMargins(QMargins(0, 0, 0, 0));
 
-    QFont tickFont = font();
-    tickFont.setPixelSize(9);
+    // No tick values: inside an 83-pixel plot they cover the lines, and the boxes
+    // beside the charts give the values.
     for (QCPAxis* axis : {chart.xAxis, chart.yAxis}) {
-        axis->setTickLabelSide(QCPAxis::lsInside);
-        axis->setTickLabelFont(tickFont);
-        axis->setTickLabelColor(Qt::white);
+        axis->setTickLabels(false);
         axis->grid()->setPen(QPen(BgrColor(bgr::Silver), 0, Qt::DotLine));
     }
     chart.xAxis->setRange(0, DefaultWindow);
@@ -140,8 +146,19 @@ void TFrameGraph::ResetGraphs(const QWidget& setupPage) {
     window_ = DefaultWindow;
     for (QCustomPlot* chart : charts_)
         chart->xAxis->setRange(0, window_);
+    ClearCursor();
     BindGraphChannels(setupPage);
     ScheduleReplot();
+}
+
+// Empty graphs have no values: the boxes and the cursor must not show the old ones.
+void TFrameGraph::ClearCursor() {
+    for (QLineEdit* box : valueBoxes_)
+        box->clear();
+    for (QFrame* shape : shapes_)
+        shape->move(0, shape->y());
+    const QSignalBlocker quiet(ui_->ScrollBarAxisX);
+    ui_->ScrollBarAxisX->setValue(0);
 }
 
 void TFrameGraph::BindGraphChannels(const QWidget& setupPage) {

@@ -78,11 +78,12 @@ void TFrameManager::SetUpGlyphs() {
 }
 
 void TFrameManager::Connect() {
-    // clicked, not toggled: only the user's click runs the handler, never the
-    // page's own release of the toggles when it is left.
-    connect(ui_->SpeedButtonCheckEngie, &QToolButton::clicked, this,
+    // toggled, not clicked: a switch may be turned without a click (an assistive
+    // tool's toggle), and its panel and the frame must follow whatever turned it.
+    // The page's own release of the switches on leaving is silenced there.
+    connect(ui_->SpeedButtonCheckEngie, &QToolButton::toggled, this,
             &TFrameManager::SpeedButtonCheckEngieClick);
-    connect(ui_->SpeedButtonCarlson, &QToolButton::clicked, this,
+    connect(ui_->SpeedButtonCarlson, &QToolButton::toggled, this,
             &TFrameManager::SpeedButtonCarlsonClick);
     connect(ui_->BitBtnClearDTC, &QPushButton::clicked, this, &TFrameManager::BitBtnClearDTCClick);
     connect(ui_->BitBtnRezetBLM, &QPushButton::clicked, this, &TFrameManager::BitBtnRezetBLMClick);
@@ -110,16 +111,18 @@ void TFrameManager::ControlPageRefresh() {
     ui_->TrackBarUOZDesired->setValue(engine_.UOZRaw);
 }
 
+// The releases are not the user's edits: the session restores the whole frame next.
 void TFrameManager::ControlPageOff() {
-    ui_->SpeedButtonCheckEngie->setChecked(false);
+    for (QToolButton* toggle : {ui_->SpeedButtonCheckEngie, ui_->SpeedButtonCarlson}) {
+        const QSignalBlocker quiet(toggle);
+        toggle->setChecked(false);
+    }
     ShowOutput(ui_->PanelCheckEngie, false);
-    ui_->SpeedButtonCarlson->setChecked(false);
     ShowOutput(ui_->PanelCarlson, false);
     ui_->ButtonIACStart->setEnabled(false);
 }
 
-void TFrameManager::SpeedButtonCheckEngieClick() {
-    const bool on = ui_->SpeedButtonCheckEngie->isChecked();
+void TFrameManager::SpeedButtonCheckEngieClick(bool on) {
     if (on)
         frame_.CheckEngieOn(layout_);
     else
@@ -127,8 +130,7 @@ void TFrameManager::SpeedButtonCheckEngieClick() {
     ShowOutput(ui_->PanelCheckEngie, on);
 }
 
-void TFrameManager::SpeedButtonCarlsonClick() {
-    const bool on = ui_->SpeedButtonCarlson->isChecked();
+void TFrameManager::SpeedButtonCarlsonClick(bool on) {
     if (on)
         frame_.CarlsonOn(layout_);
     else
