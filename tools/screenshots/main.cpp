@@ -133,7 +133,7 @@ private:
     QDir out_;
     QTabWidget* tabs_;
     int step_ = 0;
-    int page_ = 0;
+    int page_ = ecu::PageSetup;
     bool ok_ = true;
 };
 
