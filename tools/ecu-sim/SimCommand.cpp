@@ -1,10 +1,14 @@
-#include "ecu-sim/CommandLine.h"
+#include "ecu-sim/SimCommand.h"
 
+#include "common/CommandLine.h"
 #include "serial/PortMap.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdlib>
 #include <map>
+#include <string_view>
 
 namespace ecu {
 
@@ -39,19 +43,26 @@ SIGINT or SIGTERM end it and remove the port link (or put the replaced one back)
 )";
 
 namespace {
+constexpr unsigned kMaxFaultDelayMs = 60000;
+constexpr double kMinAmbientC = -40;
+constexpr double kMaxAmbientC = 60;
+constexpr double kMaxTimeScale = 10000;
+constexpr int kMinBaud = 300;
+constexpr int kMaxBaud = 1000000;
 
-template <typename T> bool ParseNumber(const std::string& text, T& value, int base = 10) {
+template <typename T> bool ParseNumber(std::string_view text, T& value, int base = 10) {
     const char* end = text.data() + text.size();
     auto [p, ec] = std::from_chars(text.data(), end, value, base);
     return ec == std::errc() && p == end && !text.empty();
 }
 
-bool ParseDouble(const std::string& text, double& value) {
+bool ParseDouble(std::string_view text, double& value) {
     if (text.empty())
         return false;
+    const std::string copy(text); // strtod needs the terminating zero
     char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return end == text.c_str() + text.size();
+    value = std::strtod(copy.c_str(), &end);
+    return end == copy.c_str() + copy.size();
 }
 
 bool ParseFaultKind(const std::string& name, SimFault& fault) {
@@ -95,7 +106,7 @@ bool ParseFaultRule(std::string text, SimFaultRule& rule) {
         if (comma == std::string::npos)
             comma = cycles.size();
         std::uint64_t n = 0;
-        if (!ParseNumber(cycles.substr(start, comma - start), n) || n == 0)
+        if (!ParseNumber(std::string_view(cycles).substr(start, comma - start), n) || n == 0)
             return false;
         rule.cycles.push_back(n);
         start = comma + 1;
@@ -106,87 +117,137 @@ bool ParseFaultRule(std::string text, SimFaultRule& rule) {
     return true;
 }
 
+bool SetVariant(std::string_view v, SimCommand& c) {
+    const auto variant = ParseVariant(v);
+    if (variant)
+        c.options.variant = *variant;
+    return variant.has_value();
+}
+
+bool SetPort(std::string_view v, SimCommand& c) {
+    const auto port = PortName(v);
+    if (port)
+        c.portName = *port;
+    return port.has_value();
+}
+
+bool SetDevice(std::string_view v, SimCommand& c) {
+    c.device = v;
+    return !v.empty();
+}
+
+bool SetLog(std::string_view v, SimCommand& c) {
+    c.logPath = v;
+    return !v.empty();
+}
+
+bool AddFault(std::string_view v, SimCommand& c) {
+    SimFaultRule rule;
+    if (!ParseFaultRule(std::string(v), rule))
+        return false;
+    c.options.faults.push_back(rule);
+    return true;
+}
+
+bool SetFaultDelay(std::string_view v, SimCommand& c) {
+    unsigned ms = 0;
+    if (!ParseNumber(v, ms) || ms > kMaxFaultDelayMs)
+        return false;
+    c.options.faultDelay = std::chrono::milliseconds(ms);
+    return true;
+}
+
+bool SetPartial(std::string_view v, SimCommand& c) {
+    return ParseNumber(v, c.options.partialBytes);
+}
+
+bool SetStray(std::string_view v, SimCommand& c) {
+    return ParseNumber(v, c.options.strayByte, 16);
+}
+
+bool SetFaultBytes(std::string_view v, SimCommand& c) {
+    std::uint16_t w = 0;
+    if (v.size() != 4 || !ParseNumber(v, w, 16))
+        return false;
+    c.faultBytes =
+        std::pair{static_cast<std::uint8_t>(w >> 8), static_cast<std::uint8_t>(w & 0xFF)};
+    return true;
+}
+
+bool SetProm(std::string_view v, SimCommand& c) {
+    return !v.empty() && v.size() <= 4 && ParseNumber(v, c.options.promId, 16);
+}
+
+bool SetAmbient(std::string_view v, SimCommand& c) {
+    double& t = c.options.ambientC;
+    return ParseDouble(v, t) && t >= kMinAmbientC && t <= kMaxAmbientC;
+}
+
+bool SetTimeScale(std::string_view v, SimCommand& c) {
+    double& x = c.options.timeScale;
+    return ParseDouble(v, x) && x > 0 && x <= kMaxTimeScale;
+}
+
+bool SetBaud(std::string_view v, SimCommand& c) {
+    int& rate = c.options.lineBaud;
+    return ParseNumber(v, rate) && rate >= kMinBaud && rate <= kMaxBaud;
+}
+
+bool SetSeed(std::string_view v, SimCommand& c) {
+    return ParseNumber(v, c.options.seed);
+}
+
+struct ValueOption {
+    std::string_view name;
+    bool (*set)(std::string_view value, SimCommand& command);
+    const char* refusal; // said when the value is missing or refused
+};
+
+const std::array<ValueOption, 14> kValueOptions{{
+    {"--variant", SetVariant, "--variant takes sohc or dohc"},
+    {"--as", SetPort, "--as takes a port name: COM1, COM2, … COM256"},
+    {"--device", SetDevice, "--device takes a path"},
+    {"--log", SetLog, "--log takes a file name"},
+    {"--fault", AddFault, "bad --fault: "}, // followed by the value refused
+    {"--fault-delay", SetFaultDelay, "--fault-delay takes milliseconds (0..60000)"},
+    {"--partial", SetPartial, "--partial takes a byte count"},
+    {"--stray", SetStray, "--stray takes a hex byte"},
+    {"--fault-bytes", SetFaultBytes, "--fault-bytes takes four hex digits"},
+    {"--prom", SetProm, "--prom takes up to four hex digits"},
+    {"--ambient", SetAmbient, "--ambient takes degrees C (-40..60)"},
+    {"--time-scale", SetTimeScale, "--time-scale takes a factor (0..10000]"},
+    {"--baud", SetBaud, "--baud takes a rate (300..1000000)"},
+    {"--seed", SetSeed, "--seed takes a number"},
+}};
+
 } // namespace
 
 std::string ParseSimCommand(const std::vector<std::string>& args, SimCommand& command) {
-    SimOptions& o = command.options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size())
-                return false;
-            out = args[++i];
-            return true;
-        };
-        std::string v;
-        if (arg == "--help" || arg == "-h") {
+    using Kind = cmdline::Arg::Kind;
+    std::vector<std::string_view> names(kValueOptions.size());
+    std::transform(kValueOptions.begin(), kValueOptions.end(), names.begin(),
+                   [](const ValueOption& option) { return option.name; });
+    cmdline::Scanner scanner(args, std::move(names), {"--fast", "--replace"});
+    for (auto arg = scanner.Next(); arg.kind != Kind::End; arg = scanner.Next()) {
+        switch (arg.kind) {
+        case Kind::Help:
             command.help = true;
-        } else if (arg == "--fast") {
-            o.fast = true;
-        } else if (arg == "--variant") {
-            const auto variant = value(v) ? ParseVariant(v) : std::nullopt;
-            if (!variant)
-                return "--variant takes sohc or dohc";
-            o.variant = *variant;
-        } else if (arg == "--as") {
-            const auto port = value(v) ? PortName(v) : std::nullopt;
-            if (!port)
-                return "--as takes a port name: COM1, COM2, … COM256";
-            command.portName = *port;
-        } else if (arg == "--replace") {
-            command.replace = true;
-        } else if (arg == "--device") {
-            if (!value(command.device) || command.device.empty())
-                return "--device takes a path";
-        } else if (arg == "--log") {
-            if (!value(command.logPath) || command.logPath.empty())
-                return "--log takes a file name";
-        } else if (arg == "--fault") {
-            SimFaultRule rule;
-            if (!value(v) || !ParseFaultRule(v, rule))
-                return "bad --fault: " + v;
-            o.faults.push_back(rule);
-        } else if (arg == "--fault-delay") {
-            unsigned ms = 0;
-            if (!value(v) || !ParseNumber(v, ms) || ms > 60000)
-                return "--fault-delay takes milliseconds (0..60000)";
-            o.faultDelay = std::chrono::milliseconds(ms);
-        } else if (arg == "--partial") {
-            std::size_t n = 0;
-            if (!value(v) || !ParseNumber(v, n))
-                return "--partial takes a byte count";
-            o.partialBytes = n;
-        } else if (arg == "--stray") {
-            std::uint8_t b = 0;
-            if (!value(v) || !ParseNumber(v, b, 16))
-                return "--stray takes a hex byte";
-            o.strayByte = b;
-        } else if (arg == "--fault-bytes") {
-            std::uint16_t w = 0;
-            if (!value(v) || v.size() != 4 || !ParseNumber(v, w, 16))
-                return "--fault-bytes takes four hex digits";
-            command.faultBytes =
-                std::pair{static_cast<std::uint8_t>(w >> 8), static_cast<std::uint8_t>(w & 0xFF)};
-        } else if (arg == "--prom") {
-            if (!value(v) || v.empty() || v.size() > 4 || !ParseNumber(v, o.promId, 16))
-                return "--prom takes up to four hex digits";
-        } else if (arg == "--ambient") {
-            if (!value(v) || !ParseDouble(v, o.ambientC) ||
-                !(o.ambientC >= -40 && o.ambientC <= 60))
-                return "--ambient takes degrees C (-40..60)";
-        } else if (arg == "--time-scale") {
-            if (!value(v) || !ParseDouble(v, o.timeScale) ||
-                !(o.timeScale > 0 && o.timeScale <= 10000))
-                return "--time-scale takes a factor (0..10000]";
-        } else if (arg == "--baud") {
-            if (!value(v) || !ParseNumber(v, o.lineBaud) || o.lineBaud < 300 ||
-                o.lineBaud > 1000000)
-                return "--baud takes a rate (300..1000000)";
-        } else if (arg == "--seed") {
-            if (!value(v) || !ParseNumber(v, o.seed))
-                return "--seed takes a number";
-        } else {
-            return "unknown argument: " + arg;
+            break;
+        case Kind::Flag:
+            (arg.name == "--fast" ? command.options.fast : command.replace) = true;
+            break;
+        case Kind::Option:
+        case Kind::MissingValue: {
+            const auto* option =
+                std::find_if(kValueOptions.begin(), kValueOptions.end(),
+                             [&](const ValueOption& o) { return o.name == arg.name; });
+            if (arg.kind == Kind::MissingValue || !option->set(arg.value, command))
+                return option->name == "--fault" ? option->refusal + std::string(arg.value)
+                                                 : option->refusal;
+            break;
+        }
+        default: // positional, unknown option
+            return "unknown argument: " + std::string(arg.text);
         }
     }
     if (command.replace && command.portName.empty())
