@@ -10,8 +10,8 @@
 //   - Link().LivePoll() and Files().StartClick() (which polls or plays): until the
 //     port closes, the link breaks or the file ends;
 //   - Link().ResetEcu() and ResetEcuClick(): the reset exchange, then a live loop;
-//   - Link().WaitMs(), SendControlFrame(), RestoreAndSendControlFrame() and their
-//     ...Guarded forms: one wait each.
+//   - Link().WaitMs(), SendControlFrame(), RestoreAndSendControlFrame() and
+//     RestoreAndSendControlFrameGuarded(): one wait each.
 // RunLoop wraps a handler that runs one of them, so that the owner knows a loop is
 // on the stack (LoopRunning) and can end them all (EndLoops) before it goes.
 //
