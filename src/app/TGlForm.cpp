@@ -1,6 +1,8 @@
 #include "app/TGlForm.h"
 
+#include "app/CsvExportCommand.h"
 #include "app/MessageBoxPresenter.h"
+#include "app/PlaybackControls.h"
 #include "app/TFrameAbout.h"
 #include "serial/Comm32.h"
 #include "session/FileSession.h"
@@ -17,6 +19,7 @@
 #include "ui_TGlForm.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollBar>
@@ -118,6 +121,8 @@ void TGlForm::SetUpFooter() {
     connect(ui_->BitBtnStart, &QPushButton::clicked, this, &TGlForm::BitBtnStartClick);
     connect(ui_->BitBtnStop, &QPushButton::clicked, this, &TGlForm::BitBtnStopClick);
     connect(ui_->BitBtnClose, &QPushButton::clicked, this, &TGlForm::BitBtnCloseClick);
+    playbackControls_ = new PlaybackControls(*this, *ui_->ProgressBarPlayFile, *ui_->LabelNameFile,
+                                             files_->Player(), [this] { ExportCsvTriggered(); });
 }
 
 void TGlForm::SetUpShortcuts() {
@@ -214,6 +219,12 @@ void TGlForm::BitBtnStartClick() {
 }
 
 void TGlForm::BitBtnStopClick() {
+    // A playback ends where it stands; the file stays armed for the next Start.
+    if (files_->Player().Running()) {
+        files_->Player().Stop();
+        if (ActivePageIndex() == PageGraphs)
+            SetGraphScrollEnabled(true);
+    }
     if (!comm_->Connected())
         return;
     comm_->CloseComm();
@@ -326,6 +337,15 @@ void TGlForm::ResetGraphs() {
     frameGraph_->ResetGraphs(*framePort_);
 }
 
+void TGlForm::RestartGraphsAt(int firstPoint) {
+    ResetGraphs();
+    frameGraph_->CountPointsFrom(firstPoint);
+}
+
+void TGlForm::PlaceGraphCursorAtNewest() {
+    frameGraph_->PlaceCursorAtNewest();
+}
+
 void TGlForm::ControlPageRefresh() {
     frameManager_->ControlPageRefresh();
 }
@@ -371,6 +391,23 @@ void TGlForm::ShowPortClosedByPlayback() {
     SetPortIndicator(false);
     // Start plays the opened file, also when no port could ever be opened.
     ui_->BitBtnStart->setEnabled(true);
+}
+
+void TGlForm::PlaybackRunning(bool running) {
+    playbackControls_->SetActive(running);
+}
+
+void TGlForm::OpenRecording(const QString& path) {
+    framePort_->ChooseWorkingMode(2);
+    frameGraph_->SetRecordingName(path);
+    files_->OpenFileNamedGuarded(path);
+}
+
+void TGlForm::ExportCsvTriggered() {
+    if (!state_->Flags.PlaybackArmed || !state_->File.IsOpen())
+        return; // the label and the bar no longer stand for a recording to play
+    ExportRecordingCsv(*this, dialogs_, gate_, QFile::decodeName(state_->File.Path().c_str()),
+                       SelectedVariant());
 }
 
 // The file chosen for recording or playback also names the graphs' picture.

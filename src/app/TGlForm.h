@@ -23,6 +23,7 @@ namespace ecu {
 
 class FileDialogs;
 class FileSession;
+class PlaybackControls;
 class LinkSession;
 class TComm32;
 class TFrameAbout;
@@ -52,6 +53,11 @@ public:
     void BitBtnCloseClick();
     void TabSheetControlShow();
     void TabSheetControlHide();
+    // Opens a recording named outside the window (the command line) as working mode
+    // "Чтение данных из файла" and "Открыть" would; a failure gets the button's box.
+    void OpenRecording(const QString& path);
+    // The footer's context menu: the played recording as CSV.
+    void ExportCsvTriggered();
 
     SessionState& State() { return *state_; }
     TComm32& ComPort() { return *comm_; }
@@ -77,6 +83,8 @@ public:
     void ShowParameters() override;
     void AddGraphPoints() override;
     void ResetGraphs() override;
+    void RestartGraphsAt(int firstPoint) override;
+    void PlaceGraphCursorAtNewest() override;
     void ControlPageRefresh() override;
     void OpenPort() override;
 
@@ -88,6 +96,7 @@ public:
     void ShowPercentLabels() override;
     void SetFileNameLabel(const QString& caption) override;
     void ShowPortClosedByPlayback() override;
+    void PlaybackRunning(bool running) override;
     std::optional<QString> ChooseSaveFile() override;
     std::optional<QString> ChooseOpenFile() override;
 
@@ -141,6 +150,7 @@ private:
     std::unique_ptr<LinkSession> link_;
     std::unique_ptr<FileSession> files_;
     std::unique_ptr<Ui::TGlForm> ui_;
+    PlaybackControls* playbackControls_ = nullptr; // owned by the window
 
     TFramePort* framePort_ = nullptr;
     TFrameParameter* frameParameter_ = nullptr;

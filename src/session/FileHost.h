@@ -21,6 +21,8 @@ public:
     // The port was closed by opening a file for playback: "close port" disabled,
     // "open port" enabled, indicator red.
     virtual void ShowPortClosedByPlayback() = 0;
+    // A playback began or ended: its steering (keys, the bar) answers only meanwhile.
+    virtual void PlaybackRunning(bool running) { (void)running; }
 
     // File dialogs; nothing when cancelled. The save dialog itself asks before an
     // existing file is chosen, since saving empties it.
