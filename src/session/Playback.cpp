@@ -112,8 +112,11 @@ void Playback::BuildIndex() {
     DataFile& file = state_.File;
     file.Seek(0);
     std::vector<std::uint8_t> block(ReadBlock);
-    while (const std::size_t got = file.Read(block.data(), block.size()))
+    std::size_t got = 0;
+    do { // a short block is the end: Read completes blocks until there
+        got = file.Read(block.data(), block.size());
         index_->Feed(std::span<const std::uint8_t>(block.data(), got));
+    } while (got == block.size());
     index_->Finish();
 }
 
