@@ -1,6 +1,5 @@
 #include "session/FileSession.h"
 
-#include "record/Records.h"
 #include "serial/Comm32.h"
 #include "session/FileHost.h"
 #include "session/LinkSession.h"
@@ -11,11 +10,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-
-#include <algorithm>
-#include <climits>
-#include <span>
-#include <vector>
 
 namespace ecu {
 
@@ -30,18 +24,18 @@ QString Caption(const char* prefix, const QString& name) {
 } // namespace
 
 void FileSession::SaveFile() {
-    const auto name = files_.ChooseSaveFile();
+    const auto name = chooser_.ChooseSaveFile();
     if (!name)
         return;
     playback_.Stop(); // the slot's file changes under it
     state_.File.Create(NativePath(*name));
     state_.Flags.RecordFileCreated();
     playback_.SetCaption({});
-    files_.SetFileNameLabel(Caption(text::RecordingTo, *name));
+    footer_.SetFileNameLabel(Caption(text::RecordingTo, *name));
 }
 
 void FileSession::OpenFile() {
-    if (const auto name = files_.ChooseOpenFile())
+    if (const auto name = chooser_.ChooseOpenFile())
         OpenFileNamed(*name);
 }
 
@@ -50,8 +44,8 @@ void FileSession::OpenFileNamed(const QString& name) {
     state_.File.OpenRead(NativePath(name));
     state_.Flags.PlaybackFileOpened();
     comm_.CloseComm();
-    files_.ShowPortClosedByPlayback();
-    files_.SetFileNameLabel(Caption(text::PlayingFrom, name));
+    footer_.ShowPortClosedByPlayback();
+    footer_.SetFileNameLabel(Caption(text::PlayingFrom, name));
     playback_.SetCaption(Caption(text::PlayingFrom, name));
 }
 

@@ -7,19 +7,20 @@
 
 namespace ecu {
 
-class FileHost;
+class FileChooser;
 class LinkSession;
 class MessagePresenter;
+class PlaybackFooter;
 class SessionHost;
 class TComm32;
 struct SessionState;
 
 class FileSession {
 public:
-    FileSession(SessionState& state, TComm32& comm, SessionHost& host, FileHost& files,
-                MessagePresenter& presenter, LinkSession& link)
-        : state_(state), comm_(comm), host_(host), files_(files), presenter_(presenter),
-          link_(link), playback_(state, host, files, link) {}
+    FileSession(SessionState& state, TComm32& comm, SessionHost& host, PlaybackFooter& footer,
+                FileChooser& chooser, MessagePresenter& presenter, LinkSession& link)
+        : state_(state), comm_(comm), host_(host), footer_(footer), chooser_(chooser),
+          presenter_(presenter), link_(link), playback_(state, host, footer, link) {}
 
     // Chooses and creates a recording file and arms recording. Throws DataFileError
     // when the file cannot be created; the slot then keeps its earlier file.
@@ -48,7 +49,8 @@ private:
     SessionState& state_;
     TComm32& comm_;
     SessionHost& host_;
-    FileHost& files_;
+    PlaybackFooter& footer_;
+    FileChooser& chooser_;
     MessagePresenter& presenter_;
     LinkSession& link_;
     Playback playback_;

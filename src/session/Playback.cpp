@@ -31,8 +31,9 @@ constexpr std::size_t GraphPoints = 274;
 constexpr std::size_t ReadBlock = 1 << 16;
 } // namespace
 
-Playback::Playback(SessionState& state, SessionHost& host, FileHost& files, LinkSession& link)
-    : state_(state), host_(host), files_(files), link_(link) {}
+Playback::Playback(SessionState& state, SessionHost& host, PlaybackFooter& footer,
+                   LinkSession& link)
+    : state_(state), host_(host), footer_(footer), link_(link) {}
 
 Playback::~Playback() = default;
 
@@ -51,7 +52,7 @@ void Playback::ShowCaption() {
         text += QString::fromUtf8(PaceNames[static_cast<std::size_t>(pace_)]);
     if (paused_ && running_)
         text += QString::fromUtf8(text::Paused);
-    files_.SetFileNameLabel(text);
+    footer_.SetFileNameLabel(text);
 }
 
 void Playback::Play() {
@@ -63,7 +64,7 @@ void Playback::Play() {
     }
     running_ = true;
     stop_ = false;
-    files_.PlaybackRunning(true);
+    footer_.PlaybackRunning(true);
     do {
         restart_ = false;
         paused_ = false;
@@ -87,14 +88,14 @@ void Playback::Ended() {
     running_ = false;
     paused_ = false;
     ShowCaption();
-    files_.PlaybackRunning(false);
+    footer_.PlaybackRunning(false);
 }
 
 void Playback::Begin() {
     index_.reset();
     position_.reset();
-    files_.SetProgressPosition(0);
-    files_.ShowPercentLabels();
+    footer_.SetProgressPosition(0);
+    footer_.ShowPercentLabels();
     host_.ResetGraphs();
     index_ = std::make_unique<RecordIndex>(RecordSize(host_.SelectedVariant()));
     if (index_->RecordSize() == 0)
@@ -102,8 +103,8 @@ void Playback::Begin() {
     const std::int64_t records =
         state_.File.Size() / static_cast<std::int64_t>(index_->RecordSize());
     maximum_ = static_cast<int>(std::min<std::int64_t>(records, INT_MAX));
-    files_.SetProgressMaximum(maximum_);
-    files_.ShowProgressBar();
+    footer_.SetProgressMaximum(maximum_);
+    footer_.ShowProgressBar();
     BuildIndex();
 }
 
@@ -143,7 +144,7 @@ void Playback::Run() {
     }
     // Damaged cycles at the end moved the bar too; a partial last record does not.
     if (!stop_ && !restart_ && index_->Cutter().Damaged() != 0)
-        files_.SetProgressPosition(static_cast<int>(
+        footer_.SetProgressPosition(static_cast<int>(
             std::min<std::uint64_t>(index_->Cutter().Consumed() / index_->RecordSize(),
                                     static_cast<std::uint64_t>(maximum_))));
 }
@@ -197,7 +198,7 @@ void Playback::ShowProgress() {
     if (!position_)
         return;
     const std::uint64_t at = index_->ProgressAfter(*position_);
-    files_.SetProgressPosition(static_cast<int>(std::min<std::uint64_t>(at, maximum_)));
+    footer_.SetProgressPosition(static_cast<int>(std::min<std::uint64_t>(at, maximum_)));
 }
 
 void Playback::Stop() {

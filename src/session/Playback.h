@@ -12,7 +12,7 @@
 
 namespace ecu {
 
-class FileHost;
+class PlaybackFooter;
 class LinkSession;
 class RecordIndex;
 class SessionHost;
@@ -22,7 +22,7 @@ enum class PlaybackPace : int { X1, X2, X4, X10, Fastest };
 
 class Playback {
 public:
-    Playback(SessionState& state, SessionHost& host, FileHost& files, LinkSession& link);
+    Playback(SessionState& state, SessionHost& host, PlaybackFooter& footer, LinkSession& link);
     ~Playback();
     Playback(const Playback&) = delete;
     Playback& operator=(const Playback&) = delete;
@@ -78,7 +78,7 @@ private:
 
     SessionState& state_;
     SessionHost& host_;
-    FileHost& files_;
+    PlaybackFooter& footer_;
     LinkSession& link_;
     std::unique_ptr<RecordIndex> index_;
     std::optional<std::size_t> position_; // the record shown last

@@ -124,7 +124,7 @@ protected:
         return diff;
     }
 
-    Playback& Player() { return window->Files().Player(); }
+    Playback& Player() { return window->Ecu().Files().Player(); }
     QProgressBar& Bar() { return *Find<QProgressBar>("ProgressBarPlayFile"); }
     QString Label() { return Find<QLabel>("LabelNameFile")->text(); }
     void ClickBarAt(int x) {
@@ -152,7 +152,7 @@ TEST_F(Steering, StopEndsWithinOneRecordAndStartPlaysAgainFromTheBeginning) {
     EXPECT_FALSE(Player().Running());
     EXPECT_LE(Bar().value(), atStop + 1);
     EXPECT_EQ(ParametersDiff(BarRecord()), "");
-    EXPECT_TRUE(w.State().Flags.PlaybackArmed);
+    EXPECT_TRUE(w.Ecu().State().Flags.PlaybackArmed);
     EXPECT_EQ(Label(), QStringLiteral("Чтение файла trip.bin"));
 
     // Start again: from the first record, and Stop once more.
@@ -380,8 +380,8 @@ TEST_F(Steering, ARecordingNamedAtStartUpIsOpenedAsTheButtonWouldOpenIt) {
     TGlForm& w = CreateWindow();
     w.OpenRecording(QString::fromStdString(WriteTrip("trip.bin", 5)));
     EXPECT_EQ(Label(), QStringLiteral("Чтение файла trip.bin"));
-    EXPECT_TRUE(w.State().Flags.PlaybackArmed);
-    EXPECT_FALSE(w.ComPort().Connected());
+    EXPECT_TRUE(w.Ecu().State().Flags.PlaybackArmed);
+    EXPECT_FALSE(w.Ecu().Comm().Connected());
     EXPECT_TRUE(Find("BitBtnStart")->isEnabled());
     ShowPage(PageParameters);
     RunStart();
