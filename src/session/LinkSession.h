@@ -82,7 +82,6 @@ public:
     // The same for the window's handlers: an error of the wait goes on to the
     // wait of the loop that is running, which it ends; with none running it is
     // shown in the default box.
-    void SendControlFrameGuarded();
     void RestoreAndSendControlFrameGuarded();
 
 private:
@@ -91,7 +90,6 @@ private:
     // Hands the control frame to the port and waits, keeping its exchange out of
     // the recording.
     void SendControlAndWait(std::int32_t ms);
-    void PassOnOrShow(const std::exception_ptr& error);
     // How many of `length` received bytes may go to the recording now.
     std::size_t RecordableNow(std::size_t length) const;
 

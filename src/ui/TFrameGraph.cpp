@@ -164,6 +164,10 @@ void TFrameGraph::ClearCursor() {
     ui_->ScrollBarAxisX->setValue(0);
 }
 
+// Pages never include each other, so this page knows the setup page only as a widget and finds
+// its graph boxes by their object names. The walk keeps the inherited rule: boxes are taken in
+// the order the setup page holds them, and one out of the order 1..4 is passed over rather
+// than bound to the wrong graph.
 void TFrameGraph::BindGraphChannels(const QWidget& setupPage) {
     int n = 1;
     for (const QComboBox* combo : setupPage.findChildren<QComboBox*>()) {

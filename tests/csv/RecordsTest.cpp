@@ -17,13 +17,6 @@ TEST(Records, SizeBySelectedVariant) {
     EXPECT_EQ(ecu::RecordSize(ecu::EngineVariant::Dohc), 72U);
     EXPECT_EQ(ecu::RecordSize(ecu::EngineVariant::None), 0U);
     EXPECT_EQ(ecu::RecordSize(ecu::VariantFromIndex(2)), 0U);
-
-    const auto sohc = ecu::SplitRecords(std::uint64_t{68} * 5 + 67, ecu::EngineVariant::Sohc);
-    EXPECT_EQ(sohc.records, 5U);
-    EXPECT_EQ(sohc.trailing, 67U);
-    const auto none = ecu::SplitRecords(1000, ecu::EngineVariant::None);
-    EXPECT_EQ(none.records, 0U);
-    EXPECT_EQ(none.trailing, 1000U);
 }
 
 const Bytes kEcho(ecu::DataRequest.begin(), ecu::DataRequest.end());
@@ -178,6 +171,25 @@ TEST(RecordCutter, AStretchWithoutAnEchoGivesNoRecordAndStaysInBoundedMemory) {
     EXPECT_EQ(cut.all, (std::vector<std::uint64_t>{68 + 100000, 68}));
     EXPECT_EQ(cut.records[1], last);
     EXPECT_EQ(cut.surplus, 100000U);
+}
+
+// Five whole cycles and a sixth cut short: the variant's size gives five records and leaves
+// the last 67 bytes trailing; with no variant selected no record is whole.
+TEST(RecordCutter, CutsAtTheSelectedVariantsSize) {
+    std::mt19937 rng(13);
+    Bytes stream;
+    for (int k = 0; k < 6; ++k) {
+        const Bytes cycle = Cycle(rng, 64);
+        stream.insert(stream.end(), cycle.begin(), cycle.begin() + (k < 5 ? 68 : 67));
+    }
+    const Cut sohc = CutStream(stream, ecu::RecordSize(ecu::EngineVariant::Sohc), rng);
+    EXPECT_EQ(sohc.records.size(), 5U);
+    EXPECT_EQ(sohc.damaged, 0U);
+    EXPECT_EQ(sohc.trailing, 67U);
+    const Cut none = CutStream(stream, ecu::RecordSize(ecu::EngineVariant::None), rng);
+    EXPECT_TRUE(none.records.empty());
+    EXPECT_EQ(none.damaged, 5U);
+    EXPECT_EQ(none.trailing, 67U);
 }
 
 TEST(RecordCutter, NoRecordSizeMakesNoRecordWhole) {
