@@ -75,7 +75,7 @@ void FileSession::PlayFile() {
         const auto play = [&](const Record& record) {
             state_.RxBuffer.assign(record.bytes.begin(), record.bytes.end());
             link_.WaitMs(RecordPaceMs);
-            DecodeFrame(state_.RxBuffer, state_.Engine, host_.SelectedVariant());
+            DecodeExchange(state_.RxBuffer, state_.Engine, host_.SelectedVariant());
             StepDisplayPage(host_, host_.ActivePageIndex()); // never sends, not on the control page
             progress();
         };
@@ -106,7 +106,7 @@ void FileSession::StartClick() {
         if (state_.Flags.PlaybackArmed)
             PlayFile();
         else
-            link_.LivePoll();
+            link_.StartLivePoll();
     });
 }
 

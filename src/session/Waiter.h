@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 
 namespace ecu {
 
@@ -32,12 +33,17 @@ public:
 
     int Depth() const { return depth_; }
 
+    // Called at each wait's deadline before the last pass: takes at once what has
+    // reached the port but not yet the event queue, so that it counts for the wait.
+    void SetHandOver(std::function<void()> handOver) { handOver_ = std::move(handOver); }
+
 private:
     void RethrowKept();
 
     TickSource& ticks_;
     Mode mode_;
     std::exception_ptr kept_;
+    std::function<void()> handOver_;
     int depth_ = 0;
 };
 

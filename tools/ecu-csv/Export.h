@@ -22,6 +22,8 @@ public:
 
     // What was cut, damaged, skipped and left over.
     const RecordCutter& Cutter() const noexcept { return cutter_; }
+    // Whole records whose answer was not well formed: exported with decoded 0.
+    std::uint64_t Undecoded() const noexcept { return undecoded_; }
 
 private:
     void Row(const Record& record);
@@ -33,6 +35,7 @@ private:
     EngineData data_;
     ByteString rx_;
     std::string text_;
+    std::uint64_t undecoded_ = 0;
 };
 
 } // namespace ecu::csvtool
