@@ -2,12 +2,7 @@
 
 #include "app/MessageBoxPresenter.h"
 #include "app/TFrameAbout.h"
-#include "serial/Comm32.h"
-#include "session/FileSession.h"
-#include "session/LinkSession.h"
 #include "session/Messages.h"
-#include "session/PortOpen.h"
-#include "session/SessionState.h"
 #include "ui/FileDialogs.h"
 #include "ui/TFrameGraph.h"
 #include "ui/TFrameManager.h"
@@ -26,8 +21,6 @@
 namespace ecu {
 
 namespace {
-constexpr std::uint32_t StoredBaudRate = 8200;
-constexpr int QuitPollMs = 5;
 // Start-up graph channels: engine speed, coolant, spark advance, throttle.
 constexpr int DefaultGraphChannels[TFramePort::GraphCount] = {5, 0, 2, 3};
 
@@ -64,15 +57,7 @@ void TGlForm::BoxGate::ShowMessage(const QString& caption, const QString& text, 
 TGlForm::TGlForm(WindowServices services, QWidget* parent)
     : QWidget(parent), presenter_(Choose(services.presenter, ownPresenter_, this)),
       dialogs_(Choose(services.dialogs, ownDialogs_)), gate_(*this, presenter_),
-      state_(std::make_unique<SessionState>()), comm_(std::make_unique<TComm32>()),
-      link_(std::make_unique<LinkSession>(*state_, *comm_, *this, gate_, ticks_)),
-      files_(std::make_unique<FileSession>(*state_, *comm_, *this, *this, gate_, *link_)),
-      ui_(std::make_unique<Ui::TGlForm>()) {
-    comm_->SetCommPort(QStringLiteral("COM1"));
-    comm_->SetBaudRate(StoredBaudRate);
-    comm_->SetFlowControl(fcNone);
-    comm_->SetEventChar(0);
-
+      session_(*this, gate_, this, this), ui_(std::make_unique<Ui::TGlForm>()) {
     ui_->setupUi(this);
     SetUpWindow();
     SetUpFooter();
@@ -83,15 +68,10 @@ TGlForm::TGlForm(WindowServices services, QWidget* parent)
     CreateAboutPage();
     SetUpShortcuts();
     connect(ui_->GlPageControl, &QTabWidget::currentChanged, this, &TGlForm::GlPageControlChange);
-    quitTimer_.setInterval(QuitPollMs);
-    connect(&quitTimer_, &QTimer::timeout, this, [this] { link_->InterruptWait(); });
     FormCreate();
 }
 
-TGlForm::~TGlForm() {
-    quitTimer_.stop();
-    comm_->CloseComm();
-}
+TGlForm::~TGlForm() = default;
 
 void TGlForm::SetUpWindow() {
     SetPixelFont(*this, "Times New Roman", 11);
@@ -142,31 +122,31 @@ void TGlForm::CreateSetupPage() {
     PlaceFrame(*ui_->TabSheetInit, *framePort_);
     TFramePort* page = framePort_;
     connect(page, &TFramePort::PortChosen, this,
-            [this](const QString& name) { state_->PortName = name; });
+            [this](const QString& name) { session_.State().PortName = name; });
     connect(page, &TFramePort::OpenPortClicked, this,
             [this] { RunGuarded(gate_, [this] { OpenPort(); }); });
     connect(page, &TFramePort::ClosePortClicked, this, &TGlForm::ButtonStopClick);
     connect(page, &TFramePort::GraphChoicesAccepted, this,
             [this] { RunGuarded(gate_, [this] { ResetGraphs(); }); });
     connect(page, &TFramePort::WorkingModeChosen, this, &TGlForm::WorkingModeChosen);
-    connect(page, &TFramePort::SaveFileClicked, this, [this] { files_->SaveFileClick(); });
-    connect(page, &TFramePort::OpenFileClicked, this, [this] { files_->OpenFileClick(); });
+    connect(page, &TFramePort::SaveFileClicked, this, [this] { session_.Files().SaveFileClick(); });
+    connect(page, &TFramePort::OpenFileClicked, this, [this] { session_.Files().OpenFileClick(); });
 }
 
 // The parameters page shows the session's engine values; its reset button runs the
 // reset exchange, which ends in a live loop of its own.
 void TGlForm::CreateParametersPage() {
-    frameParameter_ = new TFrameParameter(state_->Engine);
+    frameParameter_ = new TFrameParameter(session_.State().Engine);
     frameParameter_->setObjectName(QStringLiteral("FrameParameter1"));
     PlaceFrame(*ui_->TabSheetBoard, *frameParameter_);
     connect(frameParameter_, &TFrameParameter::ResetEcuRequested, this,
-            [this] { RunSession([this] { link_->ResetEcuClick(); }); });
+            [this] { RunSession([this] { session_.Link().ResetEcuClick(); }); });
 }
 
 // The graphs page draws from the session's engine values; a picture that cannot be
 // saved is reported like every other failure.
 void TGlForm::CreateGraphsPage() {
-    frameGraph_ = new TFrameGraph(state_->Engine);
+    frameGraph_ = new TFrameGraph(session_.State().Engine);
     frameGraph_->setObjectName(QStringLiteral("FrameGraph1"));
     frameGraph_->SetErrorReporter([this](const QString& text) {
         gate_.ShowMessage(QString::fromUtf8(text::ApplicationTitle), text, MessageIcon::Error);
@@ -177,7 +157,8 @@ void TGlForm::CreateGraphsPage() {
 // The control page edits the session's control frame and shows its engine values.
 // Its tab's show and hide handlers are wired in GlPageControlChange.
 void TGlForm::CreateControlPage() {
-    frameManager_ = new TFrameManager(state_->Control, state_->Layout, state_->Engine);
+    frameManager_ = new TFrameManager(session_.State().Control, session_.State().Layout,
+                                      session_.State().Engine);
     frameManager_->setObjectName(QStringLiteral("FrameManager1"));
     PlaceFrame(*ui_->TabSheetControl, *frameManager_);
 }
@@ -210,23 +191,23 @@ void TGlForm::FormCreate() {
 void TGlForm::BitBtnStartClick() {
     if (ActivePageIndex() == PageGraphs)
         SetGraphScrollEnabled(false);
-    RunSession([this] { files_->StartClick(); });
+    RunSession([this] { session_.Files().StartClick(); });
 }
 
 void TGlForm::BitBtnStopClick() {
-    if (!comm_->Connected())
+    if (!session_.Comm().Connected())
         return;
-    comm_->CloseComm();
+    session_.Comm().CloseComm();
     ShowPortClosed();
-    state_->Flags.StoppedWithPortOpen();
+    session_.State().Flags.StoppedWithPortOpen();
     if (ActivePageIndex() == PageGraphs)
         SetGraphScrollEnabled(true);
 }
 
 void TGlForm::ButtonStopClick() {
-    if (!comm_->Connected())
+    if (!session_.Comm().Connected())
         return;
-    comm_->CloseComm();
+    session_.Comm().CloseComm();
     ShowPortClosed();
 }
 
@@ -241,32 +222,19 @@ void TGlForm::BitBtnCloseClick() {
 }
 
 void TGlForm::closeEvent(QCloseEvent* event) {
-    if (running_ == 0) {
+    if (!session_.LoopRunning()) {
         event->accept();
         return;
     }
     // A session loop is on the stack: end it first; the window closes when the
-    // outermost one has returned (SessionEnded).
+    // outermost one has returned (RunSession).
     event->ignore();
-    EndSessionsForQuit();
-}
-
-void TGlForm::EndSessionsForQuit() {
     quitting_ = true;
-    comm_->CloseComm(); // a live loop ends at its next port test
-    link_->InterruptWait();
-    quitTimer_.start(); // nested waits are ended one after the other
-}
-
-void TGlForm::SessionEnded() {
-    if (--running_ > 0 || !quitting_)
-        return;
-    quitTimer_.stop();
-    close();
+    session_.EndLoops();
 }
 
 void TGlForm::TabSheetControlShow() {
-    RunGuarded(gate_, [this] { link_->ControlPageShown(); });
+    RunGuarded(gate_, [this] { session_.Link().ControlPageShown(); });
 }
 
 // Leaving the page always sends the default frame, with or without a session: the
@@ -274,7 +242,7 @@ void TGlForm::TabSheetControlShow() {
 void TGlForm::TabSheetControlHide() {
     RunSession([this] {
         frameManager_->ControlPageOff();
-        link_->RestoreAndSendControlFrameGuarded();
+        session_.Link().RestoreAndSendControlFrameGuarded();
     });
 }
 
@@ -288,7 +256,7 @@ void TGlForm::GlPageControlChange(int index) {
 }
 
 void TGlForm::WorkingModeChosen(int item) {
-    state_->Flags.WorkingModeChosen(item);
+    session_.State().Flags.WorkingModeChosen(item);
     if (item == 0 || item == 1) {
         ui_->ProgressBarPlayFile->hide();
         ui_->Label8->hide();
@@ -334,7 +302,7 @@ void TGlForm::OpenPort() {
     // Checked before the port is touched: a bad rate leaves everything closed.
     const std::uint32_t baudRate = framePort_->BaudRate();
     // A refusal comes out with the port, its device and the system's reason.
-    if (!OpenPortWith(*comm_, state_->PortName, baudRate, framePort_->Delay(), state_->PollDelay))
+    if (!session_.OpenPort(baudRate, framePort_->Delay()))
         return;
     framePort_->ShowPortOpen();
     SetPortIndicator(true);

@@ -1,14 +1,12 @@
 #pragma once
 // The main window: five pages (setup, parameters, graphs, control, about) over a
 // footer with Start, Stop, Exit, the port indicator and the playback progress.
-// It owns the session (state, serial component, live and file sessions), serves
-// it as its host, and wires the pages to it.
+// It owns the session, serves it as its host, and wires the pages to it.
 #include "session/FileHost.h"
 #include "session/MessagePresenter.h"
+#include "session/Session.h"
 #include "session/SessionHost.h"
-#include "session/TickSource.h"
 
-#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -22,15 +20,11 @@ class TGlForm;
 namespace ecu {
 
 class FileDialogs;
-class FileSession;
-class LinkSession;
-class TComm32;
 class TFrameAbout;
 class TFrameGraph;
 class TFrameManager;
 class TFrameParameter;
 class TFramePort;
-struct SessionState;
 
 // What the window shows boxes and dialogs with; tests give their own.
 struct WindowServices {
@@ -38,7 +32,7 @@ struct WindowServices {
     FileDialogs* dialogs = nullptr;        // nullptr: the toolkit's file dialogs
 };
 
-class TGlForm : public QWidget, public SessionHost, public FileHost {
+class TGlForm : public QWidget, public SessionHost, public PlaybackFooter, public FileChooser {
     Q_OBJECT
 public:
     // Builds the window and runs the start-up (defaults, graphs, port opening);
@@ -53,23 +47,9 @@ public:
     void TabSheetControlShow();
     void TabSheetControlHide();
 
-    SessionState& State() { return *state_; }
-    TComm32& ComPort() { return *comm_; }
-    LinkSession& Link() { return *link_; }
-    FileSession& Files() { return *files_; }
-    TFramePort& SetupPage() { return *framePort_; }
-    MessagePresenter& Presenter() { return gate_; }
-    // A handler that runs a session loop (Start, the ECU reset, leaving the
-    // control page) is on the stack.
-    bool SessionRunning() const { return running_ > 0; }
-
-    // Runs a handler that may loop until its session ends, guarded so that no
-    // error leaves it. The window's Exit ends such a handler early.
-    template <class Fn> void RunSession(Fn&& fn) {
-        ++running_;
-        RunGuarded(gate_, fn);
-        SessionEnded();
-    }
+    // The session; LoopRunning() tells whether a handler that runs a session loop
+    // (Start, the ECU reset, leaving the control page) is on the stack.
+    Session& Ecu() { return session_; }
 
     // SessionHost.
     int ActivePageIndex() const override;
@@ -80,7 +60,7 @@ public:
     void ControlPageRefresh() override;
     void OpenPort() override;
 
-    // FileHost.
+    // PlaybackFooter.
     void SetProgressPosition(int position) override;
     int ProgressPosition() const override;
     void SetProgressMaximum(int maximum) override;
@@ -88,6 +68,7 @@ public:
     void ShowPercentLabels() override;
     void SetFileNameLabel(const QString& caption) override;
     void ShowPortClosedByPlayback() override;
+    // FileChooser.
     std::optional<QString> ChooseSaveFile() override;
     std::optional<QString> ChooseOpenFile() override;
 
@@ -127,19 +108,20 @@ private:
     void ShowPortClosed();
     void SetPortIndicator(bool open);
     void SetGraphScrollEnabled(bool enabled);
-    void SessionEnded();
-    void EndSessionsForQuit();
+    // Runs a handler that may loop until its session ends; the window's Exit ends
+    // such a handler early and closes the window once the outermost has returned.
+    template <class Fn> void RunSession(Fn&& fn) {
+        session_.RunLoop(fn);
+        if (quitting_ && !session_.LoopRunning())
+            close();
+    }
 
     std::unique_ptr<MessagePresenter> ownPresenter_;
     std::unique_ptr<FileDialogs> ownDialogs_;
     MessagePresenter& presenter_;
     FileDialogs& dialogs_;
     BoxGate gate_;
-    SystemTicks ticks_;
-    std::unique_ptr<SessionState> state_;
-    std::unique_ptr<TComm32> comm_;
-    std::unique_ptr<LinkSession> link_;
-    std::unique_ptr<FileSession> files_;
+    Session session_;
     std::unique_ptr<Ui::TGlForm> ui_;
 
     TFramePort* framePort_ = nullptr;
@@ -149,9 +131,7 @@ private:
     TFrameAbout* frameAbout_ = nullptr;
 
     int shownPage_ = PageAbout;
-    int running_ = 0;
     bool quitting_ = false;
-    QTimer quitTimer_; // while quitting: ends every running wait at once
 };
 
 } // namespace ecu

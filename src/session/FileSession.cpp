@@ -32,28 +32,28 @@ QString Caption(const char* prefix, const QString& name) {
 } // namespace
 
 void FileSession::SaveFile() {
-    const auto name = files_.ChooseSaveFile();
+    const auto name = chooser_.ChooseSaveFile();
     if (!name)
         return;
     state_.File.Create(NativePath(*name));
     state_.Flags.RecordFileCreated();
-    files_.SetFileNameLabel(Caption(text::RecordingTo, *name));
+    footer_.SetFileNameLabel(Caption(text::RecordingTo, *name));
 }
 
 void FileSession::OpenFile() {
-    const auto name = files_.ChooseOpenFile();
+    const auto name = chooser_.ChooseOpenFile();
     if (!name)
         return;
     state_.File.OpenRead(NativePath(*name));
     state_.Flags.PlaybackFileOpened();
     comm_.CloseComm();
-    files_.ShowPortClosedByPlayback();
-    files_.SetFileNameLabel(Caption(text::PlayingFrom, *name));
+    footer_.ShowPortClosedByPlayback();
+    footer_.SetFileNameLabel(Caption(text::PlayingFrom, *name));
 }
 
 void FileSession::PlayFile() {
-    files_.SetProgressPosition(0);
-    files_.ShowPercentLabels();
+    footer_.SetProgressPosition(0);
+    footer_.ShowPercentLabels();
     host_.ResetGraphs();
     try {
         const std::size_t recordSize = RecordSize(host_.SelectedVariant());
@@ -62,15 +62,16 @@ void FileSession::PlayFile() {
         DataFile& file = state_.File;
         const std::int64_t records = file.Size() / static_cast<std::int64_t>(recordSize);
         const int maximum = static_cast<int>(std::min<std::int64_t>(records, INT_MAX));
-        files_.SetProgressMaximum(maximum);
-        files_.ShowProgressBar();
+        footer_.SetProgressMaximum(maximum);
+        footer_.ShowProgressBar();
         file.Seek(0);
         // Cut as ecu-csv cuts: a damaged cycle is skipped, not shown. The bar follows the
         // bytes played or skipped in records of the fixed size, so it still ends full.
         RecordCutter cutter(recordSize);
         const auto progress = [&] {
             const auto settled = cutter.Consumed() / recordSize;
-            files_.SetProgressPosition(static_cast<int>(std::min<std::uint64_t>(settled, maximum)));
+            footer_.SetProgressPosition(
+                static_cast<int>(std::min<std::uint64_t>(settled, maximum)));
         };
         const auto play = [&](const Record& record) {
             state_.RxBuffer.assign(record.bytes.begin(), record.bytes.end());

@@ -3,19 +3,20 @@
 // polling, and the playback loop.
 namespace ecu {
 
-class FileHost;
+class FileChooser;
 class LinkSession;
 class MessagePresenter;
+class PlaybackFooter;
 class SessionHost;
 class TComm32;
 struct SessionState;
 
 class FileSession {
 public:
-    FileSession(SessionState& state, TComm32& comm, SessionHost& host, FileHost& files,
-                MessagePresenter& presenter, LinkSession& link)
-        : state_(state), comm_(comm), host_(host), files_(files), presenter_(presenter),
-          link_(link) {}
+    FileSession(SessionState& state, TComm32& comm, SessionHost& host, PlaybackFooter& footer,
+                FileChooser& chooser, MessagePresenter& presenter, LinkSession& link)
+        : state_(state), comm_(comm), host_(host), footer_(footer), chooser_(chooser),
+          presenter_(presenter), link_(link) {}
 
     // Chooses and creates a recording file and arms recording. Throws DataFileError
     // when the file cannot be created; the slot then keeps its earlier file.
@@ -36,7 +37,8 @@ private:
     SessionState& state_;
     TComm32& comm_;
     SessionHost& host_;
-    FileHost& files_;
+    PlaybackFooter& footer_;
+    FileChooser& chooser_;
     MessagePresenter& presenter_;
     LinkSession& link_;
 };

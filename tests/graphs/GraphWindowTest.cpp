@@ -81,7 +81,7 @@ protected:
     void StopAfter(std::uint64_t requests) {
         When(
             [this, requests] {
-                return sim.DataRequests() >= requests && window->State().RxBuffer.size() >= 68;
+                return sim.DataRequests() >= requests && window->Ecu().State().RxBuffer.size() >= 68;
             },
             [this] { Click("BitBtnStop"); });
     }
@@ -94,14 +94,14 @@ protected:
     void ReopenPort() {
         ShowPage(PageSetup);
         Click("ButtonOpenPort");
-        ASSERT_TRUE(window->ComPort().Connected());
+        ASSERT_TRUE(window->Ecu().Comm().Connected());
     }
     void OpenForPlayback(const std::string& path) {
         ShowPage(PageSetup);
         Click("RadioButtonRegim2");
         dialogs.openAnswers.push_back(QString::fromStdString(path));
         Click("SpeedButtonOpenFile");
-        ASSERT_TRUE(window->State().Flags.PlaybackArmed);
+        ASSERT_TRUE(window->Ecu().State().Flags.PlaybackArmed);
     }
 
 private:

@@ -335,7 +335,7 @@ TEST_F(Playback, ReadsTheFileARecordAtATime) {
     JumpingTicks fast;
     TComm32 idle;
     LinkSession quickLink{state, idle, host, boxes, fast};
-    FileSession quick{state, idle, host, host, boxes, quickLink};
+    FileSession quick{state, idle, host, host, host, boxes, quickLink};
     host.openChoice = QString::fromStdString(path);
     quick.OpenFileClick();
     const long reads = ReadCallsDuring([&] { quick.StartClick(); });

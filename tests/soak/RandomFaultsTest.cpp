@@ -57,7 +57,7 @@ TEST_P(RandomFaults, WindowAnswersClicksAndSessionKeepsPolling) {
         if (!rpmBox || rpmBox->text().trimmed().isEmpty())
             return;
         ++shownChecked;
-        EXPECT_EQ(rpmBox->text().trimmed().toDouble(), w.State().Engine.RPMengine)
+        EXPECT_EQ(rpmBox->text().trimmed().toDouble(), w.Ecu().State().Engine.RPMengine)
             << c.rpmBox << " shows \"" << rpmBox->text().toStdString() << "\"";
     };
 

@@ -21,7 +21,7 @@ protected:
                                          "ComboBoxBoudRate", "ComboBoxTypEngie"};
 
     void ExpectClosedState() {
-        EXPECT_FALSE(window->ComPort().Connected());
+        EXPECT_FALSE(window->Ecu().Comm().Connected());
         for (const char* name : portControls)
             EXPECT_TRUE(Find(name)->isEnabled()) << name;
         EXPECT_FALSE(Find("ButtonStop")->isEnabled());
@@ -29,7 +29,7 @@ protected:
         EXPECT_EQ(IndicatorColour(), QColor(255, 0, 0));
     }
     void ExpectOpenState() {
-        EXPECT_TRUE(window->ComPort().Connected());
+        EXPECT_TRUE(window->Ecu().Comm().Connected());
         for (const char* name : portControls)
             EXPECT_FALSE(Find(name)->isEnabled()) << name;
         EXPECT_TRUE(Find("ButtonStop")->isEnabled());
@@ -49,7 +49,7 @@ TEST_F(SetupPage, ClosePortAndOpenPortSwitchTheTwoStates) {
 
     Click("ButtonStop");
     ExpectClosedState();
-    EXPECT_TRUE(w.State().Flags.RecordArmed); // unlike the footer's Stop
+    EXPECT_TRUE(w.Ecu().State().Flags.RecordArmed); // unlike the footer's Stop
     Click("ButtonStop");                      // closed already: nothing happens
     ExpectClosedState();
 
@@ -67,7 +67,7 @@ TEST_F(SetupPage, Com2IsReachedThroughThePortMap) {
 
     Click("ButtonStop");
     Click("RadioButtonCOM2");
-    EXPECT_EQ(w.State().PortName, QStringLiteral("COM2"));
+    EXPECT_EQ(w.Ecu().State().PortName, QStringLiteral("COM2"));
     Click("ButtonOpenPort");
     ExpectOpenState();
 
@@ -91,7 +91,7 @@ TEST_F(SetupPage, TheChosenBaudRateIsAppliedToTheOpenPort) {
     ASSERT_EQ(rate->currentText(), QStringLiteral("10400"));
     Click("ButtonOpenPort");
     ExpectOpenState();
-    EXPECT_EQ(w.ComPort().BaudRate(), 10400u);
+    EXPECT_EQ(w.Ecu().Comm().BaudRate(), 10400u);
     EXPECT_EQ(LineSpeed(sim.SlavePath()), 10400u);
 
     // A typed rate that is not in the list is taken as well.
@@ -115,7 +115,7 @@ TEST_F(SetupPage, BadBaudRateTextIsReportedAndThePortStaysClosed) {
         EXPECT_TRUE(boxes.boxes[0].text.contains(QStringLiteral("baud rate")));
         EXPECT_EQ(boxes.boxes[0].icon, MessageIcon::Error);
         ExpectClosedState();
-        EXPECT_EQ(w.State().PollDelay, 120);
+        EXPECT_EQ(w.Ecu().State().PollDelay, 120);
     }
     // Letters cannot even be typed.
     TypeText("ComboBoxBoudRate", QStringLiteral("96x00"));
@@ -133,9 +133,9 @@ TEST_F(SetupPage, ANewDelayTakesEffectAtTheNextOpening) {
     EXPECT_FALSE(Find("SpinEditDelay")->isEnabled());
     Click("ButtonStop");
     TypeText("SpinEditDelay", QStringLiteral("150"));
-    EXPECT_EQ(w.State().PollDelay, 120);
+    EXPECT_EQ(w.Ecu().State().PollDelay, 120);
     Click("ButtonOpenPort");
-    EXPECT_EQ(w.State().PollDelay, 150);
+    EXPECT_EQ(w.Ecu().State().PollDelay, 150);
 }
 
 TEST_F(SetupPage, TheDelayBoxKeepsItsRange) {
@@ -183,7 +183,7 @@ TEST_F(SetupPage, ChangeUnlocksTheGraphChoicesAndAcceptLocksThem) {
 TEST_F(SetupPage, EachWorkingModeEnablesItsFileButtonAndClearsWhatItMust) {
     StartSim();
     TGlForm& w = CreateWindow();
-    const SessionFlags& flags = w.State().Flags;
+    const SessionFlags& flags = w.Ecu().State().Flags;
     // A finished playback leaves the bar, its labels and the file name shown.
     dialogs.openAnswers.push_back(QString::fromStdString(WriteRecording("two.bin", 2)));
     Click("SpeedButtonOpenFile");
@@ -201,7 +201,7 @@ TEST_F(SetupPage, EachWorkingModeEnablesItsFileButtonAndClearsWhatItMust) {
     dialogs.saveAnswers.push_back(QString::fromStdString(TempPath("rec.bin")));
     Click("SpeedButtonSaveFile");
     ASSERT_TRUE(flags.RecordArmed);
-    w.State().Flags.RecordingActive = true; // as after a recorded cycle
+    w.Ecu().State().Flags.RecordingActive = true; // as after a recorded cycle
 
     Click("RadioButtonRegim0");
     EXPECT_FALSE(Find("SpeedButtonSaveFile")->isEnabled());
@@ -210,7 +210,7 @@ TEST_F(SetupPage, EachWorkingModeEnablesItsFileButtonAndClearsWhatItMust) {
     EXPECT_FALSE(flags.RecordingActive);
     EXPECT_TRUE(flags.RecordArmed); // no mode touches it
 
-    w.State().Flags.RecordingActive = true;
+    w.Ecu().State().Flags.RecordingActive = true;
     Click("RadioButtonRegim2");
     EXPECT_FALSE(Find("SpeedButtonSaveFile")->isEnabled());
     EXPECT_TRUE(Find("SpeedButtonOpenFile")->isEnabled());

@@ -34,12 +34,12 @@ TEST_F(StartUp, WithAWorkingPortOpensItAndShowsTheAboutPage) {
     EXPECT_EQ(w.ActivePageIndex(), PageAbout);
     EXPECT_EQ(IndicatorColour(), Green);
     EXPECT_TRUE(Find("BitBtnStart")->isEnabled());
-    EXPECT_TRUE(w.ComPort().Connected());
-    EXPECT_EQ(w.State().PollDelay, 120);
-    EXPECT_EQ(w.State().PortName, QStringLiteral("COM1"));
+    EXPECT_TRUE(w.Ecu().Comm().Connected());
+    EXPECT_EQ(w.Ecu().State().PollDelay, 120);
+    EXPECT_EQ(w.Ecu().State().PortName, QStringLiteral("COM1"));
     EXPECT_EQ(LineSpeed(sim.SlavePath()), 8200u);
-    EXPECT_FALSE(w.State().Flags.RecordArmed || w.State().Flags.PlaybackArmed ||
-                 w.State().Flags.RecordingActive);
+    EXPECT_FALSE(w.Ecu().State().Flags.RecordArmed || w.Ecu().State().Flags.PlaybackArmed ||
+                 w.Ecu().State().Flags.RecordingActive);
 
     // The setup page's defaults, read from its controls.
     EXPECT_EQ(Find<QComboBox>("ComboBoxGraph1")->currentText(),
@@ -97,7 +97,7 @@ TEST_F(StartUp, WithoutAPortReportsWhyAndOnlyAPlaybackFileOpensTheWayOn) {
     EXPECT_EQ(box.icon, MessageIcon::Error);
     EXPECT_EQ(w.ActivePageIndex(), PageAbout);
     EXPECT_EQ(IndicatorColour(), Red);
-    EXPECT_FALSE(w.ComPort().Connected());
+    EXPECT_FALSE(w.Ecu().Comm().Connected());
     EXPECT_FALSE(Find("BitBtnStart")->isEnabled());
     for (const char* locked :
          {"RadioGroupPort", "ComboBoxBoudRate", "ComboBoxTypEngie", "ButtonOpenPort", "ButtonStop"})

@@ -120,7 +120,7 @@ private:
     // Stop once the running cycle's answer is in, so the session ends quietly.
     void StopAfterAnswer(std::function<void()> then) {
         const std::size_t size = ecu::RecordSize(window_.SelectedVariant());
-        if (window_.State().RxBuffer.size() >= size) {
+        if (window_.Ecu().State().RxBuffer.size() >= size) {
             window_.BitBtnStopClick();
             then();
             return;
@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
     PrintingPresenter boxes;
     ecu::TGlForm window({&boxes, nullptr});
     window.show();
-    if (!window.ComPort().Connected()) {
+    if (!window.Ecu().Comm().Connected()) {
         std::fprintf(stderr, "ecu-screenshots: the simulator's port did not open\n");
         return 1;
     }
