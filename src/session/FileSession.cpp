@@ -6,6 +6,7 @@
 #include "session/LinkSession.h"
 #include "session/MessagePresenter.h"
 #include "session/Messages.h"
+#include "session/PlaybackCheck.h"
 #include "session/SessionHost.h"
 #include "session/SessionState.h"
 
@@ -68,6 +69,7 @@ void FileSession::PlayFile() {
         // Cut as ecu-csv cuts: a damaged cycle is skipped, not shown. The bar follows the
         // bytes played or skipped in records of the fixed size, so it still ends full.
         RecordCutter cutter(recordSize);
+        bool decodedAny = false;
         const auto progress = [&] {
             const auto settled = cutter.Consumed() / recordSize;
             footer_.SetProgressPosition(
@@ -76,7 +78,8 @@ void FileSession::PlayFile() {
         const auto play = [&](const Record& record) {
             state_.RxBuffer.assign(record.bytes.begin(), record.bytes.end());
             link_.WaitMs(RecordPaceMs);
-            DecodeExchange(state_.RxBuffer, state_.Engine, host_.SelectedVariant());
+            decodedAny = DecodeExchange(state_.RxBuffer, state_.Engine, host_.SelectedVariant()) ||
+                         decodedAny;
             StepDisplayPage(host_, host_.ActivePageIndex()); // never sends, not on the control page
             progress();
         };
@@ -89,6 +92,8 @@ void FileSession::PlayFile() {
         // Damaged cycles at the end moved the bar too; a partial last record does not.
         if (cutter.Damaged() != 0)
             progress();
+        if (!decodedAny)
+            ShowNothingDecoded(presenter_, file, host_.SelectedVariant());
     } catch (...) {
         // A vanished file or a failing page: playback just ends.
     }

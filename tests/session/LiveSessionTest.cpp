@@ -403,7 +403,8 @@ TEST_F(LiveSession, EndLoopsEndsEveryNestedLoop) {
         if (s.cycle != 0)
             return;
         state.PollDelay = LongDelayMs;
-        QTimer::singleShot(20, [&] { session.RunLoop([&] { files.StartClick(); }); });
+        // A loop of its own, as a reset runs; Start would not nest one.
+        QTimer::singleShot(20, [&] { session.RunLoop([&] { link.LivePoll(); }); });
         QTimer::singleShot(300, [&] {
             loopsAtEnd = sim.DataRequests() >= 3 && session.LoopRunning() ? 2 : 0;
             session.EndLoops();
