@@ -96,8 +96,7 @@ TEST_F(Recording, StopBeforeTheAnswerCarriesRecordingIntoTheNextStart) {
             QTimer::singleShot(1, stopAfterEcho);
     };
     RunLivePoll();
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].caption, T(text::BrokenLinkCaption));
+    EXPECT_TRUE(boxes.boxes.empty()) << "the user's stop is no broken link";
     EXPECT_FALSE(state.Flags.RecordArmed);
     EXPECT_TRUE(state.Flags.RecordingActive) << "kept over the stop";
 
