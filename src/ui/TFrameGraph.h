@@ -87,6 +87,7 @@ private:
     void SetChannelAxis(const QComboBox& combo, QCustomPlot& chart);
     void SetChannelSource(const QComboBox& combo, QCPGraph& series, int n);
     void BindGraph(const QComboBox& combo, int n);
+    void ClearCursor();
     void ScheduleReplot();
     void SaveGraphsTriggered();
     QRect PictureRect() const;

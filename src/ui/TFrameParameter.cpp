@@ -1,11 +1,10 @@
 #include "ui/TFrameParameter.h"
 
 #include "link/EngineData.h"
-#include "ui/Colors.h"
 #include "ui/TextRules.h"
+#include "ui/WidgetLook.h"
 #include "ui_TFrameParameter.h"
 
-#include <QIcon>
 #include <QLatin1String>
 
 #include <array>
@@ -32,23 +31,6 @@ constexpr const char* kNoFaults = "Ошибки отсутствуют";
 
 constexpr const char* kSerif = "Times New Roman";
 constexpr const char* kSans = "Arial";
-
-enum FontStyle : unsigned { Plain = 0, Bold = 1, Italic = 2, Underline = 4 };
-
-QFont PixelFont(const char* family, int pixels, unsigned style = Plain) {
-    QFont font{QString::fromLatin1(family)};
-    font.setPixelSize(pixels);
-    font.setBold((style & Bold) != 0);
-    font.setItalic((style & Italic) != 0);
-    font.setUnderline((style & Underline) != 0);
-    return font;
-}
-
-void SetRole(QWidget* widget, QPalette::ColorRole role, std::uint32_t bgr) {
-    QPalette palette = widget->palette();
-    palette.setColor(role, BgrColor(bgr));
-    widget->setPalette(palette);
-}
 
 // Group boxes whose captions are red; the others' are blue.
 constexpr std::array kRedCaptions{"GroupBoxTemperature", "GroupBoxError"};
@@ -154,32 +136,32 @@ void TFrameParameter::ApplyStyle() {
     // fonts and colours do not pass on to their contents.
     for (auto* label : findChildren<QLabel*>()) {
         label->setFont(PixelFont(kSerif, 11));
-        SetRole(label, QPalette::WindowText, bgr::Black);
+        SetRoleColor(*label, QPalette::WindowText, BgrColor(bgr::Black));
     }
     ui_->BitBtnRezetECU->setFont(PixelFont(kSerif, 11));
     for (auto* box : findChildren<QGroupBox*>()) {
         box->setFont(PixelFont(kSerif, 13, Bold | Italic));
-        SetRole(box, QPalette::WindowText, bgr::Blue);
+        SetRoleColor(*box, QPalette::WindowText, BgrColor(bgr::Blue));
     }
     for (const char* name : kRedCaptions)
-        SetRole(Child<QGroupBox>(this, name), QPalette::WindowText, bgr::Red);
+        SetRoleColor(*Child<QGroupBox>(this, name), QPalette::WindowText, BgrColor(bgr::Red));
     ui_->GroupBoxIdetify->setFont(PixelFont(kSerif, 11));
-    SetRole(ui_->GroupBoxIdetify, QPalette::WindowText, bgr::Red);
+    SetRoleColor(*ui_->GroupBoxIdetify, QPalette::WindowText, BgrColor(bgr::Red));
 
     for (auto* edit : findChildren<QLineEdit*>()) {
         edit->setFont(PixelFont(kSans, 16, Bold));
-        SetRole(edit, QPalette::Base, bgr::Black);
-        SetRole(edit, QPalette::Text, bgr::Lime);
+        SetRoleColor(*edit, QPalette::Base, BgrColor(bgr::Black));
+        SetRoleColor(*edit, QPalette::Text, BgrColor(bgr::Lime));
     }
     for (const char* name : kRedDigits)
-        SetRole(Child<QLineEdit>(this, name), QPalette::Text, bgr::Red);
+        SetRoleColor(*Child<QLineEdit>(this, name), QPalette::Text, BgrColor(bgr::Red));
     for (const auto& large : kLargeDigits)
         Child<QLineEdit>(this, large.name)->setFont(PixelFont(kSans, large.pixels, Bold));
 
     for (const auto& scale : kScaleLabels) {
         auto* label = Child<QLabel>(this, scale.name);
         label->setFont(PixelFont(kSerif, 11, scale.style));
-        SetRole(label, QPalette::WindowText, scale.bgr);
+        SetRoleColor(*label, QPalette::WindowText, BgrColor(scale.bgr));
     }
     // Smooth bars: one continuous chunk, whatever blocks the style would draw.
     for (auto* bar : findChildren<QProgressBar*>())
@@ -187,26 +169,19 @@ void TFrameParameter::ApplyStyle() {
             "QProgressBar { border: 1px solid palette(mid); background: palette(base); }"
             "QProgressBar::chunk { background: palette(highlight); }"));
     for (const auto& strip : kStrips)
-        SetRole(Child<QFrame>(this, strip.name), QPalette::Window, strip.bgr);
+        SetRoleColor(*Child<QFrame>(this, strip.name), QPalette::Window, BgrColor(strip.bgr));
 
-    SetRole(ui_->PanelErrorWord, QPalette::Window, bgr::Gray);
+    SetRoleColor(*ui_->PanelErrorWord, QPalette::Window, BgrColor(bgr::Gray));
     ui_->LabelErrorList->setFont(PixelFont(kSerif, 13, Bold | Underline));
-    SetRole(ui_->LabelErrorList, QPalette::WindowText, bgr::Yellow);
+    SetRoleColor(*ui_->LabelErrorList, QPalette::WindowText, BgrColor(bgr::Yellow));
     ui_->MemoErrorWord->setFont(PixelFont(kSerif, 13));
-    SetRole(ui_->MemoErrorWord, QPalette::Base, bgr::Silver);
-    SetRole(ui_->MemoErrorWord, QPalette::Text, bgr::Blue);
+    SetRoleColor(*ui_->MemoErrorWord, QPalette::Base, BgrColor(bgr::Silver));
+    SetRoleColor(*ui_->MemoErrorWord, QPalette::Text, BgrColor(bgr::Blue));
 }
 
 void TFrameParameter::ApplyGlyphs() {
-    auto glyph = [](const char* name) {
-        QIcon icon;
-        const QString base = QStringLiteral(":/parameter/") + QString::fromLatin1(name);
-        icon.addFile(base + QStringLiteral(".png"), QSize(16, 16), QIcon::Normal);
-        icon.addFile(base + QStringLiteral("_disabled.png"), QSize(16, 16), QIcon::Disabled);
-        return icon;
-    };
-    ui_->BitBtnRezetECU->setIcon(glyph("reset_ecu"));
-    ui_->SpeedButtonError->setIcon(glyph("fault_list"));
+    ui_->BitBtnRezetECU->setIcon(TwoStateGlyph(QStringLiteral(":/glyphs/parameter/reset_ecu")));
+    ui_->SpeedButtonError->setIcon(TwoStateGlyph(QStringLiteral(":/glyphs/parameter/fault_list")));
 }
 
 void TFrameParameter::SetText(QLineEdit* edit, const std::string& text) {

@@ -242,6 +242,7 @@ TEST_F(GraphWindow, AcceptOnTheSetupPageClearsAndRebindsTheGraphs) {
     CreateWindow();
     PollOnGraphs(4);
     ASSERT_GT(Points(), 0);
+    Find<QScrollBar>("ScrollBarAxisX")->setValue(3); // the cursor on the first point
 
     ShowPage(PageSetup);
     Click("ButtonChange");
@@ -254,6 +255,10 @@ TEST_F(GraphWindow, AcceptOnTheSetupPageClearsAndRebindsTheGraphs) {
     EXPECT_EQ(chart->xAxis->range().lower, 0);
     EXPECT_EQ(chart->xAxis->range().upper, 273);
     EXPECT_EQ(Page().GraphChannels()[0].Kind(), GraphKind::UInt8);
+    // No old value under the new label, no cursor on the emptied chart.
+    for (const char* box : {"EditDateRed", "EditDateLime", "EditDateBlue", "EditDateYellow"})
+        EXPECT_EQ(Find<QLineEdit>(box)->text(), QString()) << box;
+    EXPECT_EQ(Find("Shape1")->x(), 0);
 }
 
 TEST_F(GraphWindow, APictureThatCannotBeSavedIsReportedInABox) {

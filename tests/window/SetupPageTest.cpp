@@ -115,7 +115,7 @@ TEST_F(SetupPage, BadBaudRateTextIsReportedAndThePortStaysClosed) {
         EXPECT_TRUE(boxes.boxes[0].text.contains(QStringLiteral("baud rate")));
         EXPECT_EQ(boxes.boxes[0].icon, MessageIcon::Error);
         ExpectClosedState();
-        EXPECT_EQ(w.Ecu().State().PollDelay, 120);
+        EXPECT_EQ(w.Ecu().State().PollDelay, StartUpPollDelayMs);
     }
     // Letters cannot even be typed.
     TypeText("ComboBoxBoudRate", QStringLiteral("96x00"));
@@ -133,7 +133,7 @@ TEST_F(SetupPage, ANewDelayTakesEffectAtTheNextOpening) {
     EXPECT_FALSE(Find("SpinEditDelay")->isEnabled());
     Click("ButtonStop");
     TypeText("SpinEditDelay", QStringLiteral("150"));
-    EXPECT_EQ(w.Ecu().State().PollDelay, 120);
+    EXPECT_EQ(w.Ecu().State().PollDelay, StartUpPollDelayMs);
     Click("ButtonOpenPort");
     EXPECT_EQ(w.Ecu().State().PollDelay, 150);
 }
