@@ -36,6 +36,10 @@ void WindowHost::ControlPageRefresh() {
     pages_.control->ControlPageRefresh();
 }
 
+void WindowHost::ShowUndecodedCycles(int inARow) {
+    pages_.footer->ShowUndecodedCycles(inARow);
+}
+
 void WindowHost::OpenPort() {
     // Checked before the port is touched: a bad rate leaves everything closed.
     const std::uint32_t baudRate = pages_.setup->BaudRate();

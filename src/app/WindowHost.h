@@ -45,6 +45,7 @@ public:
     void AddGraphPoints() override;
     void ResetGraphs() override;
     void ControlPageRefresh() override;
+    void ShowUndecodedCycles(int inARow) override;
     void OpenPort() override;
 
     // The file chosen for recording or playback also names the graphs' picture.
