@@ -8,7 +8,6 @@
 #include <QLatin1String>
 
 #include <array>
-#include <charconv>
 
 namespace ecu {
 namespace {
@@ -107,9 +106,12 @@ void SetBar(QProgressBar* bar, std::uint8_t raw) {
 
 } // namespace
 
-TFrameParameter::TFrameParameter(const EngineData& engine, QWidget* parent)
-    : QWidget(parent), engine_(engine), ui_(std::make_unique<Ui::TFrameParameter>()) {
+TFrameParameter::TFrameParameter(const EngineData& engine, QWidget* parent,
+                                 const DisplayTable& table)
+    : QWidget(parent), engine_(engine), table_(table),
+      ui_(std::make_unique<Ui::TFrameParameter>()) {
     ui_->setupUi(this);
+    FindEdits();
     ApplyStyle();
     ApplyGlyphs();
     ui_->PanelErrorWord->hide();
@@ -184,59 +186,36 @@ void TFrameParameter::ApplyGlyphs() {
     ui_->SpeedButtonError->setIcon(TwoStateGlyph(QStringLiteral(":/glyphs/parameter/fault_list")));
 }
 
+void TFrameParameter::FindEdits() {
+    for (const FieldFormat& field : table_) {
+        if (field.edit != nullptr)
+            edits_[Index(field.field)] = Child<QLineEdit>(this, field.edit);
+    }
+}
+
 void TFrameParameter::SetText(QLineEdit* edit, const std::string& text) {
     const QLatin1String latin(text.data(), static_cast<qsizetype>(text.size()));
     if (edit->text() != latin)
         edit->setText(latin);
 }
 
-void TFrameParameter::SetFixed(QLineEdit* edit, double value, int width, int decimals) {
-    text_.clear();
-    AppendFixed(text_, value, width, decimals);
-    SetText(edit, text_);
-}
-
-void TFrameParameter::SetDecimal(QLineEdit* edit, long value) {
-    std::array<char, 24> digits{};
-    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
-    text_.assign(digits.data(), end);
-    SetText(edit, text_);
-}
-
 void TFrameParameter::ShowParameters() {
     const EngineData& e = engine_;
     Ui::TFrameParameter& u = *ui_;
-    SetDecimal(u.EditPromID, e.PromID);
     SetBar(u.ProgressBarTemperatureWater, e.TemperatureWaterRaw);
-    SetFixed(u.EditTemperatureWater, e.TemperatureWater, 5, 1);
     SetBar(u.ProgressBarTemperatureAir, e.TemperatureAirRaw);
-    SetFixed(u.EditTemperatureAir, e.TemperatureAir, 5, 1);
     SetBar(u.ProgressBarUOZ, e.UOZRaw);
-    SetFixed(u.EditUOZ, e.UOZ, 2, 0);
     SetBar(u.ProgressBarThrottleAngle, e.ThrottleAngleRaw);
-    SetFixed(u.EditThrottleAngle, e.ThrottleAngle, 3, 0);
     SetBar(u.ProgressBarThrottlePosition, e.ThrottlePositionRaw);
-    SetFixed(u.EditThrottlePosition, e.ThrottlePosition, 3, 1);
-    SetFixed(u.EditMapV, e.MapV, 4, 2);
-    SetFixed(u.EditMAPbar, e.MAPbar, 3, 0);
-    SetFixed(u.EditBaro, e.Baro, 3, 0);
     SetBar(u.ProgressBarRPMengine, e.RPMengineRaw);
-    SetDecimal(u.EditRPMengine, e.RPMengine);
-    SetDecimal(u.EditRPMsec, e.RPMsec);
-    SetFixed(u.EditRPMperiod, e.RPMperiod, 3, 1);
-    SetDecimal(u.EditSpeed, e.Speed);
-    SetFixed(u.EditAcc, e.Acc, 4, 1);
-    SetFixed(u.EditOxygenSensor, e.OxygenSensor, 3, 0);
-    SetText(u.EditError, e.ErrorText);
-    SetFixed(u.EditINJwidth, e.INJwidth, 4, 1);
-    SetDecimal(u.EditAirControlDesired, e.AirControlDesired);
-    SetDecimal(u.EditAirControl, e.AirControl);
-    SetFixed(u.EditRPMdesired, e.RPMdesired, 3, 0);
-    SetFixed(u.EditRPMdesiredIDLE, e.RPMdesiredIDLE, 3, 0);
-    text_.clear();
-    AppendRunTime(text_, e.Timer);
-    SetText(u.EditTimer, text_);
-    SetFixed(u.EditFuelAirRatio, e.FuelAirRatio, 5, 2);
+    ForEachField(e, [this](Field field, const auto& value) {
+        QLineEdit* edit = edits_[Index(field)];
+        if (edit == nullptr)
+            return;
+        text_.clear();
+        AppendShown(text_, value, table_[Index(field)].format);
+        SetText(edit, text_);
+    });
 }
 
 void TFrameParameter::ShowFaultList() {
