@@ -73,7 +73,7 @@ void FileSession::StartClick() {
         if (state_.Flags.PlaybackArmed)
             PlayFile();
         else
-            link_.LivePoll();
+            link_.StartLivePoll();
     });
 }
 
