@@ -48,7 +48,6 @@ TFrameManager::TFrameManager(ControlFrame& frame, const ControlLayout& layout,
     ui_->setupUi(this);
     labelPosWidth_ = ui_->LabelPos->width();
     SetUpLook();
-    SetUpGlyphs();
     Connect();
 }
 
@@ -67,14 +66,6 @@ void TFrameManager::SetUpLook() {
         SetRoleColor(*panel, QPalette::WindowText, BgrColor(bgr::Yellow));
         ShowOutput(panel, false);
     }
-}
-
-void TFrameManager::SetUpGlyphs() {
-    ui_->SpeedButtonCheckEngie->setIcon(
-        TwoStateGlyph(QStringLiteral(":/glyphs/control/checkengie")));
-    ui_->SpeedButtonCarlson->setIcon(TwoStateGlyph(QStringLiteral(":/glyphs/control/carlson")));
-    ui_->BitBtnClearDTC->setIcon(TwoStateGlyph(QStringLiteral(":/glyphs/control/cleardtc")));
-    ui_->BitBtnRezetBLM->setIcon(TwoStateGlyph(QStringLiteral(":/glyphs/control/rezetblm")));
 }
 
 void TFrameManager::Connect() {
