@@ -39,6 +39,8 @@ public:
     LinkSession& operator=(const LinkSession&) = delete;
 
     void WaitMs(std::int32_t ms) { waiter_.WaitMs(ms); }
+    // Waits as WaitMs, ending early once a pass over events made `done` hold.
+    void WaitMs(std::int32_t ms, const std::function<bool()>& done) { waiter_.WaitMs(ms, done); }
     // Ends the innermost running wait at once, as an error of its cycle would: a
     // live loop then ends with the broken-link box. False when no wait runs.
     bool InterruptWait();
