@@ -8,8 +8,12 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
 
@@ -117,6 +121,25 @@ TEST_F(StartUp, WithoutAPortReportsWhyAndOnlyAPlaybackFileOpensTheWayOn) {
     EXPECT_TRUE(Find("PanelFoother/Label8")->isVisible() &&
                 Find("PanelFoother/Label1")->isVisible());
     EXPECT_EQ(boxes.boxes.size(), 1u);
+}
+
+// The toolkit's own dialogs and buttons speak the window's language.
+TEST_F(StartUp, TheToolkitsOwnTextsAreRussian) {
+    CreateWindow();
+    QMessageBox question(QMessageBox::Question, QString(), QString(),
+                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    const std::pair<QMessageBox::StandardButton, const char*> buttons[] = {
+        {QMessageBox::Yes, "Да"}, {QMessageBox::No, "Нет"}, {QMessageBox::Cancel, "Отмена"}};
+    for (const auto& [button, text] : buttons)
+        EXPECT_EQ(question.button(button)->text().remove(QLatin1Char('&')),
+                  QString::fromUtf8(text));
+    QFileDialog dialog(nullptr, QString(), QString(), QString());
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    auto* box = dialog.findChild<QDialogButtonBox*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->button(QDialogButtonBox::Open)->text().remove(QLatin1Char('&')),
+              QString::fromUtf8("Открыть"));
 }
 
 // Over SSH there is no display: the information options must not need one.
