@@ -299,14 +299,32 @@ void TGlForm::ControlPageRefresh() {
 }
 
 void TGlForm::OpenPort() {
-    // Checked before the port is touched: a bad rate leaves everything closed.
-    const std::uint32_t baudRate = framePort_->BaudRate();
-    // A refusal comes out with the port, its device and the system's reason.
-    if (!session_.OpenPort(baudRate, framePort_->Delay()))
+    bool opened = false;
+    try {
+        // The rate is checked before the port is touched; a refusal comes out with the
+        // port, its device and the system's reason.
+        opened = session_.OpenPort(framePort_->BaudRate(), framePort_->Delay());
+    } catch (...) {
+        ShowOpenFailed();
+        throw;
+    }
+    if (!opened) {
+        ShowOpenFailed();
         return;
+    }
     framePort_->ShowPortOpen();
     SetPortIndicator(true);
     ui_->BitBtnStart->setEnabled(true);
+}
+
+// A port that did not open leaves the choices free (another port, rate or engine) and
+// "Открыть порт" ready for another try; Start still plays a file armed for playback.
+void TGlForm::ShowOpenFailed() {
+    if (session_.Comm().Connected())
+        return; // it was open already and stays so
+    framePort_->ShowPortClosed();
+    SetPortIndicator(false);
+    ui_->BitBtnStart->setEnabled(session_.State().Flags.PlaybackArmed);
 }
 
 void TGlForm::SetProgressPosition(int position) {

@@ -106,6 +106,7 @@ private:
     void ButtonStopClick();
     void WorkingModeChosen(int item);
     void ShowPortClosed();
+    void ShowOpenFailed();
     void SetPortIndicator(bool open);
     void SetGraphScrollEnabled(bool enabled);
     // Runs a handler that may loop until its session ends; the window's Exit ends
