@@ -2,6 +2,7 @@
 
 #include "app/MessageBoxPresenter.h"
 #include "app/TFrameAbout.h"
+#include "app/WindowKeys.h"
 #include "session/Messages.h"
 #include "ui/FileDialogs.h"
 #include "ui/TFrameGraph.h"
@@ -15,7 +16,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollBar>
-#include <QShortcut>
 #include <QStyle>
 
 namespace ecu {
@@ -101,14 +101,12 @@ void TGlForm::SetUpFooter() {
 }
 
 void TGlForm::SetUpShortcuts() {
-    // Enter presses Start, Esc presses Stop, wherever the focus is in the window.
-    // A disabled button ignores the press.
-    for (int key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* start = new QShortcut(QKeySequence(key), this);
-        connect(start, &QShortcut::activated, ui_->BitBtnStart, &QPushButton::click);
-    }
-    auto* stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(stop, &QShortcut::activated, ui_->BitBtnStop, &QPushButton::click);
+    // Enter presses Start, Esc presses Stop, wherever the focus is in the window, unless
+    // an open list, an editor or a dialog takes the key. A disabled button ignores it.
+    keys_ = new WindowKeys(*this);
+    for (int key : {Qt::Key_Return, Qt::Key_Enter})
+        keys_->Bind(key, [this] { ui_->BitBtnStart->click(); });
+    keys_->Bind(Qt::Key_Escape, [this] { ui_->BitBtnStop->click(); });
 }
 
 void TGlForm::PlaceFrame(QWidget& tab, QWidget& frame) {

@@ -21,6 +21,7 @@ namespace ecu {
 
 class FileDialogs;
 class TFrameAbout;
+class WindowKeys;
 class TFrameGraph;
 class TFrameManager;
 class TFrameParameter;
@@ -50,6 +51,8 @@ public:
     // The session; LoopRunning() tells whether a handler that runs a session loop
     // (Start, the ECU reset, leaving the control page) is on the stack.
     Session& Ecu() { return session_; }
+    // Where every window-wide key is bound.
+    WindowKeys& Keys() { return *keys_; }
 
     // SessionHost.
     int ActivePageIndex() const override;
@@ -130,6 +133,7 @@ private:
     TFrameGraph* frameGraph_ = nullptr;
     TFrameManager* frameManager_ = nullptr;
     TFrameAbout* frameAbout_ = nullptr;
+    WindowKeys* keys_ = nullptr; // the window-wide keys; playback steering binds its own
 
     int shownPage_ = PageAbout;
     bool quitting_ = false;
