@@ -119,7 +119,7 @@ int QuitChild(int argc, char** argv) {
     });
     QTimer::singleShot(exitAfterMs, [&] {
         pressed = MonotonicNs();
-        window.BitBtnCloseClick();
+        window.close();
     });
     QApplication::exec();
     std::printf("%.3f %d\n", static_cast<double>(MonotonicNs() - pressed) / 1e6,

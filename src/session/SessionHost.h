@@ -3,17 +3,9 @@
 // the pages' per-cycle steps and the port opening. The main window implements it;
 // the headless logger and the tests have their own.
 #include "wire/EngineVariant.h"
+#include "wire/Modes.h"
 
 namespace ecu {
-
-// Active page indexes.
-enum PageIndex : int {
-    PageSetup = 0,
-    PageParameters = 1,
-    PageGraphs = 2,
-    PageControl = 3,
-    PageAbout = 4
-};
 
 class SessionHost {
 public:

@@ -1,7 +1,7 @@
 #include "ui/TFrameGraph.h"
 
-#include "ui/Colors.h"
 #include "ui/TextRules.h"
+#include "ui/WidgetLook.h"
 #include "ui_TFrameGraph.h"
 
 #include <QAction>
@@ -53,14 +53,9 @@ TFrameGraph::TFrameGraph(const EngineData& engine, QWidget* parent)
 
     for (int n = 1; n <= GraphCount; ++n)
         SetUpChart(n);
-    QFont labelFont(QStringLiteral("Times New Roman"));
-    labelFont.setPixelSize(12);
-    labelFont.setBold(true);
     for (QLabel* label : {ui_->Label1, ui_->Label2, ui_->Label3, ui_->Label4}) {
-        label->setFont(labelFont);
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, BgrColor(bgr::Blue));
-        label->setPalette(palette);
+        SetPixelFont(*label, "Times New Roman", 12, Bold);
+        SetRoleColor(*label, QPalette::WindowText, BgrColor(bgr::Blue));
     }
     for (int n = 0; n < GraphCount; ++n)
         SetUpValueBox(*valueBoxes_[n], kValueColours[n]);
@@ -127,24 +122,16 @@ void TFrameGraph::SetUpChart(int n) {
     series_[n - 1] = series;
 
     QFrame& shape = *shapes_[n - 1];
-    shape.setAutoFillBackground(true);
-    QPalette palette = shape.palette();
-    palette.setColor(QPalette::Window, BgrColor(bgr::Black));
-    shape.setPalette(palette);
+    SetBackground(shape, BgrColor(bgr::Black));
     shape.setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 // Numbers padded on the left to a common width line up on the right; they keep their
 // left-to-right reading so that a minus sign stays in front.
 void TFrameGraph::SetUpValueBox(QLineEdit& box, std::uint32_t textColour) {
-    QFont boxFont(QStringLiteral("Arial"));
-    boxFont.setPixelSize(16);
-    boxFont.setBold(true);
-    box.setFont(boxFont);
-    QPalette palette = box.palette();
-    palette.setColor(QPalette::Base, palette.color(QPalette::WindowText));
-    palette.setColor(QPalette::Text, BgrColor(textColour));
-    box.setPalette(palette);
+    SetPixelFont(box, "Arial", 16, Bold);
+    SetRoleColor(box, QPalette::Base, box.palette().color(QPalette::WindowText));
+    SetRoleColor(box, QPalette::Text, BgrColor(textColour));
     box.setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 }
 

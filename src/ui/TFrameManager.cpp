@@ -1,11 +1,9 @@
 #include "ui/TFrameManager.h"
 
-#include "ui/Colors.h"
 #include "ui/TextRules.h"
+#include "ui/WidgetLook.h"
 #include "ui_TFrameManager.h"
 
-#include <QFont>
-#include <QIcon>
 #include <QLabel>
 #include <QSignalBlocker>
 
@@ -14,34 +12,24 @@
 namespace ecu {
 namespace {
 
-const QString kFontFamily = QStringLiteral("Times New Roman");
+constexpr const char* kFontFamily = "Times New Roman";
 const QString kPositionText = QStringLiteral("Позиция - ");
 const QString kUserPositionText = QStringLiteral("Позиция регулятора- ");
 
-QFont PageFont(int pixels, bool bold = false, bool italic = false) {
-    QFont font(kFontFamily);
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    font.setItalic(italic);
-    return font;
-}
-
-void SetColour(QWidget* widget, QPalette::ColorRole role, std::uint32_t colour) {
-    QPalette palette = widget->palette();
-    palette.setColor(role, BgrColor(colour));
-    widget->setPalette(palette);
+QFont PageFont(int pixels, unsigned style = Plain) {
+    return PixelFont(kFontFamily, pixels, style);
 }
 
 // A value box: black, lime bold digits.
 void LookOfValueBox(QWidget* edit) {
-    edit->setFont(PageFont(13, true));
-    SetColour(edit, QPalette::Base, bgr::Black);
-    SetColour(edit, QPalette::Text, bgr::Lime);
+    edit->setFont(PageFont(13, Bold));
+    SetRoleColor(*edit, QPalette::Base, BgrColor(bgr::Black));
+    SetRoleColor(*edit, QPalette::Text, BgrColor(bgr::Lime));
 }
 
 // An output's state panel: yellow bold caption on grey (off) or red (on).
 void ShowOutput(QWidget* panel, bool on) {
-    SetColour(panel, QPalette::Window, on ? bgr::Red : bgr::Gray);
+    SetRoleColor(*panel, QPalette::Window, BgrColor(on ? bgr::Red : bgr::Gray));
 }
 
 // The label grows with its text, as wide as the text needs, never narrower than
@@ -49,13 +37,6 @@ void ShowOutput(QWidget* panel, bool on) {
 void SetGrowingText(QLabel* label, const QString& text, int formWidth) {
     label->setText(text);
     label->resize(std::max(formWidth, label->sizeHint().width()), label->height());
-}
-
-QIcon TwoStateGlyph(const QString& name) {
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/glyphs/control/%1.png").arg(name), {}, QIcon::Normal);
-    icon.addFile(QStringLiteral(":/glyphs/control/%1-disabled.png").arg(name), {}, QIcon::Disabled);
-    return icon;
 }
 
 } // namespace
@@ -75,24 +56,25 @@ TFrameManager::~TFrameManager() = default;
 
 void TFrameManager::SetUpLook() {
     setFont(PageFont(11)); // the window's font; the value boxes are larger to read at a glance
-    ui_->Label1->setFont(PageFont(16, true, true));
-    SetColour(ui_->Label1, QPalette::WindowText, bgr::Teal);
-    SetColour(ui_->GroupBoxStatus, QPalette::WindowText, bgr::Red);
+    ui_->Label1->setFont(PageFont(16, Bold | Italic));
+    SetRoleColor(*ui_->Label1, QPalette::WindowText, BgrColor(bgr::Teal));
+    SetRoleColor(*ui_->GroupBoxStatus, QPalette::WindowText, BgrColor(bgr::Red));
     for (QWidget* edit :
          {ui_->EditIACDesired, ui_->EditRPMIAC, ui_->EditUOZDesired, ui_->EditFuelAirRatio})
         LookOfValueBox(edit);
     for (QWidget* panel : {ui_->PanelCheckEngie, ui_->PanelCarlson}) {
-        panel->setFont(PageFont(11, true));
-        SetColour(panel, QPalette::WindowText, bgr::Yellow);
+        panel->setFont(PageFont(11, Bold));
+        SetRoleColor(*panel, QPalette::WindowText, BgrColor(bgr::Yellow));
         ShowOutput(panel, false);
     }
 }
 
 void TFrameManager::SetUpGlyphs() {
-    ui_->SpeedButtonCheckEngie->setIcon(TwoStateGlyph(QStringLiteral("checkengie")));
-    ui_->SpeedButtonCarlson->setIcon(TwoStateGlyph(QStringLiteral("carlson")));
-    ui_->BitBtnClearDTC->setIcon(TwoStateGlyph(QStringLiteral("cleardtc")));
-    ui_->BitBtnRezetBLM->setIcon(TwoStateGlyph(QStringLiteral("rezetblm")));
+    ui_->SpeedButtonCheckEngie->setIcon(
+        TwoStateGlyph(QStringLiteral(":/glyphs/control/checkengie")));
+    ui_->SpeedButtonCarlson->setIcon(TwoStateGlyph(QStringLiteral(":/glyphs/control/carlson")));
+    ui_->BitBtnClearDTC->setIcon(TwoStateGlyph(QStringLiteral(":/glyphs/control/cleardtc")));
+    ui_->BitBtnRezetBLM->setIcon(TwoStateGlyph(QStringLiteral(":/glyphs/control/rezetblm")));
 }
 
 void TFrameManager::Connect() {

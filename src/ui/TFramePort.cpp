@@ -31,9 +31,9 @@ TFramePort::TFramePort(QWidget* parent)
     ui_->setupUi(this);
     port_->addButton(ui_->RadioButtonCOM1, 0);
     port_->addButton(ui_->RadioButtonCOM2, 1);
-    regim_->addButton(ui_->RadioButtonRegim0, 0);
-    regim_->addButton(ui_->RadioButtonRegim1, 1);
-    regim_->addButton(ui_->RadioButtonRegim2, 2);
+    regim_->addButton(ui_->RadioButtonRegim0, static_cast<int>(WorkingMode::Live));
+    regim_->addButton(ui_->RadioButtonRegim1, static_cast<int>(WorkingMode::LiveRecording));
+    regim_->addButton(ui_->RadioButtonRegim2, static_cast<int>(WorkingMode::Playback));
     ui_->RadioButtonRegim0->setChecked(true);
 
     SetPixelFont(*ui_->Label1, "Times New Roman", 16, Bold | Italic);
@@ -89,8 +89,8 @@ int TFramePort::GraphChannel(int graph) const {
     return GraphBox(graph)->currentIndex();
 }
 
-int TFramePort::WorkingMode() const {
-    return regim_->checkedId();
+WorkingMode TFramePort::WorkingMode() const {
+    return static_cast<ecu::WorkingMode>(regim_->checkedId()); // -1: none
 }
 
 void TFramePort::SetGraphChannel(int graph, int item) {
@@ -115,7 +115,8 @@ void TFramePort::SetEngineVariant(int item) {
     ui_->ComboBoxTypEngie->setCurrentIndex(item);
 }
 
-void TFramePort::ChooseWorkingMode(int item) {
+void TFramePort::ChooseWorkingMode(ecu::WorkingMode mode) {
+    const int item = static_cast<int>(mode);
     if (QAbstractButton* button = regim_->button(item))
         button->setChecked(true);
     RadioGroupRegimClick(item);
@@ -168,9 +169,9 @@ void TFramePort::RadioGroupPortClick(int item) {
 }
 
 void TFramePort::RadioGroupRegimClick(int item) {
-    // 0 live, 1 live with recording (save button), 2 playback (open button).
-    EnableFileButtons(item == 2, item == 1);
-    emit WorkingModeChosen(item);
+    const auto mode = static_cast<ecu::WorkingMode>(item);
+    EnableFileButtons(mode == WorkingMode::Playback, mode == WorkingMode::LiveRecording);
+    emit WorkingModeChosen(mode);
 }
 
 } // namespace ecu

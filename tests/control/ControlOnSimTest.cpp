@@ -82,7 +82,7 @@ protected:
     // Stop on another page, once `more` cycles' answers are in.
     void StopAfterAnswers(std::uint64_t more) {
         const std::uint64_t target = sim.DataRequests() + more;
-        const std::size_t size = RecordSize(window->SelectedVariant());
+        const std::size_t size = RecordSize(window->Host().SelectedVariant());
         When(
             [this, target, size] {
                 return sim.DataRequests() >= target && window->Ecu().State().RxBuffer.size() >= size;

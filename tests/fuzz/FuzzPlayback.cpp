@@ -13,6 +13,7 @@
 #include "session/Session.h"
 #include "session/SessionHost.h"
 #include "wire/Frames.h"
+#include "wire/Modes.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -30,8 +31,6 @@
 namespace {
 
 using namespace ecu;
-
-constexpr int PageCount = 5;
 
 // Starts a little before the 32-bit wrap, so that the waits also cross it. Each pace
 // reads it twice (start, then done), so the readings tell how many records were played.

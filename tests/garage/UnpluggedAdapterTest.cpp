@@ -160,7 +160,7 @@ protected:
         }
     }
 
-    int ActivePage() const { return window->ActivePageIndex(); }
+    int ActivePage() const { return window->Host().ActivePageIndex(); }
 
     void ExpectBox(std::size_t index, const char* caption, const char* text) {
         ASSERT_GT(boxes.boxes.size(), index);

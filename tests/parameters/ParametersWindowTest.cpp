@@ -138,7 +138,7 @@ TEST_F(ParametersWindow, DohcShowsZeroForWhatItsAnswerDoesNotCarry) {
     CreateWindow();
     ShowPage(PageSetup);
     Click("ButtonStop");
-    Find<QComboBox>("ComboBoxTypEngie")->setCurrentIndex(1);
+    Find<QComboBox>("ComboBoxTypEngie")->setCurrentIndex(VariantIndex(EngineVariant::Dohc));
     Click("ButtonOpenPort");
     ShowPage(PageParameters);
     StopMidWait(3);

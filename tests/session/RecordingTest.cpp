@@ -112,11 +112,11 @@ TEST_F(Recording, StopBeforeTheAnswerCarriesRecordingIntoTheNextStart) {
         EXPECT_TRUE(std::equal(Echo.begin(), Echo.end(), bytes.begin() + at)) << "at " << at;
 }
 
-TEST_F(Recording, WorkingModeZeroPausesOneCycleOnly) {
+TEST_F(Recording, LiveModePausesOneCycleOnly) {
     files.SaveFileClick();
     host.onStep = [this](const Step& s) {
         if (s.cycle == 1) {
-            state.Flags.WorkingModeChosen(0);
+            state.Flags.WorkingModeChosen(WorkingMode::Live);
             EXPECT_FALSE(state.Flags.RecordingActive);
             EXPECT_TRUE(state.Flags.RecordArmed);
         }

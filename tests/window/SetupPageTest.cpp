@@ -119,7 +119,7 @@ TEST_F(SetupPage, BadBaudRateTextIsReportedAndThePortStaysClosed) {
                       .arg(QString::fromLatin1(bad)));
         EXPECT_EQ(boxes.boxes[0].icon, MessageIcon::Error);
         ExpectClosedState();
-        EXPECT_EQ(w.Ecu().State().PollDelay, 120);
+        EXPECT_EQ(w.Ecu().State().PollDelay, StartUpPollDelayMs);
     }
     // Letters cannot even be typed.
     TypeText("ComboBoxBoudRate", QStringLiteral("96x00"));
@@ -137,7 +137,7 @@ TEST_F(SetupPage, ANewDelayTakesEffectAtTheNextOpening) {
     EXPECT_FALSE(Find("SpinEditDelay")->isEnabled());
     Click("ButtonStop");
     TypeText("SpinEditDelay", QStringLiteral("150"));
-    EXPECT_EQ(w.Ecu().State().PollDelay, 120);
+    EXPECT_EQ(w.Ecu().State().PollDelay, StartUpPollDelayMs);
     Click("ButtonOpenPort");
     EXPECT_EQ(w.Ecu().State().PollDelay, 150);
 }

@@ -35,11 +35,11 @@ TEST_F(StartUp, WithAWorkingPortOpensItAndShowsTheAboutPage) {
     EXPECT_EQ(w.minimumSize(), w.maximumSize());
     EXPECT_EQ(Find<QTabWidget>("GlPageControl")->currentWidget()->objectName(),
               QStringLiteral("TabSheetAbout"));
-    EXPECT_EQ(w.ActivePageIndex(), PageAbout);
+    EXPECT_EQ(w.Host().ActivePageIndex(), PageAbout);
     EXPECT_EQ(IndicatorColour(), Green);
     EXPECT_TRUE(Find("BitBtnStart")->isEnabled());
     EXPECT_TRUE(w.Ecu().Comm().Connected());
-    EXPECT_EQ(w.Ecu().State().PollDelay, 120);
+    EXPECT_EQ(w.Ecu().State().PollDelay, StartUpPollDelayMs);
     EXPECT_EQ(w.Ecu().State().PortName, QStringLiteral("COM1"));
     EXPECT_EQ(LineSpeed(sim.SlavePath()), 8200u);
     EXPECT_FALSE(w.Ecu().State().Flags.RecordArmed || w.Ecu().State().Flags.PlaybackArmed ||
@@ -53,7 +53,7 @@ TEST_F(StartUp, WithAWorkingPortOpensItAndShowsTheAboutPage) {
     EXPECT_EQ(Find<QComboBox>("ComboBoxGraph4")->currentText(),
               QStringLiteral("Положение дроссельной заслонки  %"));
     EXPECT_EQ(Find<QComboBox>("ComboBoxBoudRate")->currentText(), QStringLiteral("8200"));
-    EXPECT_EQ(Find<QSpinBox>("SpinEditDelay")->value(), 120);
+    EXPECT_EQ(Find<QSpinBox>("SpinEditDelay")->value(), StartUpPollDelayMs);
     EXPECT_EQ(Find<QComboBox>("ComboBoxTypEngie")->currentText(), QStringLiteral("SOHC"));
     EXPECT_TRUE(Find<QAbstractButton>("RadioButtonCOM1")->isChecked());
     EXPECT_TRUE(Find<QAbstractButton>("RadioButtonRegim2")->isChecked());
@@ -99,7 +99,7 @@ TEST_F(StartUp, WithoutAPortReportsWhyAndLeavesThePortChoicesFree) {
         << box.text.toStdString();
     EXPECT_TRUE(box.text.contains(QStringLiteral("COM1 ("))) << box.text.toStdString();
     EXPECT_EQ(box.icon, MessageIcon::Error);
-    EXPECT_EQ(w.ActivePageIndex(), PageAbout);
+    EXPECT_EQ(w.Host().ActivePageIndex(), PageAbout);
     EXPECT_EQ(IndicatorColour(), Red);
     EXPECT_FALSE(w.Ecu().Comm().Connected());
     EXPECT_FALSE(Find("BitBtnStart")->isEnabled());

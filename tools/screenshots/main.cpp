@@ -12,6 +12,7 @@
 #include "session/LinkSession.h"
 #include "session/SessionState.h"
 #include "ui/TFrameGraph.h"
+#include "wire/Modes.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -119,7 +120,7 @@ private:
 
     // Stop once the running cycle's answer is in, so the session ends quietly.
     void StopAfterAnswer(std::function<void()> then) {
-        const std::size_t size = ecu::RecordSize(window_.SelectedVariant());
+        const std::size_t size = ecu::RecordSize(window_.Host().SelectedVariant());
         if (window_.Ecu().State().RxBuffer.size() >= size) {
             window_.BitBtnStopClick();
             then();
@@ -169,7 +170,7 @@ int main(int argc, char** argv) {
     QTimer::singleShot(0, &window, [&] {
         auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("GlPageControl"));
         tabs->setCurrentIndex(ecu::PageParameters);
-        shooter.Start(120 * PollCyclesBeforeShots);
+        shooter.Start(ecu::StartUpPollDelayMs * PollCyclesBeforeShots);
         window.BitBtnStartClick();
         QApplication::quit();
     });
