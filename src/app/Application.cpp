@@ -47,6 +47,9 @@ void DescribeOptions(QCommandLineParser& options) {
         QStringLiteral("Engine control unit scanner for SOHC and DOHC engines."));
     options.addHelpOption();
     options.addVersionOption();
+    options.addPositionalArgument(QStringLiteral("FILE.bin"),
+                                  QStringLiteral("A recording to open for playback."),
+                                  QStringLiteral("[FILE.bin]"));
 }
 
 std::optional<int> AnswerInformationOptions(int argc, char** argv) {

@@ -83,4 +83,16 @@ void TPanelFoother::ShowPortClosedByPlayback() {
     emit PortClosedByPlayback();
 }
 
+void TPanelFoother::PlaybackRunning(bool running) {
+    emit PlaybackRunningChanged(running);
+}
+
+QProgressBar& TPanelFoother::ProgressBar() {
+    return *ui_->ProgressBarPlayFile;
+}
+
+QLabel& TPanelFoother::FileNameLabel() {
+    return *ui_->LabelNameFile;
+}
+
 } // namespace ecu

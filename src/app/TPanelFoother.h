@@ -9,6 +9,9 @@
 
 #include <memory>
 
+class QLabel;
+class QProgressBar;
+
 namespace Ui {
 class TPanelFoother;
 }
@@ -38,6 +41,11 @@ public:
     void ShowPercentLabels() override;
     void SetFileNameLabel(const QString& caption) override;
     void ShowPortClosedByPlayback() override;
+    void PlaybackRunning(bool running) override;
+
+    // Where a playback is steered: the bar seeks, both offer the export.
+    QProgressBar& ProgressBar();
+    QLabel& FileNameLabel();
 
 signals:
     void StartClicked();
@@ -45,6 +53,8 @@ signals:
     void ExitClicked();
     // After ShowPortClosedByPlayback: the setup page's port buttons follow.
     void PortClosedByPlayback();
+    // A playback began (true) or ended (false).
+    void PlaybackRunningChanged(bool running);
 
 private:
     void SetIndicator(bool open);

@@ -32,6 +32,15 @@ void WindowHost::ResetGraphs() {
     pages_.graphs->ResetGraphs(*pages_.setup);
 }
 
+void WindowHost::RestartGraphsAt(int firstPoint) {
+    ResetGraphs();
+    pages_.graphs->CountPointsFrom(firstPoint);
+}
+
+void WindowHost::PlaceGraphCursorAtNewest() {
+    pages_.graphs->PlaceCursorAtNewest();
+}
+
 void WindowHost::ControlPageRefresh() {
     pages_.control->ControlPageRefresh();
 }

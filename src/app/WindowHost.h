@@ -38,12 +38,15 @@ public:
         pages_ = pages;
     }
     const WindowPages& Pages() const { return pages_; }
+    FileDialogs& Dialogs() { return dialogs_; }
 
     int ActivePageIndex() const override;
     EngineVariant SelectedVariant() const override;
     void ShowParameters() override;
     void AddGraphPoints() override;
     void ResetGraphs() override;
+    void RestartGraphsAt(int firstPoint) override;
+    void PlaceGraphCursorAtNewest() override;
     void ControlPageRefresh() override;
     void OpenPort() override;
 

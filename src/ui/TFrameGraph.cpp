@@ -18,6 +18,9 @@
 #include <QSignalBlocker>
 #include <qcustomplot.h>
 
+#include <algorithm>
+#include <cmath>
+
 namespace ecu {
 namespace {
 
@@ -161,6 +164,10 @@ void TFrameGraph::ClearCursor() {
     ui_->ScrollBarAxisX->setValue(0);
 }
 
+// Pages never include each other, so this page knows the setup page only as a widget and finds
+// its graph boxes by their object names. The walk keeps the inherited rule: boxes are taken in
+// the order the setup page holds them, and one out of the order 1..4 is passed over rather
+// than bound to the wrong graph.
 void TFrameGraph::BindGraphChannels(const QWidget& setupPage) {
     int n = 1;
     for (const QComboBox* combo : setupPage.findChildren<QComboBox*>()) {
@@ -248,6 +255,24 @@ void TFrameGraph::ScrollBarAxisXScroll(int scrollPos) {
             return;
         valueBoxes_[n]->setText(ValueText(data.at(static_cast<int>(index))->value));
     }
+}
+
+// Once the charts scroll, the newest point is drawn on their right edge, which the scroll
+// bar's own positions cannot select: the bar is moved without its handler, which would
+// show the point before it, and the boxes keep the newest values.
+void TFrameGraph::PlaceCursorAtNewest() {
+    if (pointCount_ == 0)
+        return;
+    const double newest = pointCount_ - 1;
+    const double left = charts_[0]->xAxis->range().lower;
+    const int pixel = std::clamp(
+        static_cast<int>(std::lround((newest - left) * CursorWidth / window_)), 0, CursorWidth);
+    QScrollBar& bar = *ui_->ScrollBarAxisX;
+    const QSignalBlocker quiet(bar);
+    bar.setRange(0, CursorWidth);
+    bar.setValue(pixel);
+    for (QFrame* shape : shapes_)
+        shape->move(std::min(pixel, CursorWidth - shape->width()), shape->y());
 }
 
 // Appends and axis moves of a whole cycle, on all four charts, cost one redraw.

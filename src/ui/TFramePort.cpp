@@ -36,14 +36,10 @@ TFramePort::TFramePort(QWidget* parent)
     regim_->addButton(ui_->RadioButtonRegim2, static_cast<int>(WorkingMode::Playback));
     ui_->RadioButtonRegim0->setChecked(true);
 
+    // Colours are the form's; fonts are set here, as forms know point sizes only.
     SetPixelFont(*ui_->Label1, "Times New Roman", 16, Bold | Italic);
-    SetTextColor(*ui_->Label1, BgrColor(bgr::Teal));
-    for (QLabel* label : {ui_->Label4, ui_->Label5, ui_->Label6, ui_->Label7}) {
+    for (QLabel* label : {ui_->Label4, ui_->Label5, ui_->Label6, ui_->Label7})
         SetPixelFont(*label, "Times New Roman", 13, Bold | Italic);
-        SetTextColor(*label, BgrColor(bgr::Blue));
-    }
-    SetTextColor(*ui_->SpeedButtonOpenFile, BgrColor(bgr::Blue));
-    SetTextColor(*ui_->SpeedButtonSaveFile, BgrColor(bgr::Red));
     // Typed rates other than the listed ones are allowed, digits only.
     ui_->ComboBoxBoudRate->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[0-9]{0,%1}").arg(BaudDigits)), this));

@@ -342,7 +342,8 @@ TEST_F(Playback, ReadsTheFileARecordAtATime) {
     ASSERT_GE(reads, 0) << "no read accounting in /proc";
     EXPECT_EQ(host.steps.size(), 40u);
     EXPECT_EQ(host.progressPosition, 40);
-    EXPECT_LE(reads, 41) << "a read per record and one at the end, not one per byte";
+    // The index of the records is built from large blocks first.
+    EXPECT_LE(reads, 40 + 3) << "a read per record and a few for the index, not one per byte";
 }
 
 // A partial answer costs its own cycle only and a stray byte after an answer none: the

@@ -1,5 +1,8 @@
-// Every glyph the program ships comes as a pair under one naming rule, and a disabled
-// button shows the drawn disabled picture rather than the toolkit's greyed copy.
+// The look helper and the looks the forms carry: every glyph the program ships comes as a pair
+// under one naming rule, a disabled button shows the drawn disabled picture rather than the
+// toolkit's greyed copy, and static colours come from the pages' forms.
+#include "app/TFrameAbout.h"
+#include "ui/TFramePort.h"
 #include "ui/WidgetLook.h"
 
 #include <QFont>
@@ -58,6 +61,32 @@ TEST(Look, FontsAndColoursReachTheWidget) {
     SetBackground(widget, BgrColor(bgr::Navy));
     EXPECT_TRUE(widget.autoFillBackground());
     EXPECT_EQ(widget.palette().color(QPalette::Window), QColor(0, 0, 0x80));
+}
+
+// The text colour of a form's control while enabled; disabled text keeps the style's grey.
+void ExpectTextColour(const QWidget& page, const char* name, QPalette::ColorRole role,
+                      std::uint32_t colour) {
+    const auto* widget = page.findChild<QWidget*>(QString::fromLatin1(name));
+    ASSERT_NE(widget, nullptr) << name;
+    const QPalette& palette = widget->palette();
+    EXPECT_EQ(palette.color(QPalette::Active, role), BgrColor(colour)) << name;
+    EXPECT_EQ(palette.color(QPalette::Inactive, role), BgrColor(colour)) << name;
+    EXPECT_NE(palette.color(QPalette::Disabled, role), BgrColor(colour)) << name;
+}
+
+TEST(Look, StaticColoursComeFromThePagesForms) {
+    const TFramePort setup;
+    ExpectTextColour(setup, "Label1", QPalette::WindowText, bgr::Teal);
+    for (const char* name : {"Label4", "Label5", "Label6", "Label7"})
+        ExpectTextColour(setup, name, QPalette::WindowText, bgr::Blue);
+    ExpectTextColour(setup, "SpeedButtonOpenFile", QPalette::ButtonText, bgr::Blue);
+    ExpectTextColour(setup, "SpeedButtonSaveFile", QPalette::ButtonText, bgr::Red);
+
+    const TFrameAbout about;
+    ExpectTextColour(about, "StaticText1", QPalette::WindowText, bgr::Red);
+    ExpectTextColour(about, "StaticText2", QPalette::WindowText, bgr::Yellow);
+    ExpectTextColour(about, "StaticText3", QPalette::WindowText, bgr::Aqua);
+    ExpectTextColour(about, "StaticText4", QPalette::WindowText, bgr::Lime);
 }
 
 } // namespace
