@@ -1,10 +1,10 @@
 #include "app/TPanelFoother.h"
 
+#include "app/WindowKeys.h"
 #include "session/LinkSession.h"
 #include "ui/WidgetLook.h"
 #include "ui_TPanelFoother.h"
 
-#include <QShortcut>
 #include <QStyle>
 
 namespace ecu {
@@ -25,13 +25,14 @@ TPanelFoother::TPanelFoother(QWidget* parent)
     connect(ui_->BitBtnStart, &QPushButton::clicked, this, &TPanelFoother::StartClicked);
     connect(ui_->BitBtnStop, &QPushButton::clicked, this, &TPanelFoother::StopClicked);
     connect(ui_->BitBtnClose, &QPushButton::clicked, this, &TPanelFoother::ExitClicked);
-    // A window shortcut: it works wherever the focus is; a disabled button ignores it.
-    for (int key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* start = new QShortcut(QKeySequence(key), this);
-        connect(start, &QShortcut::activated, ui_->BitBtnStart, &QPushButton::click);
-    }
-    auto* stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(stop, &QShortcut::activated, ui_->BitBtnStop, &QPushButton::click);
+}
+
+// Window keys work wherever the focus is, unless an open list, an editor or a dialog
+// takes them; a disabled button ignores the press.
+void TPanelFoother::BindKeys(WindowKeys& keys) {
+    for (int key : {Qt::Key_Return, Qt::Key_Enter})
+        keys.Bind(key, [this] { ui_->BitBtnStart->click(); });
+    keys.Bind(Qt::Key_Escape, [this] { ui_->BitBtnStop->click(); });
 }
 
 TPanelFoother::~TPanelFoother() = default;

@@ -1,7 +1,7 @@
 #pragma once
 // The window's footer: Start, Stop and Exit, the port indicator, the playback
 // progress bar with its "0%" and "100%" labels, and the file name. Enter presses
-// Start and Esc presses Stop wherever the focus is in the window.
+// Start and Esc presses Stop wherever the focus is in the window (BindKeys).
 #include "session/FileHost.h"
 #include "wire/Modes.h"
 
@@ -18,12 +18,16 @@ class TPanelFoother;
 
 namespace ecu {
 
+class WindowKeys;
+
 class TPanelFoother : public QFrame, public PlaybackFooter {
     Q_OBJECT
 public:
     explicit TPanelFoother(QWidget* parent = nullptr);
     ~TPanelFoother() override;
 
+    // Enter and Esc as Start and Stop.
+    void BindKeys(WindowKeys& keys);
     // The port opened (indicator green, Start enabled) or closed (red, disabled).
     void ShowPort(bool open);
     // Live cycles in a row without a decoded answer (the session's count): from

@@ -56,6 +56,8 @@ public:
     std::optional<QString> ChooseOpenFile() override;
 
 private:
+    void ShowOpenFailed();
+
     FileDialogs& dialogs_;
     QWidget& dialogParent_;
     Session* session_ = nullptr;
