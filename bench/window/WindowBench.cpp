@@ -79,7 +79,7 @@ int StartUpChild(int argc, char** argv) {
         const char* spawned = std::getenv(SpawnTimeVar);
         const double ms =
             static_cast<double>(MonotonicNs() - std::atoll(spawned ? spawned : "0")) / 1e6;
-        std::printf("%.3f %d\n", ms, window.ComPort().Connected() ? 1 : 0);
+        std::printf("%.3f %d\n", ms, window.Ecu().Comm().Connected() ? 1 : 0);
         std::fflush(stdout);
         std::_Exit(0);
     });
@@ -119,11 +119,11 @@ int QuitChild(int argc, char** argv) {
     });
     QTimer::singleShot(exitAfterMs, [&] {
         pressed = MonotonicNs();
-        window.BitBtnCloseClick();
+        window.close();
     });
     QApplication::exec();
     std::printf("%.3f %d\n", static_cast<double>(MonotonicNs() - pressed) / 1e6,
-                window.SessionRunning() ? 0 : 1);
+                window.Ecu().LoopRunning() ? 0 : 1);
     return 0;
 }
 

@@ -24,13 +24,9 @@ TFrameAbout::TFrameAbout(QWidget* parent)
         QPixmap::fromImage(DecodeJpeg(ReadResource(QStringLiteral(":/about/about.jpg")))));
 
     SetBackground(*ui_->Panel2, palette().color(QPalette::ButtonText));
-    const std::uint32_t colours[] = {bgr::Red, bgr::Yellow, bgr::Aqua, bgr::Lime};
-    QLabel* const texts[] = {ui_->StaticText1, ui_->StaticText2, ui_->StaticText3,
-                             ui_->StaticText4};
-    for (int i = 0; i < 4; ++i) {
-        SetPixelFont(*texts[i], "Times New Roman", 13, Bold | Italic);
-        SetTextColor(*texts[i], BgrColor(colours[i]));
-    }
+    // Colours are the form's; fonts are set here, as forms know point sizes only.
+    for (QLabel* text : {ui_->StaticText1, ui_->StaticText2, ui_->StaticText3, ui_->StaticText4})
+        SetPixelFont(*text, "Times New Roman", 13, Bold | Italic);
 }
 
 TFrameAbout::~TFrameAbout() = default;

@@ -1,13 +1,12 @@
 #include "app/TGlForm.h"
 
+#include "app/CsvExportCommand.h"
 #include "app/MessageBoxPresenter.h"
+#include "app/PlaybackControls.h"
 #include "app/TFrameAbout.h"
-#include "serial/Comm32.h"
-#include "session/FileSession.h"
-#include "session/LinkSession.h"
+#include "app/TPanelFoother.h"
+#include "app/WindowKeys.h"
 #include "session/Messages.h"
-#include "session/PortOpen.h"
-#include "session/SessionState.h"
 #include "ui/FileDialogs.h"
 #include "ui/TFrameGraph.h"
 #include "ui/TFrameManager.h"
@@ -17,19 +16,18 @@
 #include "ui_TGlForm.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollBar>
-#include <QShortcut>
-#include <QStyle>
 
 namespace ecu {
 
 namespace {
-constexpr std::uint32_t StoredBaudRate = 8200;
-constexpr int QuitPollMs = 5;
 // Start-up graph channels: engine speed, coolant, spark advance, throttle.
 constexpr int DefaultGraphChannels[TFramePort::GraphCount] = {5, 0, 2, 3};
+constexpr int FirstPortItem = 0;     // COM1
+constexpr int FirstBaudRateItem = 0; // the link's rate
 
 MessagePresenter& Choose(MessagePresenter* given, std::unique_ptr<MessagePresenter>& own,
                          QWidget* parent) {
@@ -46,12 +44,11 @@ FileDialogs& Choose(FileDialogs* given, std::unique_ptr<FileDialogs>& own) {
     return *own;
 }
 
-QIcon TwoStateIcon(const char* name) {
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/glyphs/%1.png").arg(QLatin1String(name)));
-    icon.addFile(QStringLiteral(":/glyphs/%1-disabled.png").arg(QLatin1String(name)), QSize(),
-                 QIcon::Disabled);
-    return icon;
+template <class Page> Page* Place(Page* page, const char* name, QWidget& tab) {
+    page->setObjectName(QLatin1String(name));
+    page->setParent(&tab);
+    page->move(0, 0);
+    return page;
 }
 
 } // namespace
@@ -62,145 +59,99 @@ void TGlForm::BoxGate::ShowMessage(const QString& caption, const QString& text, 
 }
 
 TGlForm::TGlForm(WindowServices services, QWidget* parent)
-    : QWidget(parent), presenter_(Choose(services.presenter, ownPresenter_, this)),
-      dialogs_(Choose(services.dialogs, ownDialogs_)), gate_(*this, presenter_),
-      state_(std::make_unique<SessionState>()), comm_(std::make_unique<TComm32>()),
-      link_(std::make_unique<LinkSession>(*state_, *comm_, *this, gate_, ticks_)),
-      files_(std::make_unique<FileSession>(*state_, *comm_, *this, *this, gate_, *link_)),
-      ui_(std::make_unique<Ui::TGlForm>()) {
-    comm_->SetCommPort(QStringLiteral("COM1"));
-    comm_->SetBaudRate(StoredBaudRate);
-    comm_->SetFlowControl(fcNone);
-    comm_->SetEventChar(0);
-
+    : QWidget(parent), gate_(*this, Choose(services.presenter, ownPresenter_, this)),
+      host_(Choose(services.dialogs, ownDialogs_), *this), ui_(std::make_unique<Ui::TGlForm>()) {
     ui_->setupUi(this);
-    SetUpWindow();
-    SetUpFooter();
-    CreateSetupPage();
-    CreateParametersPage();
-    CreateGraphsPage();
-    CreateControlPage();
-    CreateAboutPage();
-    SetUpShortcuts();
-    connect(ui_->GlPageControl, &QTabWidget::currentChanged, this, &TGlForm::GlPageControlChange);
-    quitTimer_.setInterval(QuitPollMs);
-    connect(&quitTimer_, &QTimer::timeout, this, [this] { link_->InterruptWait(); });
-    FormCreate();
-}
-
-TGlForm::~TGlForm() {
-    quitTimer_.stop();
-    comm_->CloseComm();
-}
-
-void TGlForm::SetUpWindow() {
     SetPixelFont(*this, "Times New Roman", 11);
     setFixedSize(size());
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+
+    session_ = std::make_unique<Session>(host_, gate_, ui_->PanelFoother, &host_);
+    host_.Bind(*session_, CreatePages());
+    ConnectSetupPage(*host_.Pages().setup);
+    ConnectFooter();
+    keys_ = new WindowKeys(*this);
+    ui_->PanelFoother->BindKeys(*keys_);
+    connect(ui_->GlPageControl, &QTabWidget::currentChanged, this, &TGlForm::GlPageControlChange);
+    StartUp();
 }
 
-void TGlForm::SetUpFooter() {
-    ui_->BitBtnStart->setIcon(TwoStateIcon("start"));
-    ui_->BitBtnStop->setIcon(TwoStateIcon("stop"));
-    QIcon abort = style()->standardIcon(QStyle::SP_DialogAbortButton);
-    if (abort.isNull()) // styles without an abort glyph draw cancel the same way
-        abort = style()->standardIcon(QStyle::SP_DialogCancelButton);
-    ui_->BitBtnClose->setIcon(abort);
-    for (QLabel* label : {ui_->Label8, ui_->Label1}) {
-        SetFontStyle(*label, Bold);
-        SetTextColor(*label, BgrColor(bgr::Red));
-    }
-    SetFontStyle(*ui_->LabelNameFile, Bold);
-    SetTextColor(*ui_->LabelNameFile, BgrColor(bgr::Blue));
-    SetPortIndicator(false);
+TGlForm::~TGlForm() = default;
 
-    connect(ui_->BitBtnStart, &QPushButton::clicked, this, &TGlForm::BitBtnStartClick);
-    connect(ui_->BitBtnStop, &QPushButton::clicked, this, &TGlForm::BitBtnStopClick);
-    connect(ui_->BitBtnClose, &QPushButton::clicked, this, &TGlForm::BitBtnCloseClick);
-}
-
-void TGlForm::SetUpShortcuts() {
-    // Enter presses Start, Esc presses Stop, wherever the focus is in the window.
-    // A disabled button ignores the press.
-    for (int key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* start = new QShortcut(QKeySequence(key), this);
-        connect(start, &QShortcut::activated, ui_->BitBtnStart, &QPushButton::click);
-    }
-    auto* stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(stop, &QShortcut::activated, ui_->BitBtnStop, &QPushButton::click);
-}
-
-void TGlForm::PlaceFrame(QWidget& tab, QWidget& frame) {
-    frame.setParent(&tab);
-    frame.move(0, 0);
-}
-
-void TGlForm::CreateSetupPage() {
-    framePort_ = new TFramePort;
-    framePort_->setObjectName(QStringLiteral("FramePort1"));
-    PlaceFrame(*ui_->TabSheetInit, *framePort_);
-    TFramePort* page = framePort_;
-    connect(page, &TFramePort::PortChosen, this,
-            [this](const QString& name) { state_->PortName = name; });
-    connect(page, &TFramePort::OpenPortClicked, this,
-            [this] { RunGuarded(gate_, [this] { OpenPort(); }); });
-    connect(page, &TFramePort::ClosePortClicked, this, &TGlForm::ButtonStopClick);
-    connect(page, &TFramePort::GraphChoicesAccepted, this,
-            [this] { RunGuarded(gate_, [this] { ResetGraphs(); }); });
-    connect(page, &TFramePort::WorkingModeChosen, this, &TGlForm::WorkingModeChosen);
-    connect(page, &TFramePort::SaveFileClicked, this, [this] { files_->SaveFileClick(); });
-    connect(page, &TFramePort::OpenFileClicked, this, [this] { files_->OpenFileClick(); });
-}
-
-// The parameters page shows the session's engine values; its reset button runs the
-// reset exchange, which ends in a live loop of its own.
-void TGlForm::CreateParametersPage() {
-    frameParameter_ = new TFrameParameter(state_->Engine);
-    frameParameter_->setObjectName(QStringLiteral("FrameParameter1"));
-    PlaceFrame(*ui_->TabSheetBoard, *frameParameter_);
-    connect(frameParameter_, &TFrameParameter::ResetEcuRequested, this,
-            [this] { RunSession([this] { link_->ResetEcuClick(); }); });
-}
-
-// The graphs page draws from the session's engine values; a picture that cannot be
-// saved is reported like every other failure.
-void TGlForm::CreateGraphsPage() {
-    frameGraph_ = new TFrameGraph(state_->Engine);
-    frameGraph_->setObjectName(QStringLiteral("FrameGraph1"));
-    frameGraph_->SetErrorReporter([this](const QString& text) {
+// Each page on its tab, reading and editing the session's values.
+WindowPages TGlForm::CreatePages() {
+    SessionState& state = session_->State();
+    WindowPages pages;
+    pages.tabs = ui_->GlPageControl;
+    pages.footer = ui_->PanelFoother;
+    pages.setup = Place(new TFramePort, "FramePort1", *ui_->TabSheetInit);
+    pages.parameters =
+        Place(new TFrameParameter(state.Engine), "FrameParameter1", *ui_->TabSheetBoard);
+    // The reset button runs the reset exchange, which ends in a live loop of its own.
+    connect(pages.parameters, &TFrameParameter::ResetEcuRequested, this,
+            [this] { RunSession([this] { session_->Link().ResetEcuClick(); }); });
+    pages.graphs = Place(new TFrameGraph(state.Engine), "FrameGraph1", *ui_->TabSheetGraph);
+    // A picture that cannot be saved is reported like every other failure.
+    pages.graphs->SetErrorReporter([this](const QString& text) {
         gate_.ShowMessage(QString::fromUtf8(text::ApplicationTitle), text, MessageIcon::Error);
     });
-    PlaceFrame(*ui_->TabSheetGraph, *frameGraph_);
+    pages.control = Place(new TFrameManager(state.Control, state.Layout, state.Engine),
+                          "FrameManager1", *ui_->TabSheetControl);
+    Place(new TFrameAbout, "FrameAbout1", *ui_->TabSheetAbout);
+    return pages;
 }
 
-// The control page edits the session's control frame and shows its engine values.
-// Its tab's show and hide handlers are wired in GlPageControlChange.
-void TGlForm::CreateControlPage() {
-    frameManager_ = new TFrameManager(state_->Control, state_->Layout, state_->Engine);
-    frameManager_->setObjectName(QStringLiteral("FrameManager1"));
-    PlaceFrame(*ui_->TabSheetControl, *frameManager_);
+void TGlForm::ConnectSetupPage(TFramePort& page) {
+    Session& session = *session_;
+    connect(&page, &TFramePort::PortChosen, this,
+            [&session](const QString& name) { session.State().PortName = name; });
+    connect(&page, &TFramePort::OpenPortClicked, this,
+            [this] { RunGuarded(gate_, [this] { host_.OpenPort(); }); });
+    connect(&page, &TFramePort::ClosePortClicked, this, [this] {
+        if (session_->Comm().Connected())
+            ShowPortClosed();
+    });
+    connect(&page, &TFramePort::GraphChoicesAccepted, this,
+            [this] { RunGuarded(gate_, [this] { host_.ResetGraphs(); }); });
+    connect(&page, &TFramePort::WorkingModeChosen, this, [&session, this](WorkingMode mode) {
+        session.State().Flags.WorkingModeChosen(mode);
+        ui_->PanelFoother->ShowWorkingMode(mode);
+    });
+    connect(&page, &TFramePort::SaveFileClicked, this,
+            [&session] { session.Files().SaveFileClick(); });
+    connect(&page, &TFramePort::OpenFileClicked, this,
+            [&session] { session.Files().OpenFileClick(); });
 }
 
-void TGlForm::CreateAboutPage() {
-    frameAbout_ = new TFrameAbout;
-    frameAbout_->setObjectName(QStringLiteral("FrameAbout1"));
-    PlaceFrame(*ui_->TabSheetAbout, *frameAbout_);
+void TGlForm::ConnectFooter() {
+    TPanelFoother* footer = ui_->PanelFoother;
+    connect(footer, &TPanelFoother::StartClicked, this, &TGlForm::BitBtnStartClick);
+    connect(footer, &TPanelFoother::StopClicked, this, &TGlForm::BitBtnStopClick);
+    connect(footer, &TPanelFoother::ExitClicked, this, &QWidget::close);
+    connect(footer, &TPanelFoother::PortClosedByPlayback, host_.Pages().setup,
+            &TFramePort::ShowPortClosedByPlayback);
+    playbackControls_ =
+        new PlaybackControls(*this, footer->ProgressBar(), footer->FileNameLabel(),
+                             session_->Files().Player(), [this] { ExportCsvTriggered(); });
+    connect(footer, &TPanelFoother::PlaybackRunningChanged, playbackControls_,
+            &PlaybackControls::SetActive);
 }
 
-void TGlForm::FormCreate() {
+void TGlForm::StartUp() {
+    TFramePort& setup = *host_.Pages().setup;
     for (int graph = 0; graph < TFramePort::GraphCount; ++graph)
-        framePort_->SetGraphChannel(graph, DefaultGraphChannels[graph]);
-    RunGuarded(gate_, [this] { ResetGraphs(); });
-    framePort_->ChoosePort(0);
-    framePort_->SetBaudRateItem(0);
-    framePort_->SetDelay(120);
-    framePort_->SetEngineVariant(0);
-    framePort_->ChooseWorkingMode(2);
-    framePort_->EnableFileButtons(true, false);
+        setup.SetGraphChannel(graph, DefaultGraphChannels[graph]);
+    RunGuarded(gate_, [this] { host_.ResetGraphs(); });
+    setup.ChoosePort(FirstPortItem);
+    setup.SetBaudRateItem(FirstBaudRateItem);
+    setup.SetDelay(StartUpPollDelayMs);
+    setup.SetEngineVariant(VariantIndex(EngineVariant::Sohc));
+    setup.ChooseWorkingMode(WorkingMode::Playback);
+    setup.EnableFileButtons(true, false);
     bool opened = false;
     RunGuarded(gate_, [&] {
-        OpenPort();
+        host_.OpenPort();
         opened = true;
     });
     if (opened)
@@ -208,184 +159,71 @@ void TGlForm::FormCreate() {
 }
 
 void TGlForm::BitBtnStartClick() {
-    if (ActivePageIndex() == PageGraphs)
-        SetGraphScrollEnabled(false);
-    RunSession([this] { files_->StartClick(); });
+    if (host_.ActivePageIndex() == PageGraphs)
+        host_.Pages().graphs->ScrollBarAxisX().setEnabled(false);
+    RunSession([this] { session_->Files().StartClick(); });
 }
 
 void TGlForm::BitBtnStopClick() {
-    if (!comm_->Connected())
+    // A playback ends where it stands; the file stays armed for the next Start.
+    Playback& playback = session_->Files().Player();
+    if (playback.Running()) {
+        playback.Stop();
+        if (host_.ActivePageIndex() == PageGraphs)
+            host_.Pages().graphs->ScrollBarAxisX().setEnabled(true);
+    }
+    if (!session_->Comm().Connected())
         return;
-    comm_->CloseComm();
     ShowPortClosed();
-    state_->Flags.StoppedWithPortOpen();
-    if (ActivePageIndex() == PageGraphs)
-        SetGraphScrollEnabled(true);
+    session_->State().Flags.StoppedWithPortOpen();
+    if (host_.ActivePageIndex() == PageGraphs)
+        host_.Pages().graphs->ScrollBarAxisX().setEnabled(true);
 }
 
-void TGlForm::ButtonStopClick() {
-    if (!comm_->Connected())
-        return;
-    comm_->CloseComm();
-    ShowPortClosed();
+void TGlForm::OpenRecording(const QString& path) {
+    host_.Pages().setup->ChooseWorkingMode(WorkingMode::Playback);
+    host_.Pages().graphs->SetRecordingName(path);
+    session_->Files().OpenFileNamedGuarded(path);
+}
+
+void TGlForm::ExportCsvTriggered() {
+    const SessionState& state = session_->State();
+    if (!state.Flags.PlaybackArmed || !state.File.IsOpen())
+        return; // the label and the bar no longer stand for a recording to play
+    ExportRecordingCsv(*this, host_.Dialogs(), gate_, QFile::decodeName(state.File.Path().c_str()),
+                       host_.SelectedVariant());
 }
 
 void TGlForm::ShowPortClosed() {
-    framePort_->ShowPortClosed();
-    SetPortIndicator(false);
-    ui_->BitBtnStart->setEnabled(false);
-}
-
-void TGlForm::BitBtnCloseClick() {
-    close();
+    session_->Comm().CloseComm();
+    host_.Pages().setup->ShowPortClosed();
+    ui_->PanelFoother->ShowPort(false);
 }
 
 void TGlForm::closeEvent(QCloseEvent* event) {
-    if (running_ == 0) {
+    if (!session_->LoopRunning()) {
         event->accept();
         return;
     }
     // A session loop is on the stack: end it first; the window closes when the
-    // outermost one has returned (SessionEnded).
+    // outermost one has returned (RunSession).
     event->ignore();
-    EndSessionsForQuit();
-}
-
-void TGlForm::EndSessionsForQuit() {
     quitting_ = true;
-    comm_->CloseComm(); // a live loop ends at its next port test
-    link_->InterruptWait();
-    quitTimer_.start(); // nested waits are ended one after the other
+    session_->EndLoops();
 }
 
-void TGlForm::SessionEnded() {
-    if (--running_ > 0 || !quitting_)
-        return;
-    quitTimer_.stop();
-    close();
-}
-
-void TGlForm::TabSheetControlShow() {
-    RunGuarded(gate_, [this] { link_->ControlPageShown(); });
-}
-
-// Leaving the page always sends the default frame, with or without a session: the
-// ECU must not keep an output or a command the page no longer shows.
-void TGlForm::TabSheetControlHide() {
-    RunSession([this] {
-        frameManager_->ControlPageOff();
-        link_->RestoreAndSendControlFrameGuarded();
-    });
-}
-
+// Leaving the control page always sends the default frame, with or without a
+// session: the ECU must not keep an output or a command the page no longer shows.
 void TGlForm::GlPageControlChange(int index) {
     const int left = shownPage_;
     shownPage_ = index;
     if (left == PageControl && index != PageControl)
-        TabSheetControlHide();
+        RunSession([this] {
+            host_.Pages().control->ControlPageOff();
+            session_->Link().RestoreAndSendControlFrameGuarded();
+        });
     if (index == PageControl && left != PageControl)
-        TabSheetControlShow();
-}
-
-void TGlForm::WorkingModeChosen(int item) {
-    state_->Flags.WorkingModeChosen(item);
-    if (item == 0 || item == 1) {
-        ui_->ProgressBarPlayFile->hide();
-        ui_->Label8->hide();
-        ui_->Label1->hide();
-    }
-    if (item == 0)
-        ui_->LabelNameFile->clear();
-}
-
-void TGlForm::SetPortIndicator(bool open) {
-    SetBackground(*ui_->PanelPortIndicator, BgrColor(open ? bgr::Lime : bgr::Red));
-}
-
-void TGlForm::SetGraphScrollEnabled(bool enabled) {
-    frameGraph_->ScrollBarAxisX().setEnabled(enabled);
-}
-
-int TGlForm::ActivePageIndex() const {
-    return ui_->GlPageControl->currentIndex();
-}
-
-EngineVariant TGlForm::SelectedVariant() const {
-    return VariantFromIndex(framePort_->EngineVariant());
-}
-
-void TGlForm::ShowParameters() {
-    frameParameter_->ShowParameters();
-}
-
-void TGlForm::AddGraphPoints() {
-    frameGraph_->AddGraphPoints();
-}
-
-void TGlForm::ResetGraphs() {
-    frameGraph_->ResetGraphs(*framePort_);
-}
-
-void TGlForm::ControlPageRefresh() {
-    frameManager_->ControlPageRefresh();
-}
-
-void TGlForm::OpenPort() {
-    // Checked before the port is touched: a bad rate leaves everything closed.
-    const std::uint32_t baudRate = framePort_->BaudRate();
-    // A refusal comes out with the port, its device and the system's reason.
-    if (!OpenPortWith(*comm_, state_->PortName, baudRate, framePort_->Delay(), state_->PollDelay))
-        return;
-    framePort_->ShowPortOpen();
-    SetPortIndicator(true);
-    ui_->BitBtnStart->setEnabled(true);
-}
-
-void TGlForm::SetProgressPosition(int position) {
-    ui_->ProgressBarPlayFile->setValue(position);
-}
-
-int TGlForm::ProgressPosition() const {
-    return ui_->ProgressBarPlayFile->value();
-}
-
-void TGlForm::SetProgressMaximum(int maximum) {
-    ui_->ProgressBarPlayFile->setMaximum(maximum);
-}
-
-void TGlForm::ShowProgressBar() {
-    ui_->ProgressBarPlayFile->show();
-}
-
-void TGlForm::ShowPercentLabels() {
-    ui_->Label8->show();
-    ui_->Label1->show();
-}
-
-void TGlForm::SetFileNameLabel(const QString& caption) {
-    ui_->LabelNameFile->setText(caption);
-}
-
-void TGlForm::ShowPortClosedByPlayback() {
-    framePort_->ShowPortClosedByPlayback();
-    SetPortIndicator(false);
-    // Start plays the opened file, also when no port could ever be opened.
-    ui_->BitBtnStart->setEnabled(true);
-}
-
-// The file chosen for recording or playback also names the graphs' picture.
-std::optional<QString> TGlForm::ChooseSaveFile() {
-    std::optional<QString> path = dialogs_.ChooseSaveFile(this);
-    if (path)
-        frameGraph_->SetRecordingName(*path);
-    return path;
-}
-
-std::optional<QString> TGlForm::ChooseOpenFile() {
-    std::optional<QString> path = dialogs_.ChooseOpenFile(this);
-    if (path)
-        frameGraph_->SetRecordingName(*path);
-    return path;
+        RunGuarded(gate_, [this] { session_->Link().ControlPageShown(); });
 }
 
 } // namespace ecu

@@ -1,14 +1,12 @@
 #pragma once
-// The main window: five pages (setup, parameters, graphs, control, about) over a
-// footer with Start, Stop, Exit, the port indicator and the playback progress.
-// It owns the session (state, serial component, live and file sessions), serves
-// it as its host, and wires the pages to it.
-#include "session/FileHost.h"
+// The main window: five pages (setup, parameters, graphs, control, about) over the
+// footer. It creates the pages and the footer, owns the session and connects them
+// to it, and keeps the rule that quitting while a session loop runs ends the loops
+// first.
+#include "app/WindowHost.h"
 #include "session/MessagePresenter.h"
-#include "session/SessionHost.h"
-#include "session/TickSource.h"
+#include "session/Session.h"
 
-#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -22,15 +20,8 @@ class TGlForm;
 namespace ecu {
 
 class FileDialogs;
-class FileSession;
-class LinkSession;
-class TComm32;
-class TFrameAbout;
-class TFrameGraph;
-class TFrameManager;
-class TFrameParameter;
-class TFramePort;
-struct SessionState;
+class PlaybackControls;
+class WindowKeys;
 
 // What the window shows boxes and dialogs with; tests give their own.
 struct WindowServices {
@@ -38,7 +29,7 @@ struct WindowServices {
     FileDialogs* dialogs = nullptr;        // nullptr: the toolkit's file dialogs
 };
 
-class TGlForm : public QWidget, public SessionHost, public FileHost {
+class TGlForm : public QWidget {
     Q_OBJECT
 public:
     // Builds the window and runs the start-up (defaults, graphs, port opening);
@@ -46,50 +37,20 @@ public:
     explicit TGlForm(WindowServices services = {}, QWidget* parent = nullptr);
     ~TGlForm() override;
 
-    // Footer and control-tab handlers. None of them throws.
+    // The footer's Start and Stop. Neither throws.
     void BitBtnStartClick();
     void BitBtnStopClick();
-    void BitBtnCloseClick();
-    void TabSheetControlShow();
-    void TabSheetControlHide();
+    // Opens a recording named outside the window (the command line) as working mode
+    // "Чтение данных из файла" and "Открыть" would; a failure gets the button's box.
+    void OpenRecording(const QString& path);
+    // The footer's context menu: the played recording as CSV.
+    void ExportCsvTriggered();
 
-    SessionState& State() { return *state_; }
-    TComm32& ComPort() { return *comm_; }
-    LinkSession& Link() { return *link_; }
-    FileSession& Files() { return *files_; }
-    TFramePort& SetupPage() { return *framePort_; }
-    MessagePresenter& Presenter() { return gate_; }
-    // A handler that runs a session loop (Start, the ECU reset, leaving the
-    // control page) is on the stack.
-    bool SessionRunning() const { return running_ > 0; }
-
-    // Runs a handler that may loop until its session ends, guarded so that no
-    // error leaves it. The window's Exit ends such a handler early.
-    template <class Fn> void RunSession(Fn&& fn) {
-        ++running_;
-        RunGuarded(gate_, fn);
-        SessionEnded();
-    }
-
-    // SessionHost.
-    int ActivePageIndex() const override;
-    EngineVariant SelectedVariant() const override;
-    void ShowParameters() override;
-    void AddGraphPoints() override;
-    void ResetGraphs() override;
-    void ControlPageRefresh() override;
-    void OpenPort() override;
-
-    // FileHost.
-    void SetProgressPosition(int position) override;
-    int ProgressPosition() const override;
-    void SetProgressMaximum(int maximum) override;
-    void ShowProgressBar() override;
-    void ShowPercentLabels() override;
-    void SetFileNameLabel(const QString& caption) override;
-    void ShowPortClosedByPlayback() override;
-    std::optional<QString> ChooseSaveFile() override;
-    std::optional<QString> ChooseOpenFile() override;
+    Session& Ecu() { return *session_; }
+    // The pages as the session sees them.
+    WindowHost& Host() { return host_; }
+    // Where every window-wide key is bound.
+    WindowKeys& Keys() { return *keys_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -107,51 +68,31 @@ private:
         MessagePresenter& target_;
     };
 
-    void FormCreate();
-    void SetUpWindow();
-    void SetUpFooter();
-    void SetUpShortcuts();
-
-    // Where each page is created and wired to the session.
-    void CreateSetupPage();
-    void CreateParametersPage();
-    void CreateGraphsPage();
-    void CreateControlPage();
-    void CreateAboutPage();
-    // Places a page's frame on its tab.
-    static void PlaceFrame(QWidget& tab, QWidget& frame);
-
+    WindowPages CreatePages();
+    void ConnectSetupPage(TFramePort& page);
+    void ConnectFooter();
+    void StartUp();
     void GlPageControlChange(int index);
-    void ButtonStopClick();
-    void WorkingModeChosen(int item);
+    // The port closed by a Stop: the setup page and the footer show it.
     void ShowPortClosed();
-    void SetPortIndicator(bool open);
-    void SetGraphScrollEnabled(bool enabled);
-    void SessionEnded();
-    void EndSessionsForQuit();
+    // Runs a handler that may loop until its session ends; the window's Exit ends
+    // such a handler early and closes the window once the outermost has returned.
+    template <class Fn> void RunSession(Fn&& fn) {
+        session_->RunLoop(fn);
+        if (quitting_ && !session_->LoopRunning())
+            close();
+    }
 
     std::unique_ptr<MessagePresenter> ownPresenter_;
     std::unique_ptr<FileDialogs> ownDialogs_;
-    MessagePresenter& presenter_;
-    FileDialogs& dialogs_;
     BoxGate gate_;
-    SystemTicks ticks_;
-    std::unique_ptr<SessionState> state_;
-    std::unique_ptr<TComm32> comm_;
-    std::unique_ptr<LinkSession> link_;
-    std::unique_ptr<FileSession> files_;
+    WindowHost host_;
     std::unique_ptr<Ui::TGlForm> ui_;
-
-    TFramePort* framePort_ = nullptr;
-    TFrameParameter* frameParameter_ = nullptr;
-    TFrameGraph* frameGraph_ = nullptr;
-    TFrameManager* frameManager_ = nullptr;
-    TFrameAbout* frameAbout_ = nullptr;
-
+    std::unique_ptr<Session> session_;             // after the footer it serves
+    PlaybackControls* playbackControls_ = nullptr; // owned by the window
+    WindowKeys* keys_ = nullptr;
     int shownPage_ = PageAbout;
-    int running_ = 0;
     bool quitting_ = false;
-    QTimer quitTimer_; // while quitting: ends every running wait at once
 };
 
 } // namespace ecu

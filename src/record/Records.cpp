@@ -17,18 +17,6 @@ std::size_t RecordSize(EngineVariant variant) noexcept {
     }
 }
 
-RecordSplit SplitRecords(std::uint64_t fileSize, EngineVariant variant) noexcept {
-    RecordSplit split;
-    split.recordSize = RecordSize(variant);
-    if (split.recordSize == 0) {
-        split.trailing = fileSize;
-        return split;
-    }
-    split.records = fileSize / split.recordSize;
-    split.trailing = fileSize % split.recordSize;
-    return split;
-}
-
 bool StartsWithDataRequest(std::span<const std::uint8_t> bytes) noexcept {
     return bytes.size() >= EchoLength &&
            std::equal(DataRequest.begin(), DataRequest.end(), bytes.begin());

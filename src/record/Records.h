@@ -22,15 +22,6 @@ inline constexpr std::size_t kDohcRecordSize = 72;
 // there is no record size: 0, and no record is whole.
 std::size_t RecordSize(EngineVariant variant) noexcept;
 
-// How many records of the variant's size a recording of fileSize bytes would hold end to
-// end: the measure of playback's progress bar.
-struct RecordSplit {
-    std::size_t recordSize = 0;
-    std::uint64_t records = 0;
-    std::uint64_t trailing = 0;
-};
-RecordSplit SplitRecords(std::uint64_t fileSize, EngineVariant variant) noexcept;
-
 // One cut record. Its bytes begin with the echo; beyond kKeep bytes only its length counts.
 struct Record {
     std::span<const std::uint8_t> bytes;

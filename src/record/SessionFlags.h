@@ -1,6 +1,8 @@
 #pragma once
 // The three flags that decide what is recorded and what Start runs. Each event
 // that touches them is a member here, so the rules live in one place.
+#include "wire/Modes.h"
+
 namespace ecu {
 
 struct SessionFlags {
@@ -24,11 +26,10 @@ struct SessionFlags {
         RecordArmed = false;
         PlaybackArmed = false;
     }
-    // A working mode was chosen: 0 live, 1 live with recording, 2 playback.
-    void WorkingModeChosen(int item) {
-        if (item == 0 || item == 1)
+    void WorkingModeChosen(WorkingMode mode) {
+        if (mode == WorkingMode::Live || mode == WorkingMode::LiveRecording)
             PlaybackArmed = false;
-        if (item == 0 || item == 2)
+        if (mode == WorkingMode::Live || mode == WorkingMode::Playback)
             RecordingActive = false;
     }
     // A write to the recording failed: recording stops until a file is chosen
@@ -39,9 +40,9 @@ struct SessionFlags {
     }
     // The live loop after decoding a cycle, by active page index.
     void CycleOnPage(int page) {
-        if (page == 1 || page == 2)
+        if (page == PageParameters || page == PageGraphs)
             RecordingActive = RecordArmed;
-        else if (page == 3)
+        else if (page == PageControl)
             RecordingActive = false;
     }
 };

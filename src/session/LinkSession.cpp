@@ -169,14 +169,6 @@ void LinkSession::RestoreAndSendControlFrame() {
     SendControlAndWait(state_.PollDelay);
 }
 
-void LinkSession::SendControlFrameGuarded() {
-    try {
-        SendControlFrame();
-    } catch (...) {
-        ReportHandlerError(std::current_exception());
-    }
-}
-
 void LinkSession::RestoreAndSendControlFrameGuarded() {
     try {
         RestoreAndSendControlFrame();

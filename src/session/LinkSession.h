@@ -39,6 +39,8 @@ public:
     LinkSession& operator=(const LinkSession&) = delete;
 
     void WaitMs(std::int32_t ms) { waiter_.WaitMs(ms); }
+    // Waits as WaitMs, ending early once a pass over events made `done` hold.
+    void WaitMs(std::int32_t ms, const std::function<bool()>& done) { waiter_.WaitMs(ms, done); }
     // Ends the innermost running wait at once, as an error of its cycle would: a
     // live loop then ends with the broken-link box. False when no wait runs.
     bool InterruptWait();
@@ -80,7 +82,6 @@ public:
     // The same for the window's handlers: an error of the wait goes on to the
     // wait of the loop that is running, which it ends; with none running it is
     // shown in the default box.
-    void SendControlFrameGuarded();
     void RestoreAndSendControlFrameGuarded();
 
 private:
@@ -89,7 +90,6 @@ private:
     // Hands the control frame to the port and waits, keeping its exchange out of
     // the recording.
     void SendControlAndWait(std::int32_t ms);
-    void PassOnOrShow(const std::exception_ptr& error);
     // How many of `length` received bytes may go to the recording now.
     std::size_t RecordableNow(std::size_t length) const;
 

@@ -19,5 +19,10 @@ inline constexpr const char* ResetFailed = "Ошибка сброса!";
 
 inline constexpr const char* RecordingTo = "Запись в файл ";
 inline constexpr const char* PlayingFrom = "Чтение файла ";
+// After the played file's name: the pace other than the recorded one, and a pause.
+inline constexpr const char* PaceFastest = " ×макс";
+inline constexpr const char* Paused = " — пауза";
+// The progress bar's tooltip: the record under the mouse and the count.
+inline constexpr const char* RecordOfCount = "Запись %1 из %2";
 
 } // namespace ecu::text

@@ -3,17 +3,9 @@
 // the pages' per-cycle steps and the port opening. The main window implements it;
 // the headless logger and the tests have their own.
 #include "wire/EngineVariant.h"
+#include "wire/Modes.h"
 
 namespace ecu {
-
-// Active page indexes.
-enum PageIndex : int {
-    PageSetup = 0,
-    PageParameters = 1,
-    PageGraphs = 2,
-    PageControl = 3,
-    PageAbout = 4
-};
 
 class SessionHost {
 public:
@@ -26,6 +18,12 @@ public:
     virtual void ShowParameters() = 0;
     virtual void AddGraphPoints() = 0;
     virtual void ResetGraphs() = 0;
+    // A playback stood on a record: the graphs are emptied and bound as ResetGraphs does,
+    // their points counted from firstPoint, so that a refill looks as if the playback had
+    // run up to it. Hosts without graphs ignore it.
+    virtual void RestartGraphsAt(int firstPoint) { (void)firstPoint; }
+    // The graphs' cursor stands on the newest point, the boxes showing its values.
+    virtual void PlaceGraphCursorAtNewest() {}
     // Refreshes the control page's controls; the session then checksums and sends
     // the control frame itself.
     virtual void ControlPageRefresh() = 0;

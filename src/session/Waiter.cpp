@@ -18,7 +18,7 @@ struct DepthGuard {
 };
 } // namespace
 
-void Waiter::WaitMs(std::int32_t ms) {
+void Waiter::WaitMs(std::int32_t ms, const std::function<bool()>& done) {
     if (ms <= 0)
         return;
     const auto span = static_cast<std::uint32_t>(ms);
@@ -51,6 +51,8 @@ void Waiter::WaitMs(std::int32_t ms) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }
         RethrowKept();
+        if (done && done())
+            return;
     }
 }
 

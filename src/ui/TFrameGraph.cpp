@@ -1,7 +1,7 @@
 #include "ui/TFrameGraph.h"
 
-#include "ui/Colors.h"
 #include "ui/TextRules.h"
+#include "ui/WidgetLook.h"
 #include "ui_TFrameGraph.h"
 
 #include <QAction>
@@ -15,7 +15,11 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <qcustomplot.h>
+
+#include <algorithm>
+#include <cmath>
 
 namespace ecu {
 namespace {
@@ -52,20 +56,20 @@ TFrameGraph::TFrameGraph(const EngineData& engine, QWidget* parent)
 
     for (int n = 1; n <= GraphCount; ++n)
         SetUpChart(n);
-    QFont labelFont(QStringLiteral("Times New Roman"));
-    labelFont.setPixelSize(12);
-    labelFont.setBold(true);
-    for (QLabel* label : {ui_->Label1, ui_->Label2, ui_->Label3, ui_->Label4}) {
-        label->setFont(labelFont);
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, BgrColor(bgr::Blue));
-        label->setPalette(palette);
-    }
+    for (QLabel* label : {ui_->Label1, ui_->Label2, ui_->Label3, ui_->Label4})
+        SetPixelFont(*label, "Times New Roman", 12, Bold); // blue: the form's colour
     for (int n = 0; n < GraphCount; ++n)
         SetUpValueBox(*valueBoxes_[n], kValueColours[n]);
 
-    connect(ui_->ScrollBarAxisX, &QScrollBar::valueChanged, this,
-            &TFrameGraph::ScrollBarAxisXScroll);
+    // Every scroll step reads the points under the cursor again, also one that leaves
+    // the position where it was (an end arrow at the end, new points under a still
+    // cursor); a step that moves, and a move by the program, come as a value change.
+    QScrollBar* scroll = ui_->ScrollBarAxisX;
+    connect(scroll, &QScrollBar::actionTriggered, this, [this, scroll] {
+        if (scroll->sliderPosition() == scroll->value())
+            ScrollBarAxisXScroll(scroll->value());
+    });
+    connect(scroll, &QScrollBar::valueChanged, this, &TFrameGraph::ScrollBarAxisXScroll);
 
     chooseFile_ = [this](const QString& suggested) -> std::optional<QString> {
         const QString path =
@@ -99,12 +103,10 @@ void TFrameGraph::SetUpChart(int n) {
     chart.axisRect()->setAutoMargins(QCP::msNone);
     chart.axisRect()->setMargins(QMargins(0, 0, 0, 0));
 
-    QFont tickFont = font();
-    tickFont.setPixelSize(9);
+    // No tick values: inside an 83-pixel plot they cover the lines, and the boxes
+    // beside the charts give the values.
     for (QCPAxis* axis : {chart.xAxis, chart.yAxis}) {
-        axis->setTickLabelSide(QCPAxis::lsInside);
-        axis->setTickLabelFont(tickFont);
-        axis->setTickLabelColor(Qt::white);
+        axis->setTickLabels(false);
         axis->grid()->setPen(QPen(BgrColor(bgr::Silver), 0, Qt::DotLine));
     }
     chart.xAxis->setRange(0, DefaultWindow);
@@ -121,24 +123,16 @@ void TFrameGraph::SetUpChart(int n) {
     series_[n - 1] = series;
 
     QFrame& shape = *shapes_[n - 1];
-    shape.setAutoFillBackground(true);
-    QPalette palette = shape.palette();
-    palette.setColor(QPalette::Window, BgrColor(bgr::Black));
-    shape.setPalette(palette);
+    SetBackground(shape, BgrColor(bgr::Black));
     shape.setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 // Numbers padded on the left to a common width line up on the right; they keep their
 // left-to-right reading so that a minus sign stays in front.
 void TFrameGraph::SetUpValueBox(QLineEdit& box, std::uint32_t textColour) {
-    QFont boxFont(QStringLiteral("Arial"));
-    boxFont.setPixelSize(16);
-    boxFont.setBold(true);
-    box.setFont(boxFont);
-    QPalette palette = box.palette();
-    palette.setColor(QPalette::Base, palette.color(QPalette::WindowText));
-    palette.setColor(QPalette::Text, BgrColor(textColour));
-    box.setPalette(palette);
+    SetPixelFont(box, "Arial", 16, Bold);
+    SetRoleColor(box, QPalette::Base, box.palette().color(QPalette::WindowText));
+    SetRoleColor(box, QPalette::Text, BgrColor(textColour));
     box.setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 }
 
@@ -153,10 +147,25 @@ void TFrameGraph::ResetGraphs(const QWidget& setupPage) {
     window_ = DefaultWindow;
     for (QCustomPlot* chart : charts_)
         chart->xAxis->setRange(0, window_);
+    ClearCursor();
     BindGraphChannels(setupPage);
     ScheduleReplot();
 }
 
+// Empty graphs have no values: the boxes and the cursor must not show the old ones.
+void TFrameGraph::ClearCursor() {
+    for (QLineEdit* box : valueBoxes_)
+        box->clear();
+    for (QFrame* shape : shapes_)
+        shape->move(0, shape->y());
+    const QSignalBlocker quiet(ui_->ScrollBarAxisX);
+    ui_->ScrollBarAxisX->setValue(0);
+}
+
+// Pages never include each other, so this page knows the setup page only as a widget and finds
+// its graph boxes by their object names. The walk keeps the inherited rule: boxes are taken in
+// the order the setup page holds them, and one out of the order 1..4 is passed over rather
+// than bound to the wrong graph.
 void TFrameGraph::BindGraphChannels(const QWidget& setupPage) {
     int n = 1;
     for (const QComboBox* combo : setupPage.findChildren<QComboBox*>()) {
@@ -244,6 +253,24 @@ void TFrameGraph::ScrollBarAxisXScroll(int scrollPos) {
             return;
         valueBoxes_[n]->setText(ValueText(data.at(static_cast<int>(index))->value));
     }
+}
+
+// Once the charts scroll, the newest point is drawn on their right edge, which the scroll
+// bar's own positions cannot select: the bar is moved without its handler, which would
+// show the point before it, and the boxes keep the newest values.
+void TFrameGraph::PlaceCursorAtNewest() {
+    if (pointCount_ == 0)
+        return;
+    const double newest = pointCount_ - 1;
+    const double left = charts_[0]->xAxis->range().lower;
+    const int pixel = std::clamp(
+        static_cast<int>(std::lround((newest - left) * CursorWidth / window_)), 0, CursorWidth);
+    QScrollBar& bar = *ui_->ScrollBarAxisX;
+    const QSignalBlocker quiet(bar);
+    bar.setRange(0, CursorWidth);
+    bar.setValue(pixel);
+    for (QFrame* shape : shapes_)
+        shape->move(std::min(pixel, CursorWidth - shape->width()), shape->y());
 }
 
 // Appends and axis moves of a whole cycle, on all four charts, cost one redraw.

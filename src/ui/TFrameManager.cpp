@@ -1,11 +1,9 @@
 #include "ui/TFrameManager.h"
 
-#include "ui/Colors.h"
 #include "ui/TextRules.h"
+#include "ui/WidgetLook.h"
 #include "ui_TFrameManager.h"
 
-#include <QFont>
-#include <QIcon>
 #include <QLabel>
 #include <QSignalBlocker>
 
@@ -14,34 +12,17 @@
 namespace ecu {
 namespace {
 
-const QString kFontFamily = QStringLiteral("Times New Roman");
+constexpr const char* kFontFamily = "Times New Roman";
 const QString kPositionText = QStringLiteral("Позиция - ");
 const QString kUserPositionText = QStringLiteral("Позиция регулятора- ");
 
-QFont PageFont(int pixels, bool bold = false, bool italic = false) {
-    QFont font(kFontFamily);
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    font.setItalic(italic);
-    return font;
+QFont PageFont(int pixels, unsigned style = Plain) {
+    return PixelFont(kFontFamily, pixels, style);
 }
 
-void SetColour(QWidget* widget, QPalette::ColorRole role, std::uint32_t colour) {
-    QPalette palette = widget->palette();
-    palette.setColor(role, BgrColor(colour));
-    widget->setPalette(palette);
-}
-
-// A value box: black, lime bold digits.
-void LookOfValueBox(QWidget* edit) {
-    edit->setFont(PageFont(13, true));
-    SetColour(edit, QPalette::Base, bgr::Black);
-    SetColour(edit, QPalette::Text, bgr::Lime);
-}
-
-// An output's state panel: yellow bold caption on grey (off) or red (on).
+// An output's state panel: its yellow caption (the form's) on grey (off) or red (on).
 void ShowOutput(QWidget* panel, bool on) {
-    SetColour(panel, QPalette::Window, on ? bgr::Red : bgr::Gray);
+    SetRoleColor(*panel, QPalette::Window, BgrColor(on ? bgr::Red : bgr::Gray));
 }
 
 // The label grows with its text, as wide as the text needs, never narrower than
@@ -49,13 +30,6 @@ void ShowOutput(QWidget* panel, bool on) {
 void SetGrowingText(QLabel* label, const QString& text, int formWidth) {
     label->setText(text);
     label->resize(std::max(formWidth, label->sizeHint().width()), label->height());
-}
-
-QIcon TwoStateGlyph(const QString& name) {
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/glyphs/control/%1.png").arg(name), {}, QIcon::Normal);
-    icon.addFile(QStringLiteral(":/glyphs/control/%1-disabled.png").arg(name), {}, QIcon::Disabled);
-    return icon;
 }
 
 } // namespace
@@ -67,7 +41,6 @@ TFrameManager::TFrameManager(ControlFrame& frame, const ControlLayout& layout,
     ui_->setupUi(this);
     labelPosWidth_ = ui_->LabelPos->width();
     SetUpLook();
-    SetUpGlyphs();
     Connect();
 }
 
@@ -75,32 +48,23 @@ TFrameManager::~TFrameManager() = default;
 
 void TFrameManager::SetUpLook() {
     setFont(PageFont(11)); // the window's font; the value boxes are larger to read at a glance
-    ui_->Label1->setFont(PageFont(16, true, true));
-    SetColour(ui_->Label1, QPalette::WindowText, bgr::Teal);
-    SetColour(ui_->GroupBoxStatus, QPalette::WindowText, bgr::Red);
+    ui_->Label1->setFont(PageFont(16, Bold | Italic));
     for (QWidget* edit :
          {ui_->EditIACDesired, ui_->EditRPMIAC, ui_->EditUOZDesired, ui_->EditFuelAirRatio})
-        LookOfValueBox(edit);
+        edit->setFont(PageFont(13, Bold)); // black with lime digits: the form's colours
     for (QWidget* panel : {ui_->PanelCheckEngie, ui_->PanelCarlson}) {
-        panel->setFont(PageFont(11, true));
-        SetColour(panel, QPalette::WindowText, bgr::Yellow);
+        panel->setFont(PageFont(11, Bold));
         ShowOutput(panel, false);
     }
 }
 
-void TFrameManager::SetUpGlyphs() {
-    ui_->SpeedButtonCheckEngie->setIcon(TwoStateGlyph(QStringLiteral("checkengie")));
-    ui_->SpeedButtonCarlson->setIcon(TwoStateGlyph(QStringLiteral("carlson")));
-    ui_->BitBtnClearDTC->setIcon(TwoStateGlyph(QStringLiteral("cleardtc")));
-    ui_->BitBtnRezetBLM->setIcon(TwoStateGlyph(QStringLiteral("rezetblm")));
-}
-
 void TFrameManager::Connect() {
-    // clicked, not toggled: only the user's click runs the handler, never the
-    // page's own release of the toggles when it is left.
-    connect(ui_->SpeedButtonCheckEngie, &QToolButton::clicked, this,
+    // toggled, not clicked: a switch may be turned without a click (an assistive
+    // tool's toggle), and its panel and the frame must follow whatever turned it.
+    // The page's own release of the switches on leaving is silenced there.
+    connect(ui_->SpeedButtonCheckEngie, &QToolButton::toggled, this,
             &TFrameManager::SpeedButtonCheckEngieClick);
-    connect(ui_->SpeedButtonCarlson, &QToolButton::clicked, this,
+    connect(ui_->SpeedButtonCarlson, &QToolButton::toggled, this,
             &TFrameManager::SpeedButtonCarlsonClick);
     connect(ui_->BitBtnClearDTC, &QPushButton::clicked, this, &TFrameManager::BitBtnClearDTCClick);
     connect(ui_->BitBtnRezetBLM, &QPushButton::clicked, this, &TFrameManager::BitBtnRezetBLMClick);
@@ -128,16 +92,18 @@ void TFrameManager::ControlPageRefresh() {
     ui_->TrackBarUOZDesired->setValue(engine_.UOZRaw);
 }
 
+// The releases are not the user's edits: the session restores the whole frame next.
 void TFrameManager::ControlPageOff() {
-    ui_->SpeedButtonCheckEngie->setChecked(false);
+    for (QToolButton* toggle : {ui_->SpeedButtonCheckEngie, ui_->SpeedButtonCarlson}) {
+        const QSignalBlocker quiet(toggle);
+        toggle->setChecked(false);
+    }
     ShowOutput(ui_->PanelCheckEngie, false);
-    ui_->SpeedButtonCarlson->setChecked(false);
     ShowOutput(ui_->PanelCarlson, false);
     ui_->ButtonIACStart->setEnabled(false);
 }
 
-void TFrameManager::SpeedButtonCheckEngieClick() {
-    const bool on = ui_->SpeedButtonCheckEngie->isChecked();
+void TFrameManager::SpeedButtonCheckEngieClick(bool on) {
     if (on)
         frame_.CheckEngieOn(layout_);
     else
@@ -145,8 +111,7 @@ void TFrameManager::SpeedButtonCheckEngieClick() {
     ShowOutput(ui_->PanelCheckEngie, on);
 }
 
-void TFrameManager::SpeedButtonCarlsonClick() {
-    const bool on = ui_->SpeedButtonCarlson->isChecked();
+void TFrameManager::SpeedButtonCarlsonClick(bool on) {
     if (on)
         frame_.CarlsonOn(layout_);
     else

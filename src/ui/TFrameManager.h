@@ -39,8 +39,9 @@ public:
 
 private:
     // Handlers of the page's controls; they edit the frame and send nothing.
-    void SpeedButtonCheckEngieClick();
-    void SpeedButtonCarlsonClick();
+    // A switch turned, by any means; `on` is its new state.
+    void SpeedButtonCheckEngieClick(bool on);
+    void SpeedButtonCarlsonClick(bool on);
     void BitBtnClearDTCClick();
     void BitBtnRezetBLMClick();
     void TrackBarIACDesiredChange();
@@ -48,7 +49,6 @@ private:
     void ButtonStopIACClick();
 
     void SetUpLook();
-    void SetUpGlyphs();
     void Connect();
 
     std::unique_ptr<Ui::TFrameManager> ui_;

@@ -1,15 +1,13 @@
 #include "ui/TFrameParameter.h"
 
 #include "link/EngineData.h"
-#include "ui/Colors.h"
 #include "ui/TextRules.h"
+#include "ui/WidgetLook.h"
 #include "ui_TFrameParameter.h"
 
-#include <QIcon>
 #include <QLatin1String>
 
 #include <array>
-#include <charconv>
 
 namespace ecu {
 namespace {
@@ -32,23 +30,6 @@ constexpr const char* kNoFaults = "Ошибки отсутствуют";
 
 constexpr const char* kSerif = "Times New Roman";
 constexpr const char* kSans = "Arial";
-
-enum FontStyle : unsigned { Plain = 0, Bold = 1, Italic = 2, Underline = 4 };
-
-QFont PixelFont(const char* family, int pixels, unsigned style = Plain) {
-    QFont font{QString::fromLatin1(family)};
-    font.setPixelSize(pixels);
-    font.setBold((style & Bold) != 0);
-    font.setItalic((style & Italic) != 0);
-    font.setUnderline((style & Underline) != 0);
-    return font;
-}
-
-void SetRole(QWidget* widget, QPalette::ColorRole role, std::uint32_t bgr) {
-    QPalette palette = widget->palette();
-    palette.setColor(role, BgrColor(bgr));
-    widget->setPalette(palette);
-}
 
 // Group boxes whose captions are red; the others' are blue.
 constexpr std::array kRedCaptions{"GroupBoxTemperature", "GroupBoxError"};
@@ -125,11 +106,13 @@ void SetBar(QProgressBar* bar, std::uint8_t raw) {
 
 } // namespace
 
-TFrameParameter::TFrameParameter(const EngineData& engine, QWidget* parent)
-    : QWidget(parent), engine_(engine), ui_(std::make_unique<Ui::TFrameParameter>()) {
+TFrameParameter::TFrameParameter(const EngineData& engine, QWidget* parent,
+                                 const DisplayTable& table)
+    : QWidget(parent), engine_(engine), table_(table),
+      ui_(std::make_unique<Ui::TFrameParameter>()) {
     ui_->setupUi(this);
+    FindEdits();
     ApplyStyle();
-    ApplyGlyphs();
     ui_->PanelErrorWord->hide();
     ui_->MemoErrorWord->clear();
     connect(ui_->SpeedButtonError, &QToolButton::clicked, this,
@@ -154,32 +137,32 @@ void TFrameParameter::ApplyStyle() {
     // fonts and colours do not pass on to their contents.
     for (auto* label : findChildren<QLabel*>()) {
         label->setFont(PixelFont(kSerif, 11));
-        SetRole(label, QPalette::WindowText, bgr::Black);
+        SetRoleColor(*label, QPalette::WindowText, BgrColor(bgr::Black));
     }
     ui_->BitBtnRezetECU->setFont(PixelFont(kSerif, 11));
     for (auto* box : findChildren<QGroupBox*>()) {
         box->setFont(PixelFont(kSerif, 13, Bold | Italic));
-        SetRole(box, QPalette::WindowText, bgr::Blue);
+        SetRoleColor(*box, QPalette::WindowText, BgrColor(bgr::Blue));
     }
     for (const char* name : kRedCaptions)
-        SetRole(Child<QGroupBox>(this, name), QPalette::WindowText, bgr::Red);
+        SetRoleColor(*Child<QGroupBox>(this, name), QPalette::WindowText, BgrColor(bgr::Red));
     ui_->GroupBoxIdetify->setFont(PixelFont(kSerif, 11));
-    SetRole(ui_->GroupBoxIdetify, QPalette::WindowText, bgr::Red);
+    SetRoleColor(*ui_->GroupBoxIdetify, QPalette::WindowText, BgrColor(bgr::Red));
 
     for (auto* edit : findChildren<QLineEdit*>()) {
         edit->setFont(PixelFont(kSans, 16, Bold));
-        SetRole(edit, QPalette::Base, bgr::Black);
-        SetRole(edit, QPalette::Text, bgr::Lime);
+        SetRoleColor(*edit, QPalette::Base, BgrColor(bgr::Black));
+        SetRoleColor(*edit, QPalette::Text, BgrColor(bgr::Lime));
     }
     for (const char* name : kRedDigits)
-        SetRole(Child<QLineEdit>(this, name), QPalette::Text, bgr::Red);
+        SetRoleColor(*Child<QLineEdit>(this, name), QPalette::Text, BgrColor(bgr::Red));
     for (const auto& large : kLargeDigits)
         Child<QLineEdit>(this, large.name)->setFont(PixelFont(kSans, large.pixels, Bold));
 
     for (const auto& scale : kScaleLabels) {
         auto* label = Child<QLabel>(this, scale.name);
         label->setFont(PixelFont(kSerif, 11, scale.style));
-        SetRole(label, QPalette::WindowText, scale.bgr);
+        SetRoleColor(*label, QPalette::WindowText, BgrColor(scale.bgr));
     }
     // Smooth bars: one continuous chunk, whatever blocks the style would draw.
     for (auto* bar : findChildren<QProgressBar*>())
@@ -187,26 +170,21 @@ void TFrameParameter::ApplyStyle() {
             "QProgressBar { border: 1px solid palette(mid); background: palette(base); }"
             "QProgressBar::chunk { background: palette(highlight); }"));
     for (const auto& strip : kStrips)
-        SetRole(Child<QFrame>(this, strip.name), QPalette::Window, strip.bgr);
+        SetRoleColor(*Child<QFrame>(this, strip.name), QPalette::Window, BgrColor(strip.bgr));
 
-    SetRole(ui_->PanelErrorWord, QPalette::Window, bgr::Gray);
+    SetRoleColor(*ui_->PanelErrorWord, QPalette::Window, BgrColor(bgr::Gray));
     ui_->LabelErrorList->setFont(PixelFont(kSerif, 13, Bold | Underline));
-    SetRole(ui_->LabelErrorList, QPalette::WindowText, bgr::Yellow);
+    SetRoleColor(*ui_->LabelErrorList, QPalette::WindowText, BgrColor(bgr::Yellow));
     ui_->MemoErrorWord->setFont(PixelFont(kSerif, 13));
-    SetRole(ui_->MemoErrorWord, QPalette::Base, bgr::Silver);
-    SetRole(ui_->MemoErrorWord, QPalette::Text, bgr::Blue);
+    SetRoleColor(*ui_->MemoErrorWord, QPalette::Base, BgrColor(bgr::Silver));
+    SetRoleColor(*ui_->MemoErrorWord, QPalette::Text, BgrColor(bgr::Blue));
 }
 
-void TFrameParameter::ApplyGlyphs() {
-    auto glyph = [](const char* name) {
-        QIcon icon;
-        const QString base = QStringLiteral(":/parameter/") + QString::fromLatin1(name);
-        icon.addFile(base + QStringLiteral(".png"), QSize(16, 16), QIcon::Normal);
-        icon.addFile(base + QStringLiteral("_disabled.png"), QSize(16, 16), QIcon::Disabled);
-        return icon;
-    };
-    ui_->BitBtnRezetECU->setIcon(glyph("reset_ecu"));
-    ui_->SpeedButtonError->setIcon(glyph("fault_list"));
+void TFrameParameter::FindEdits() {
+    for (const FieldFormat& field : table_) {
+        if (field.edit != nullptr)
+            edits_[Index(field.field)] = Child<QLineEdit>(this, field.edit);
+    }
 }
 
 void TFrameParameter::SetText(QLineEdit* edit, const std::string& text) {
@@ -215,53 +193,23 @@ void TFrameParameter::SetText(QLineEdit* edit, const std::string& text) {
         edit->setText(latin);
 }
 
-void TFrameParameter::SetFixed(QLineEdit* edit, double value, int width, int decimals) {
-    text_.clear();
-    AppendFixed(text_, value, width, decimals);
-    SetText(edit, text_);
-}
-
-void TFrameParameter::SetDecimal(QLineEdit* edit, long value) {
-    std::array<char, 24> digits{};
-    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
-    text_.assign(digits.data(), end);
-    SetText(edit, text_);
-}
-
 void TFrameParameter::ShowParameters() {
     const EngineData& e = engine_;
     Ui::TFrameParameter& u = *ui_;
-    SetDecimal(u.EditPromID, e.PromID);
     SetBar(u.ProgressBarTemperatureWater, e.TemperatureWaterRaw);
-    SetFixed(u.EditTemperatureWater, e.TemperatureWater, 5, 1);
     SetBar(u.ProgressBarTemperatureAir, e.TemperatureAirRaw);
-    SetFixed(u.EditTemperatureAir, e.TemperatureAir, 5, 1);
     SetBar(u.ProgressBarUOZ, e.UOZRaw);
-    SetFixed(u.EditUOZ, e.UOZ, 2, 0);
     SetBar(u.ProgressBarThrottleAngle, e.ThrottleAngleRaw);
-    SetFixed(u.EditThrottleAngle, e.ThrottleAngle, 3, 0);
     SetBar(u.ProgressBarThrottlePosition, e.ThrottlePositionRaw);
-    SetFixed(u.EditThrottlePosition, e.ThrottlePosition, 3, 1);
-    SetFixed(u.EditMapV, e.MapV, 4, 2);
-    SetFixed(u.EditMAPbar, e.MAPbar, 3, 0);
-    SetFixed(u.EditBaro, e.Baro, 3, 0);
     SetBar(u.ProgressBarRPMengine, e.RPMengineRaw);
-    SetDecimal(u.EditRPMengine, e.RPMengine);
-    SetDecimal(u.EditRPMsec, e.RPMsec);
-    SetFixed(u.EditRPMperiod, e.RPMperiod, 3, 1);
-    SetDecimal(u.EditSpeed, e.Speed);
-    SetFixed(u.EditAcc, e.Acc, 4, 1);
-    SetFixed(u.EditOxygenSensor, e.OxygenSensor, 3, 0);
-    SetText(u.EditError, e.ErrorText);
-    SetFixed(u.EditINJwidth, e.INJwidth, 4, 1);
-    SetDecimal(u.EditAirControlDesired, e.AirControlDesired);
-    SetDecimal(u.EditAirControl, e.AirControl);
-    SetFixed(u.EditRPMdesired, e.RPMdesired, 3, 0);
-    SetFixed(u.EditRPMdesiredIDLE, e.RPMdesiredIDLE, 3, 0);
-    text_.clear();
-    AppendRunTime(text_, e.Timer);
-    SetText(u.EditTimer, text_);
-    SetFixed(u.EditFuelAirRatio, e.FuelAirRatio, 5, 2);
+    ForEachField(e, [this](Field field, const auto& value) {
+        QLineEdit* edit = edits_[Index(field)];
+        if (edit == nullptr)
+            return;
+        text_.clear();
+        AppendShown(text_, value, table_[Index(field)].format);
+        SetText(edit, text_);
+    });
 }
 
 void TFrameParameter::ShowFaultList() {

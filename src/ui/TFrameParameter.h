@@ -2,8 +2,11 @@
 // The parameters page: every engine value as text, six of them also as bars, the fault
 // word with its fault list, and the ECU reset button. It only shows the engine values it
 // is given; the main window owns them and calls ShowParameters once per decoded cycle.
+#include "ui/DisplayFormat.h"
+
 #include <QWidget>
 
+#include <array>
 #include <memory>
 #include <string>
 
@@ -21,7 +24,9 @@ class TFrameParameter : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TFrameParameter(const EngineData& engine, QWidget* parent = nullptr);
+    // The edits write their values as table says.
+    explicit TFrameParameter(const EngineData& engine, QWidget* parent = nullptr,
+                             const DisplayTable& table = kDisplayTable);
     ~TFrameParameter() override;
     TFrameParameter(const TFrameParameter&) = delete;
     TFrameParameter& operator=(const TFrameParameter&) = delete;
@@ -48,14 +53,14 @@ public slots:
 
 private:
     void ApplyStyle();
-    void ApplyGlyphs();
+    void FindEdits();
     void SetText(QLineEdit* edit, const std::string& text);
-    void SetFixed(QLineEdit* edit, double value, int width, int decimals);
-    void SetDecimal(QLineEdit* edit, long value);
 
     const EngineData& engine_;
+    const DisplayTable table_;
     std::unique_ptr<Ui::TFrameParameter> ui_;
-    std::string text_; // formatting buffer, reused every cycle
+    std::array<QLineEdit*, kFieldCount> edits_{}; // by field; nullptr: not shown as text
+    std::string text_;                            // formatting buffer, reused every cycle
 };
 
 } // namespace ecu

@@ -18,7 +18,7 @@ std::uint32_t ParseBaudRate(const QString& text) {
     const qulonglong rate = text.trimmed().toULongLong(&ok);
     if (!ok || rate < 1 || rate > MaxBaudRate)
         throw BadBaudRate(
-            QStringLiteral("'%1' is not a valid baud rate (a whole number from 1 to %2)")
+            QStringLiteral("Скорость передачи «%1» недопустима: нужно целое число от 1 до %2")
                 .arg(text)
                 .arg(MaxBaudRate)
                 .toStdString());
@@ -31,19 +31,15 @@ TFramePort::TFramePort(QWidget* parent)
     ui_->setupUi(this);
     port_->addButton(ui_->RadioButtonCOM1, 0);
     port_->addButton(ui_->RadioButtonCOM2, 1);
-    regim_->addButton(ui_->RadioButtonRegim0, 0);
-    regim_->addButton(ui_->RadioButtonRegim1, 1);
-    regim_->addButton(ui_->RadioButtonRegim2, 2);
+    regim_->addButton(ui_->RadioButtonRegim0, static_cast<int>(WorkingMode::Live));
+    regim_->addButton(ui_->RadioButtonRegim1, static_cast<int>(WorkingMode::LiveRecording));
+    regim_->addButton(ui_->RadioButtonRegim2, static_cast<int>(WorkingMode::Playback));
     ui_->RadioButtonRegim0->setChecked(true);
 
+    // Colours are the form's; fonts are set here, as forms know point sizes only.
     SetPixelFont(*ui_->Label1, "Times New Roman", 16, Bold | Italic);
-    SetTextColor(*ui_->Label1, BgrColor(bgr::Teal));
-    for (QLabel* label : {ui_->Label4, ui_->Label5, ui_->Label6, ui_->Label7}) {
+    for (QLabel* label : {ui_->Label4, ui_->Label5, ui_->Label6, ui_->Label7})
         SetPixelFont(*label, "Times New Roman", 13, Bold | Italic);
-        SetTextColor(*label, BgrColor(bgr::Blue));
-    }
-    SetTextColor(*ui_->SpeedButtonOpenFile, BgrColor(bgr::Blue));
-    SetTextColor(*ui_->SpeedButtonSaveFile, BgrColor(bgr::Red));
     // Typed rates other than the listed ones are allowed, digits only.
     ui_->ComboBoxBoudRate->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[0-9]{0,%1}").arg(BaudDigits)), this));
@@ -89,8 +85,8 @@ int TFramePort::GraphChannel(int graph) const {
     return GraphBox(graph)->currentIndex();
 }
 
-int TFramePort::WorkingMode() const {
-    return regim_->checkedId();
+WorkingMode TFramePort::WorkingMode() const {
+    return static_cast<ecu::WorkingMode>(regim_->checkedId()); // -1: none
 }
 
 void TFramePort::SetGraphChannel(int graph, int item) {
@@ -115,7 +111,8 @@ void TFramePort::SetEngineVariant(int item) {
     ui_->ComboBoxTypEngie->setCurrentIndex(item);
 }
 
-void TFramePort::ChooseWorkingMode(int item) {
+void TFramePort::ChooseWorkingMode(ecu::WorkingMode mode) {
+    const int item = static_cast<int>(mode);
     if (QAbstractButton* button = regim_->button(item))
         button->setChecked(true);
     RadioGroupRegimClick(item);
@@ -168,9 +165,9 @@ void TFramePort::RadioGroupPortClick(int item) {
 }
 
 void TFramePort::RadioGroupRegimClick(int item) {
-    // 0 live, 1 live with recording (save button), 2 playback (open button).
-    EnableFileButtons(item == 2, item == 1);
-    emit WorkingModeChosen(item);
+    const auto mode = static_cast<ecu::WorkingMode>(item);
+    EnableFileButtons(mode == WorkingMode::Playback, mode == WorkingMode::LiveRecording);
+    emit WorkingModeChosen(mode);
 }
 
 } // namespace ecu

@@ -3,6 +3,8 @@
 // channels, the working mode and the data-file buttons. The page keeps its own
 // controls in step with the port's state; what needs the port or the session is
 // handed to the main window through its signals.
+#include "wire/Modes.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -40,12 +42,12 @@ public:
     ~TFramePort() override;
 
     // What the rest of the program reads from the page.
-    QString PortName() const;          // "COM1" or "COM2" by RadioGroupPort
-    std::uint32_t BaudRate() const;    // throws BadBaudRate
-    int Delay() const;                 // SpinEditDelay; non-number text counts as 50
-    int EngineVariant() const;         // ComboBoxTypEngie: 0 SOHC, 1 DOHC, -1 none
-    int GraphChannel(int graph) const; // ComboBoxGraph1..4 item index, graph 0..3
-    int WorkingMode() const;           // RadioGroupRegim item, -1 none
+    QString PortName() const;             // "COM1" or "COM2" by RadioGroupPort
+    std::uint32_t BaudRate() const;       // throws BadBaudRate
+    int Delay() const;                    // SpinEditDelay; non-number text counts as 50
+    int EngineVariant() const;            // ComboBoxTypEngie: 0 SOHC, 1 DOHC, -1 none
+    int GraphChannel(int graph) const;    // ComboBoxGraph1..4 item index, graph 0..3
+    ecu::WorkingMode WorkingMode() const; // RadioGroupRegim's choice
 
     // Start-up defaults. Choosing the port or the working mode acts as a click.
     void SetGraphChannel(int graph, int item);
@@ -53,7 +55,7 @@ public:
     void SetBaudRateItem(int item);
     void SetDelay(int ms);
     void SetEngineVariant(int item);
-    void ChooseWorkingMode(int item);
+    void ChooseWorkingMode(ecu::WorkingMode mode);
     void EnableFileButtons(bool open, bool save);
 
     // The page's two port states, and the state after a file was opened for
@@ -67,7 +69,7 @@ signals:
     void OpenPortClicked();
     void ClosePortClicked();
     void GraphChoicesAccepted();
-    void WorkingModeChosen(int item);
+    void WorkingModeChosen(ecu::WorkingMode mode);
     void SaveFileClicked();
     void OpenFileClicked();
 

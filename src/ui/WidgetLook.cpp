@@ -1,6 +1,5 @@
 #include "ui/WidgetLook.h"
 
-#include <QPalette>
 #include <QWidget>
 
 namespace ecu {
@@ -9,20 +8,31 @@ namespace {
 void ApplyStyle(QFont& font, unsigned style) {
     font.setBold((style & Bold) != 0);
     font.setItalic((style & Italic) != 0);
+    font.setUnderline((style & Underline) != 0);
 }
 } // namespace
 
-void SetPixelFont(QWidget& widget, const char* family, int pixels, unsigned style) {
+QFont PixelFont(const char* family, int pixels, unsigned style) {
     QFont font(QString::fromUtf8(family));
     font.setPixelSize(pixels);
     ApplyStyle(font, style);
-    widget.setFont(font);
+    return font;
+}
+
+void SetPixelFont(QWidget& widget, const char* family, int pixels, unsigned style) {
+    widget.setFont(PixelFont(family, pixels, style));
 }
 
 void SetFontStyle(QWidget& widget, unsigned style) {
     QFont font = widget.font();
     ApplyStyle(font, style);
     widget.setFont(font);
+}
+
+void SetRoleColor(QWidget& widget, QPalette::ColorRole role, const QColor& color) {
+    QPalette palette = widget.palette();
+    palette.setColor(role, color);
+    widget.setPalette(palette);
 }
 
 void SetTextColor(QWidget& widget, const QColor& color) {
@@ -35,9 +45,7 @@ void SetTextColor(QWidget& widget, const QColor& color) {
 }
 
 void SetBackground(QWidget& widget, const QColor& color) {
-    QPalette palette = widget.palette();
-    palette.setColor(QPalette::Window, color);
-    widget.setPalette(palette);
+    SetRoleColor(widget, QPalette::Window, color);
     widget.setAutoFillBackground(true);
 }
 

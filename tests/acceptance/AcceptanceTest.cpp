@@ -112,7 +112,7 @@ protected:
         bool stepped;
     };
     std::optional<Position> Where() const {
-        const ByteString& rx = window->State().RxBuffer;
+        const ByteString& rx = window->Ecu().State().RxBuffer;
         if (rx.size() < 4 || !std::equal(kDataRequest.begin(), kDataRequest.end(), rx.begin()))
             return std::nullopt;
         const bool stepped = rx.size() > RecordBytes() + 2 && rx[RecordBytes()] == 0xF4 &&
@@ -135,7 +135,7 @@ protected:
     std::function<bool()> AnsweredAfter(std::uint64_t n) {
         auto requests = AfterRequests(n);
         return [this, requests] {
-            return requests() && window->State().RxBuffer.size() >= RecordBytes();
+            return requests() && window->Ecu().State().RxBuffer.size() >= RecordBytes();
         };
     }
     std::function<bool()> ControlFrameIs(std::size_t state) {
@@ -248,7 +248,7 @@ protected:
             d.clear();
             shown = cycle + 1;
         }
-        if (!d.empty() && page == PageControl && !window->Link().LastCycleDecoded()) {
+        if (!d.empty() && page == PageControl && !window->Ecu().Link().LastCycleDecoded()) {
             // The control frame's exchange came after its fixed 50 ms wait (a loaded
             // machine) and led this cycle's buffer: not decoded, the page keeps what it
             // showed. Not counted as checked, so that many of them still fail the test.
@@ -264,7 +264,7 @@ protected:
         watch_ = std::make_unique<QTimer>();
         watch_->setInterval(2);
         QObject::connect(watch_.get(), &QTimer::timeout, [this] {
-            if (!window || !window->SessionRunning() || !Where())
+            if (!window || !window->Ecu().LoopRunning() || !Where())
                 return;
             const std::uint64_t now = Where()->cycle;
             for (; seen_ < now; ++seen_)
@@ -344,7 +344,7 @@ void Acceptance::ChooseVariantAndReopen() {
     EXPECT_EQ(IndicatorColour(), QColor(0, 255, 0));
     EXPECT_TRUE(Find("BitBtnStart")->isEnabled());
     EXPECT_FALSE(variant->isEnabled());
-    EXPECT_EQ(window->State().PollDelay, 200);
+    EXPECT_EQ(window->Ecu().State().PollDelay, 200);
     // Even the page's longest delay leaves the paced answer little room on a loaded machine.
     RoomyPollDelay();
 }
@@ -581,7 +581,7 @@ void Acceptance::ExitWhilePolling() {
     overdue.start(30000);
     EXPECT_EQ(QApplication::exec(), 0) << "the main loop went on after Exit";
     EXPECT_FALSE(window->isVisible());
-    EXPECT_FALSE(window->ComPort().Connected());
+    EXPECT_FALSE(window->Ecu().Comm().Connected());
     const std::uint64_t requests = sim.DataRequests();
     test::PumpEvents(300);
     EXPECT_EQ(sim.DataRequests(), requests);

@@ -16,8 +16,9 @@ std::vector<std::string> Scan(std::vector<std::string> args) {
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());
-    ecu::cmdline::Scanner scanner(static_cast<int>(argv.size()), argv.data(), {"--in", "--out"});
-    static const char* const kNames[] = {"end", "opt", "pos", "help", "missing", "unknown"};
+    ecu::cmdline::Scanner scanner(static_cast<int>(argv.size()), argv.data(), {"--in", "--out"},
+                                  {"--quiet"});
+    static const char* const kNames[] = {"end", "opt", "pos", "help", "missing", "unknown", "flag"};
     std::vector<std::string> steps;
     for (int guard = 0; guard < 20; ++guard) {
         const Arg arg = scanner.Next();
@@ -52,6 +53,23 @@ TEST(CommandLineScanner, EndsTheScanAtAMissingValueOrUnknownOption) {
     EXPECT_EQ(Scan({"--colour", "red", "f"}), (Steps{"unknown:--colour:", "end::"}));
     EXPECT_EQ(Scan({"-x=1", "f"}), (Steps{"unknown:-x:", "end::"}));
     EXPECT_EQ(Scan({}), (Steps{"end::"}));
+}
+
+TEST(CommandLineScanner, FlagsTakeNoValueAndStayArgumentsAfterDoubleDash) {
+    EXPECT_EQ(Scan({"--quiet", "--in", "--quiet", "f", "--quiet"}),
+              (Steps{"flag:--quiet:", "opt:--in:--quiet", "pos::f", "flag:--quiet:", "end::"}));
+    EXPECT_EQ(Scan({"--", "--quiet"}), (Steps{"pos::--quiet", "end::"}));
+    // A value given to a flag is refused as the option it is not.
+    EXPECT_EQ(Scan({"--quiet=1", "f"}), (Steps{"unknown:--quiet:", "end::"}));
+}
+
+TEST(CommandLineScanner, ScansAListOfArgumentsAsItScansArgv) {
+    const std::vector<std::string> args{"--fast", "--in=a", "b", "--bogus=2"};
+    ecu::cmdline::Scanner scanner(args, {"--in"}, {"--fast"});
+    std::vector<std::string> texts;
+    for (Arg arg = scanner.Next(); arg.kind != Kind::End; arg = scanner.Next())
+        texts.emplace_back(arg.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"--fast", "--in=a", "b", "--bogus=2"}));
 }
 
 } // namespace

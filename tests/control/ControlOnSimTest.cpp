@@ -82,10 +82,10 @@ protected:
     // Stop on another page, once `more` cycles' answers are in.
     void StopAfterAnswers(std::uint64_t more) {
         const std::uint64_t target = sim.DataRequests() + more;
-        const std::size_t size = RecordSize(window->SelectedVariant());
+        const std::size_t size = RecordSize(window->Host().SelectedVariant());
         When(
             [this, target, size] {
-                return sim.DataRequests() >= target && window->State().RxBuffer.size() >= size;
+                return sim.DataRequests() >= target && window->Ecu().State().RxBuffer.size() >= size;
             },
             [this] { Click("BitBtnStop"); });
     }
@@ -177,14 +177,14 @@ TEST_F(ControlOnSim, LeavingSendsTheDefaultOnceAlsoWithNoSession) {
     EXPECT_EQ(sim.Counts().frames, 1U);
     EXPECT_FALSE(Find<QToolButton>("SpeedButtonCheckEngie")->isChecked());
     EXPECT_EQ(Find("PanelCheckEngie")->palette().color(QPalette::Window), QColor(128, 128, 128));
-    EXPECT_EQ(w.State().Control.Bytes, ControlFrameDefault);
+    EXPECT_EQ(w.Ecu().State().Control.Bytes, ControlFrameDefault);
     EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 }
 
 TEST_F(ControlOnSim, LeavingWithThePortClosedShowsTheSendFailureOnce) {
     TGlForm& w = WindowOnControlPage(EngineVariant::Sohc);
     Click("BitBtnStop");
-    ASSERT_FALSE(w.ComPort().Connected());
+    ASSERT_FALSE(w.Ecu().Comm().Connected());
     ShowPage(PageSetup);
     ASSERT_EQ(boxes.boxes.size(), 1U);
     EXPECT_EQ(boxes.boxes[0].caption, QString::fromUtf8(text::SendFailureCaption));
@@ -204,7 +204,7 @@ TEST_F(ControlOnSim, TheEcuAnswersTheCommandsOnThePageWithinTwoCycles) {
     sim.SetFaultBytes(0x21, 0x84);
     TGlForm& w = CreateWindow();
     ShowPage(PageControl);
-    const EngineData& engine = w.State().Engine;
+    const EngineData& engine = w.Ecu().State().Engine;
     std::uint64_t commandedAt = 0; // data requests when a command reached the ECU
     std::uint64_t seenAt = 0;      // data requests when the page showed its effect
 
@@ -247,7 +247,7 @@ TEST_F(ControlOnSim, TheEcuAnswersTheCommandsOnThePageWithinTwoCycles) {
 
 TEST_F(ControlOnSim, CancelLetsTheBarFollowTheEcuAgain) {
     TGlForm& w = WindowOnControlPage(EngineVariant::Sohc);
-    const EngineData& engine = w.State().Engine;
+    const EngineData& engine = w.Ecu().State().Engine;
     auto* bar = Find<QSlider>("TrackBarIACDesired");
     AfterDataRequests(2, [&] {
         Drag("TrackBarIACDesired", 200);

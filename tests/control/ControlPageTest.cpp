@@ -2,6 +2,12 @@
 // nothing; its refresh shows the engine values and keeps the user's own choices.
 #include "PageFixture.h"
 
+#include <QAccessible>
+
+#include <functional>
+#include <string>
+#include <utility>
+
 namespace ecu::testing {
 namespace {
 
@@ -32,6 +38,52 @@ TEST_P(PageHandlers, TogglesSetAndClearBothOutputCopiesAndColourTheirPanels) {
     Click("SpeedButtonCarlson");
     EXPECT_EQ(frame.Bytes, ControlFrameDefault);
     EXPECT_EQ(PanelColour("PanelCarlson"), grey);
+}
+
+// However a switch is turned, its panel and the frame follow: a click, the keyboard,
+// or an assistive tool's toggle (which emits no click). Leaving the page releases it
+// without counting as an edit: the session restores the whole frame then.
+TEST_P(PageHandlers, SwitchPanelAndFrameAgreeHoweverTheSwitchIsTurned) {
+    using Turn = std::function<void(QToolButton*)>;
+    const std::pair<const char*, Turn> ways[] = {
+        {"mouse", [](QToolButton* b) { QTest::mouseClick(b, Qt::LeftButton); }},
+        {"keyboard",
+         [](QToolButton* b) {
+             b->setFocus();
+             QTest::keyClick(b, Qt::Key_Space);
+         }},
+        {"accessibility", [](QToolButton* b) {
+             QAccessibleInterface* item = QAccessible::queryAccessibleInterface(b);
+             ASSERT_TRUE(item && item->actionInterface());
+             item->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+         }}};
+    const struct {
+        const char* button;
+        const char* panel;
+        ControlBytes on;
+    } switches[] = {{"SpeedButtonCheckEngie", "PanelCheckEngie", With({{4, 0x01}, {5, 0x01}})},
+                    {"SpeedButtonCarlson", "PanelCarlson", With({{4, 0x02}, {5, 0x02}})}};
+    for (const auto& [way, turn] : ways) {
+        for (const auto& sw : switches) {
+            SCOPED_TRACE(std::string(sw.button) + " by " + way);
+            auto* button = Get<QToolButton>(sw.button);
+            turn(button);
+            EXPECT_TRUE(button->isChecked());
+            EXPECT_EQ(frame.Bytes, sw.on);
+            EXPECT_EQ(PanelColour(sw.panel), BgrColor(bgr::Red));
+            turn(button);
+            EXPECT_FALSE(button->isChecked());
+            EXPECT_EQ(frame.Bytes, ControlFrameDefault);
+            EXPECT_EQ(PanelColour(sw.panel), BgrColor(bgr::Gray));
+
+            turn(button);
+            page->ControlPageOff();
+            EXPECT_FALSE(button->isChecked());
+            EXPECT_EQ(PanelColour(sw.panel), BgrColor(bgr::Gray));
+            EXPECT_EQ(frame.Bytes, sw.on) << "leaving is no edit";
+            frame.Bytes = ControlFrameDefault; // as the session restores it
+        }
+    }
 }
 
 TEST_P(PageHandlers, CommandButtonsSetTheirBitsOnceAndOnlyLeavingClearsThem) {

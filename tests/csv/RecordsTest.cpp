@@ -1,4 +1,5 @@
 #include "record/Records.h"
+#include "record/RecordIndex.h"
 
 #include <gtest/gtest.h>
 
@@ -16,13 +17,6 @@ TEST(Records, SizeBySelectedVariant) {
     EXPECT_EQ(ecu::RecordSize(ecu::EngineVariant::Dohc), 72U);
     EXPECT_EQ(ecu::RecordSize(ecu::EngineVariant::None), 0U);
     EXPECT_EQ(ecu::RecordSize(ecu::VariantFromIndex(2)), 0U);
-
-    const auto sohc = ecu::SplitRecords(std::uint64_t{68} * 5 + 67, ecu::EngineVariant::Sohc);
-    EXPECT_EQ(sohc.records, 5U);
-    EXPECT_EQ(sohc.trailing, 67U);
-    const auto none = ecu::SplitRecords(1000, ecu::EngineVariant::None);
-    EXPECT_EQ(none.records, 0U);
-    EXPECT_EQ(none.trailing, 1000U);
 }
 
 const Bytes kEcho(ecu::DataRequest.begin(), ecu::DataRequest.end());
@@ -179,6 +173,25 @@ TEST(RecordCutter, AStretchWithoutAnEchoGivesNoRecordAndStaysInBoundedMemory) {
     EXPECT_EQ(cut.surplus, 100000U);
 }
 
+// Five whole cycles and a sixth cut short: the variant's size gives five records and leaves
+// the last 67 bytes trailing; with no variant selected no record is whole.
+TEST(RecordCutter, CutsAtTheSelectedVariantsSize) {
+    std::mt19937 rng(13);
+    Bytes stream;
+    for (int k = 0; k < 6; ++k) {
+        const Bytes cycle = Cycle(rng, 64);
+        stream.insert(stream.end(), cycle.begin(), cycle.begin() + (k < 5 ? 68 : 67));
+    }
+    const Cut sohc = CutStream(stream, ecu::RecordSize(ecu::EngineVariant::Sohc), rng);
+    EXPECT_EQ(sohc.records.size(), 5U);
+    EXPECT_EQ(sohc.damaged, 0U);
+    EXPECT_EQ(sohc.trailing, 67U);
+    const Cut none = CutStream(stream, ecu::RecordSize(ecu::EngineVariant::None), rng);
+    EXPECT_TRUE(none.records.empty());
+    EXPECT_EQ(none.damaged, 5U);
+    EXPECT_EQ(none.trailing, 67U);
+}
+
 TEST(RecordCutter, NoRecordSizeMakesNoRecordWhole) {
     std::mt19937 rng(5);
     Bytes stream = Cycle(rng, 64);
@@ -220,3 +233,38 @@ TEST(VariantGuess, TheSizeMoreRecordsHaveExactlyOrNothingOnATie) {
 }
 
 } // namespace
+
+// The playback's index: where each whole record lies and where the progress bar stands
+// after it, on a stream with leading noise, a damaged cycle, surplus bytes and a partial end.
+TEST(RecordIndex, LocatesEachWholeRecordAndMapsTheBarBothWays) {
+    std::mt19937 rng(7);
+    Bytes stream = {0x11, 0x22, 0x33}; // 3 bytes before the first echo
+    const std::size_t at0 = stream.size();
+    for (const auto& part : {Cycle(rng, 64), Cycle(rng, 10), Cycle(rng, 64)})
+        stream.insert(stream.end(), part.begin(), part.end()); // whole, damaged, whole
+    stream.push_back(0x42);                                    // surplus after record 2
+    const std::size_t at2 = at0 + 68 + 14;
+    const auto partial = Cycle(rng, 20);
+    stream.insert(stream.end(), partial.begin(), partial.end());
+
+    ecu::RecordIndex index(68);
+    for (std::size_t i = 0; i < stream.size(); i += 5)
+        index.Feed(std::span(stream).subspan(i, std::min<std::size_t>(5, stream.size() - i)));
+    index.Finish();
+
+    ASSERT_EQ(index.Count(), 2U);
+    EXPECT_EQ(index.At(0).offset, at0);
+    EXPECT_EQ(index.At(0).length, 68U);
+    EXPECT_EQ(index.At(1).offset, at2);
+    EXPECT_EQ(index.At(1).length, 69U);
+    EXPECT_EQ(index.ReadLength(1), 69U);
+    // The bar counts the bytes settled: the leading ones and the damaged cycle too.
+    EXPECT_EQ(index.ProgressAfter(0), (at0 + 68) / 68);
+    EXPECT_EQ(index.ProgressAfter(1), (at2 + 69) / 68);
+    const struct {
+        std::uint64_t value;
+        std::size_t record;
+    } seeks[] = {{0, 0}, {1, 0}, {2, 1}, {3, 1}, {1000, 1}};
+    for (const auto& seek : seeks)
+        EXPECT_EQ(index.RecordAtProgress(seek.value), seek.record) << "bar at " << seek.value;
+}

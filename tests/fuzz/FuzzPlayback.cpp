@@ -8,14 +8,12 @@
 #include "FuzzCheck.h"
 #include "link/Decode.h"
 #include "record/Records.h"
-#include "serial/Comm32.h"
 #include "session/FileHost.h"
-#include "session/FileSession.h"
-#include "session/LinkSession.h"
 #include "session/MessagePresenter.h"
+#include "session/Session.h"
 #include "session/SessionHost.h"
-#include "session/SessionState.h"
 #include "wire/Frames.h"
+#include "wire/Modes.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -33,8 +31,6 @@
 namespace {
 
 using namespace ecu;
-
-constexpr int PageCount = 5;
 
 // Starts a little before the 32-bit wrap, so that the waits also cross it. Each pace
 // reads it twice (start, then done), so the readings tell how many records were played.
@@ -75,13 +71,16 @@ std::vector<std::span<const std::uint8_t>> WholeRecords(std::span<const std::uin
 // progress set): it is the next whole record of the walk, the values shown are what
 // decoding it gives, and the bar never goes back or past its maximum. A progress set
 // without a pace only moves the bar over a damaged end.
-class CheckingHost : public SessionHost, public FileHost, public MessagePresenter {
+class CheckingHost : public SessionHost,
+                     public PlaybackFooter,
+                     public FileChooser,
+                     public MessagePresenter {
 public:
-    CheckingHost(const SessionState& state, const JumpingTicks& ticks,
-                 std::vector<std::span<const std::uint8_t>> records, EngineVariant variant,
-                 int page)
-        : state_(state), ticks_(ticks), records_(std::move(records)), variant_(variant),
-          page_(page) {}
+    CheckingHost(const JumpingTicks& ticks, std::vector<std::span<const std::uint8_t>> records,
+                 EngineVariant variant, int page)
+        : ticks_(ticks), records_(std::move(records)), variant_(variant), page_(page) {}
+    // The state of the session played through this host, before it starts.
+    void Watch(const SessionState& state) { state_ = &state; }
 
     int ActivePageIndex() const override { return page_; }
     EngineVariant SelectedVariant() const override { return variant_; }
@@ -117,13 +116,13 @@ public:
 private:
     void Shown(int page) {
         FUZZ_CHECK(page == page_ && !stepPending_);
-        shown_ = state_.Engine;
+        shown_ = state_->Engine;
         stepPending_ = true;
         ++steps;
     }
     void CheckPlayedRecord();
 
-    const SessionState& state_;
+    const SessionState* state_ = nullptr;
     const JumpingTicks& ticks_;
     int readings_ = 0; // tick readings at the last progress set
     std::vector<std::span<const std::uint8_t>> records_;
@@ -140,7 +139,7 @@ void CheckingHost::CheckPlayedRecord() {
     ByteString rx(record.begin(), record.end());
     EngineData values = before_;
     DecodeFrame(rx, values, variant_);
-    FUZZ_CHECK(rx == state_.RxBuffer && values == state_.Engine);
+    FUZZ_CHECK(rx == state_->RxBuffer && values == state_->Engine);
     before_ = values;
     ++played;
 }
@@ -150,7 +149,7 @@ void CheckingHost::SetProgressPosition(int pos) {
         // Playback starts at 0 with the values it found.
         FUZZ_CHECK(pos == 0);
         position = 0;
-        before_ = state_.Engine;
+        before_ = state_->Engine;
         readings_ = ticks_.readings;
         return;
     }
@@ -160,11 +159,11 @@ void CheckingHost::SetProgressPosition(int pos) {
     readings_ = ticks_.readings;
     FUZZ_CHECK(paces <= 1);
     if (paces == 0) {
-        FUZZ_CHECK(!stepPending_ && state_.Engine == before_);
+        FUZZ_CHECK(!stepPending_ && state_->Engine == before_);
         return;
     }
     // The page step of a record comes before the progress moves on, with its values.
-    FUZZ_CHECK(!stepPending_ || shown_ == state_.Engine);
+    FUZZ_CHECK(!stepPending_ || shown_ == state_->Engine);
     stepPending_ = false;
     CheckPlayedRecord();
 }
@@ -202,18 +201,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                pwrite(g_memfd, file.data(), file.size(), 0) == static_cast<ssize_t>(file.size()));
     FUZZ_CHECK(ftruncate(g_memfd, static_cast<off_t>(file.size())) == 0);
 
-    SessionState state;
-    TComm32 comm;
     JumpingTicks ticks;
     const auto records = WholeRecords(file, recordSize);
-    CheckingHost host(state, ticks, records, variant, page);
+    CheckingHost host(ticks, records, variant, page);
     host.path = QStringLiteral("/proc/self/fd/%1").arg(g_memfd);
-    LinkSession link(state, comm, host, host, ticks);
-    FileSession session(state, comm, host, host, host, link);
+    SessionOptions options;
+    options.ticks = &ticks;
+    Session session(host, host, &host, &host, options);
+    host.Watch(session.State());
 
-    session.OpenFileClick();
-    FUZZ_CHECK(host.boxes == 0 && state.Flags.PlaybackArmed);
-    session.StartClick();
+    session.Files().OpenFileClick();
+    FUZZ_CHECK(host.boxes == 0 && session.State().Flags.PlaybackArmed);
+    session.Files().StartClick();
 
     // Errors after the start end playback silently.
     FUZZ_CHECK(host.boxes == 0 && host.graphResets == 1 && host.position >= 0);

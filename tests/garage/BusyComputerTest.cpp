@@ -26,9 +26,9 @@ TEST_F(BusyComputer, AnAnswerThatCameInTimeIsTakenThoughTheWindowWasHeldUp) {
     When([&] { return sim.DataRequests() >= 3; },
          [&] {
              ++heldCycles;
-             std::this_thread::sleep_for(std::chrono::milliseconds(w.State().PollDelay + 60));
+             std::this_thread::sleep_for(std::chrono::milliseconds(w.Ecu().State().PollDelay + 60));
          });
-    When([&] { return sim.DataRequests() >= 6 && w.State().RxBuffer.size() >= 68; },
+    When([&] { return sim.DataRequests() >= 6 && w.Ecu().State().RxBuffer.size() >= 68; },
          [&] { Click("BitBtnStop"); });
     RunStart(10000);
     EXPECT_EQ(heldCycles, 1);

@@ -99,7 +99,7 @@ protected:
         Click("RadioButtonRegim1");
         dialogs.saveAnswers.push_back(QString::fromStdString(path));
         Click("SpeedButtonSaveFile");
-        ASSERT_TRUE(window->State().Flags.RecordArmed) << path;
+        ASSERT_TRUE(window->Ecu().State().Flags.RecordArmed) << path;
     }
 
     // Presses Stop once n more requests have been answered in full, so that the
@@ -108,7 +108,7 @@ protected:
         const std::uint64_t until = sim.DataRequests() + n;
         When(
             [this, until] {
-                return sim.DataRequests() >= until && window->State().RxBuffer.size() >= Cycle;
+                return sim.DataRequests() >= until && window->Ecu().State().RxBuffer.size() >= Cycle;
             },
             [this] { Click("BitBtnStop"); });
     }
@@ -137,12 +137,12 @@ protected:
 
     // After the failure: the link is fine, recording has stopped.
     void ExpectLiveAndNotRecording() {
-        EXPECT_FALSE(window->SessionRunning());
-        EXPECT_TRUE(window->ComPort().Connected());
+        EXPECT_FALSE(window->Ecu().LoopRunning());
+        EXPECT_TRUE(window->Ecu().Comm().Connected());
         EXPECT_EQ(IndicatorColour(), Green);
         EXPECT_TRUE(Find("BitBtnStart")->isEnabled());
-        EXPECT_FALSE(window->State().Flags.RecordingActive);
-        EXPECT_FALSE(window->State().Flags.RecordArmed);
+        EXPECT_FALSE(window->Ecu().State().Flags.RecordingActive);
+        EXPECT_FALSE(window->Ecu().State().Flags.RecordArmed);
     }
 
     QString PromShown() const {
@@ -160,7 +160,7 @@ TEST_F(FullDisk, AFullTmpfsEndsTheSessionWithOneMessageAndKeepsEveryByteBeforeIt
         GTEST_SKIP() << "no tmpfs can be mounted here: " << std::strerror(mount.Error());
     StartWindow();
     // About 60 cycles fill the page: a shorter delay than the usual room keeps the run short.
-    window->State().PollDelay = 200;
+    window->Ecu().State().PollDelay = 200;
     const std::string path = disk + "/rec.bin";
     ASSERT_NO_FATAL_FAILURE(ArmRecording(path));
     ShowPage(PageParameters);
@@ -212,7 +212,7 @@ TEST_F(FullDisk, AFileSizeLimitMidSessionLeavesAPlayableRecordingAndANewOneWorks
     // A new recording on a disk with room takes whole cycles again.
     Click("RadioButtonRegim1");
     Click("ButtonOpenPort");
-    ASSERT_TRUE(window->ComPort().Connected());
+    ASSERT_TRUE(window->Ecu().Comm().Connected());
     RoomyPollDelay();
     const std::string again = TempPath("again.bin");
     ASSERT_NO_FATAL_FAILURE(ArmRecording(again));

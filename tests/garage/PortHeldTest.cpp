@@ -63,7 +63,7 @@ protected:
     }
 
     void ExpectPortClosed() {
-        EXPECT_FALSE(window->ComPort().Connected());
+        EXPECT_FALSE(window->Ecu().Comm().Connected());
         EXPECT_EQ(IndicatorColour(), Red);
         EXPECT_FALSE(Find("BitBtnStart")->isEnabled());
         EXPECT_FALSE(Find("ButtonStop")->isEnabled());
@@ -85,7 +85,7 @@ TEST_F(PortHeld, AtStartUpTheBoxSaysThePortIsBusy) {
 TEST_F(PortHeld, OpeningIsRefusedWhileHeldAndWorksOnceLetGo) {
     StartSim();
     TGlForm& w = CreateWindow();
-    ASSERT_TRUE(w.ComPort().Connected());
+    ASSERT_TRUE(w.Ecu().Comm().Connected());
     Click("ButtonStop");
     ASSERT_NO_FATAL_FAILURE(HoldWithLogger());
 
@@ -97,7 +97,7 @@ TEST_F(PortHeld, OpeningIsRefusedWhileHeldAndWorksOnceLetGo) {
 
     LetGo();
     Click("ButtonOpenPort");
-    ASSERT_TRUE(w.ComPort().Connected());
+    ASSERT_TRUE(w.Ecu().Comm().Connected());
     EXPECT_EQ(IndicatorColour(), Green);
     EXPECT_TRUE(Find("BitBtnStart")->isEnabled());
     EXPECT_EQ(boxes.boxes.size(), 1u);
@@ -112,7 +112,7 @@ TEST_F(PortHeld, OpeningIsRefusedWhileHeldAndWorksOnceLetGo) {
     ShowPage(PageParameters);
     const std::uint64_t before = sim.DataRequests();
     // Stopped once a cycle's answer is in, so that the session ends without a box.
-    When([&] { return sim.DataRequests() >= before + 3 && w.State().RxBuffer.size() >= 68; },
+    When([&] { return sim.DataRequests() >= before + 3 && w.Ecu().State().RxBuffer.size() >= 68; },
          [this] { Click("BitBtnStop"); });
     RunStart(10000);
     EXPECT_EQ(boxes.boxes.size(), 1u) << boxes.Shown();

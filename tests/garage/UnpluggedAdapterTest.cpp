@@ -68,7 +68,7 @@ protected:
     }
 
     // Whether the running cycle's answer is complete: Stop then ends the session quietly.
-    bool AnswerIn() const { return window->State().RxBuffer.size() >= Cycle; }
+    bool AnswerIn() const { return window->Ecu().State().RxBuffer.size() >= Cycle; }
 
     QString PromShown() const {
         auto* page = Find<TFrameParameter>("FrameParameter1");
@@ -78,7 +78,7 @@ protected:
 
     // The footer and the setup page as the port leaves them: open or closed.
     void ExpectPortControls(bool open) {
-        EXPECT_EQ(window->ComPort().Connected(), open);
+        EXPECT_EQ(window->Ecu().Comm().Connected(), open);
         EXPECT_EQ(IndicatorColour(), open ? Green : Red);
         EXPECT_EQ(Find("BitBtnStart")->isEnabled(), open);
         EXPECT_EQ(Find("ButtonStop")->isEnabled(), open);
@@ -97,7 +97,7 @@ protected:
         ASSERT_NO_FATAL_FAILURE(PlugIn(0x1111, false));
         CreateWindow();
         ASSERT_TRUE(boxes.boxes.empty()) << boxes.boxes.front().text.toStdString();
-        ASSERT_TRUE(window->ComPort().Connected());
+        ASSERT_TRUE(window->Ecu().Comm().Connected());
         ShowPage(PageParameters); // the first values, then the page of the test
         if (page != PageParameters) {
             When([this] { return PromShown() == QStringLiteral("4369"); },
@@ -115,7 +115,7 @@ protected:
             });
         RunStart(10000); // ends by itself
         ASSERT_GT(receivedAtPull_, 0u) << "the adapter was never pulled";
-        EXPECT_FALSE(window->SessionRunning());
+        EXPECT_FALSE(window->Ecu().LoopRunning());
         EXPECT_LE(received.size(), receivedAtPull_ + 2 * Cycle) << "bytes from a pulled adapter";
         if (GetParam() == Unplugging::KillSimProcess) {
             EXPECT_EQ(processes_.back()->WaitForExit(5000), 128 + SIGKILL);
@@ -160,7 +160,7 @@ protected:
         }
     }
 
-    int ActivePage() const { return window->ActivePageIndex(); }
+    int ActivePage() const { return window->Host().ActivePageIndex(); }
 
     void ExpectBox(std::size_t index, const char* caption, const char* text) {
         ASSERT_GT(boxes.boxes.size(), index);

@@ -14,7 +14,10 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTemporaryDir>
+#include <QTest>
 #include <qcustomplot.h>
 
 #include <gtest/gtest.h>
@@ -207,6 +210,53 @@ TEST_F(GraphPage, CursorBeyondThePointsMovesAndLeavesTheBoxes) {
     ExpectBoxesShowPoint(9);
 }
 
+TEST_F(GraphPage, ResetEmptiesTheBoxesAndPutsTheCursorBack) {
+    AddPoints(50);
+    Scroll().setEnabled(true);
+    Scroll().setValue(41);
+    ExpectBoxesShowPoint(20);
+    Choose(7, 0, 2, 3);
+    page.ResetGraphs(setup);
+    for (int n = 1; n <= 4; ++n) {
+        EXPECT_EQ(Box(n).text(), QString()) << "graph " << n;
+        EXPECT_EQ(Shape(n).pos(), QPoint(0, 1)) << "graph " << n;
+    }
+    EXPECT_EQ(Scroll().value(), 0);
+
+    // The first point of the new channels is what the boxes show next.
+    engine.Acc = 13.9;
+    page.AddGraphPoints();
+    EXPECT_EQ(Box(1).text(), Text(13.9));
+}
+
+// A step that leaves the bar where it was (the end arrow at the end) still reads the
+// points now under the cursor: newer ones may have arrived since the last move.
+TEST_F(GraphPage, AScrollStepThatDoesNotMoveReadsThePointsUnderTheCursorAgain) {
+    page.show();
+    AddPoints(300);
+    Scroll().setEnabled(true);
+    Scroll().setValue(1); // the first scroll widens the bar to 0..546
+    Scroll().setValue(546);
+    ExpectBoxesShowPoint(272 + 300 - 274);
+    AddPoints(5); // the boxes now show the newest point, 304
+    ExpectBoxesShowPoint(304);
+
+    QStyleOptionSlider option;
+    option.initFrom(&Scroll());
+    option.orientation = Qt::Horizontal;
+    option.minimum = Scroll().minimum();
+    option.maximum = Scroll().maximum();
+    option.sliderPosition = option.sliderValue = Scroll().value();
+    option.singleStep = Scroll().singleStep();
+    option.pageStep = Scroll().pageStep();
+    const QRect arrow = Scroll().style()->subControlRect(QStyle::CC_ScrollBar, &option,
+                                                         QStyle::SC_ScrollBarAddLine, &Scroll());
+    ASSERT_TRUE(arrow.isValid());
+    QTest::mouseClick(&Scroll(), Qt::LeftButton, {}, arrow.center());
+    EXPECT_EQ(Scroll().value(), 546);
+    ExpectBoxesShowPoint(272 + 305 - 274);
+}
+
 TEST_F(GraphPage, SameChannelOnTwoGraphsDrawsTheSameValues) {
     Choose(5, 5, 2, 5);
     page.ResetGraphs(setup);
@@ -373,6 +423,18 @@ TEST_F(GraphPicture, ContextMenuSavesChartsLabelsAndBoxesAsOnePng) {
     EXPECT_GT(CountColour(image, Box(3).geometry(), QColor(0, 255, 0), 64), 20);
     EXPECT_EQ(CountColour(image, Box(3).geometry(), Qt::blue, 64), 0);
     EXPECT_GT(CountColour(image, Box(4).geometry(), Qt::yellow, 64), 20);
+}
+
+// The charts carry no tick values: white digits across an 83-pixel plot hid the lines
+// they crossed. Only the lines, the grid and the cursor are drawn on the grey.
+TEST_F(GraphPicture, ChartsDrawNoTickValues) {
+    const QImage image = page.GraphsPicture();
+    for (int n = 1; n <= 4; ++n) {
+        const QRect chart(Chart(n).mapTo(&page, QPoint(0, 0)), Chart(n).size());
+        EXPECT_EQ(CountColour(image, chart, Qt::white, 48), 0) << "graph " << n;
+        EXPECT_EQ(Chart(n).xAxis->label(), QString());
+        EXPECT_EQ(Chart(n).yAxis->label(), QString());
+    }
 }
 
 TEST_F(GraphPicture, CancelledOrFailedSavesLeaveNoFile) {

@@ -81,7 +81,7 @@ protected:
     void StopAfter(std::uint64_t requests) {
         When(
             [this, requests] {
-                return sim.DataRequests() >= requests && window->State().RxBuffer.size() >= 68;
+                return sim.DataRequests() >= requests && window->Ecu().State().RxBuffer.size() >= 68;
             },
             [this] { Click("BitBtnStop"); });
     }
@@ -94,14 +94,14 @@ protected:
     void ReopenPort() {
         ShowPage(PageSetup);
         Click("ButtonOpenPort");
-        ASSERT_TRUE(window->ComPort().Connected());
+        ASSERT_TRUE(window->Ecu().Comm().Connected());
     }
     void OpenForPlayback(const std::string& path) {
         ShowPage(PageSetup);
         Click("RadioButtonRegim2");
         dialogs.openAnswers.push_back(QString::fromStdString(path));
         Click("SpeedButtonOpenFile");
-        ASSERT_TRUE(window->State().Flags.PlaybackArmed);
+        ASSERT_TRUE(window->Ecu().State().Flags.PlaybackArmed);
     }
 
 private:
@@ -242,6 +242,7 @@ TEST_F(GraphWindow, AcceptOnTheSetupPageClearsAndRebindsTheGraphs) {
     CreateWindow();
     PollOnGraphs(4);
     ASSERT_GT(Points(), 0);
+    Find<QScrollBar>("ScrollBarAxisX")->setValue(3); // the cursor on the first point
 
     ShowPage(PageSetup);
     Click("ButtonChange");
@@ -254,6 +255,10 @@ TEST_F(GraphWindow, AcceptOnTheSetupPageClearsAndRebindsTheGraphs) {
     EXPECT_EQ(chart->xAxis->range().lower, 0);
     EXPECT_EQ(chart->xAxis->range().upper, 273);
     EXPECT_EQ(Page().GraphChannels()[0].Kind(), GraphKind::UInt8);
+    // No old value under the new label, no cursor on the emptied chart.
+    for (const char* box : {"EditDateRed", "EditDateLime", "EditDateBlue", "EditDateYellow"})
+        EXPECT_EQ(Find<QLineEdit>(box)->text(), QString()) << box;
+    EXPECT_EQ(Find("Shape1")->x(), 0);
 }
 
 TEST_F(GraphWindow, APictureThatCannotBeSavedIsReportedInABox) {

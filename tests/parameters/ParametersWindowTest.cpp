@@ -138,7 +138,7 @@ TEST_F(ParametersWindow, DohcShowsZeroForWhatItsAnswerDoesNotCarry) {
     CreateWindow();
     ShowPage(PageSetup);
     Click("ButtonStop");
-    Find<QComboBox>("ComboBoxTypEngie")->setCurrentIndex(1);
+    Find<QComboBox>("ComboBoxTypEngie")->setCurrentIndex(VariantIndex(EngineVariant::Dohc));
     Click("ButtonOpenPort");
     ShowPage(PageParameters);
     StopMidWait(3);
@@ -204,7 +204,7 @@ TEST_F(ParametersWindow, AcknowledgedResetFromThePageEndsInPolling) {
     EXPECT_EQ(counts.modeZero, 1u);
     EXPECT_GE(counts.dataRequests, 3u);
     EXPECT_EQ(Text("EditTimer"), "18:12");
-    EXPECT_FALSE(window->SessionRunning());
+    EXPECT_FALSE(window->Ecu().LoopRunning());
 }
 
 TEST_F(ParametersWindow, RefusedResetFromThePageStillEndsInPolling) {

@@ -350,5 +350,56 @@ TEST_F(LiveSession, ResetDuringASessionReopensThePortAndNestsItsLoop) {
     EXPECT_FALSE(comm.Connected());
 }
 
+// Ending for a quit: every nested loop returns, without waiting out its poll delay.
+TEST_F(LiveSession, EndLoopsEndsEveryNestedLoop) {
+    StartSim(Fast());
+    OpenPort();
+    constexpr std::int32_t LongDelayMs = 10000; // only an interrupted wait ends in time
+    int loopsAtEnd = 0;
+    host.onStep = [&](const Step& s) {
+        if (s.cycle != 0)
+            return;
+        state.PollDelay = LongDelayMs;
+        QTimer::singleShot(20, [&] { session.RunLoop([&] { files.StartClick(); }); });
+        QTimer::singleShot(300, [&] {
+            loopsAtEnd = sim.DataRequests() >= 3 && session.LoopRunning() ? 2 : 0;
+            session.EndLoops();
+        });
+    };
+    QElapsedTimer clock;
+    clock.start();
+    session.RunLoop([&] { RunLivePoll(); });
+    EXPECT_LT(clock.elapsed(), LongDelayMs);
+    EXPECT_EQ(loopsAtEnd, 2) << "the inner loop had not started";
+    EXPECT_FALSE(session.LoopRunning());
+    EXPECT_FALSE(comm.Connected());
+}
+
+// An error that leaves a loop's handler is shown once, and the nesting count recovers.
+TEST_F(LiveSession, RunLoopShowsWhatLeavesItsHandler) {
+    bool nested = false;
+    session.RunLoop([&] {
+        session.RunLoop([&] {
+            nested = session.LoopRunning();
+            throw std::runtime_error("inner");
+        });
+        EXPECT_TRUE(session.LoopRunning());
+    });
+    EXPECT_TRUE(nested);
+    EXPECT_FALSE(session.LoopRunning());
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("inner"));
+}
+
+// The logger has no footer and no file dialogs: the file buttons then choose nothing.
+TEST_F(LiveSession, WithoutFileDialogsTheFileButtonsArmNothing) {
+    Session bare(host, boxes, nullptr, nullptr);
+    bare.Files().SaveFileClick();
+    bare.Files().OpenFileClick();
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
+    EXPECT_FALSE(bare.State().Flags.RecordArmed);
+    EXPECT_FALSE(bare.State().Flags.PlaybackArmed);
+}
+
 } // namespace
 } // namespace ecu::testing

@@ -10,10 +10,10 @@
 namespace ecu::testing {
 
 void FakeHost::Stop() {
-    if (!comm_.Connected())
+    if (!session_.Comm().Connected())
         return;
-    comm_.CloseComm();
-    state_.Flags.StoppedWithPortOpen();
+    session_.Comm().CloseComm();
+    session_.State().Flags.StoppedWithPortOpen();
 }
 
 int FakeHost::ActivePageIndex() const {
@@ -27,13 +27,13 @@ int FakeHost::ActivePageIndex() const {
 }
 
 void FakeHost::Record(StepKind kind) {
-    steps.push_back({kind, reads_ - 1, state_.Engine});
+    steps.push_back({kind, reads_ - 1, session_.State().Engine});
     if (onStep)
         onStep(steps.back());
 }
 
 void FakeHost::OpenPort() {
-    if (OpenPortWith(comm_, port, LinkBaudRate, delayMs, state_.PollDelay))
+    if (OpenPortWith(session_.Comm(), port, LinkBaudRate, delayMs, session_.State().PollDelay))
         ++portOpens;
 }
 

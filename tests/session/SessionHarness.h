@@ -10,6 +10,7 @@
 #include "session/FileHost.h"
 #include "session/FileSession.h"
 #include "session/LinkSession.h"
+#include "session/Session.h"
 #include "session/SessionHost.h"
 #include "session/SessionState.h"
 
@@ -34,9 +35,10 @@ struct Step {
     EngineData engine; // what the page would show
 };
 
-class FakeHost : public SessionHost, public FileHost {
+class FakeHost : public SessionHost, public PlaybackFooter, public FileChooser {
 public:
-    FakeHost(SessionState& state, TComm32& comm) : state_(state), comm_(comm) {}
+    // Binds to the session's state and port; nothing is called on it here.
+    explicit FakeHost(Session& session) : session_(session) {}
 
     // Page for each page read (one per live cycle or played record); the last
     // entry holds from then on.
@@ -94,8 +96,7 @@ public:
 private:
     void Record(StepKind kind);
 
-    SessionState& state_;
-    TComm32& comm_;
+    Session& session_;
     mutable int reads_ = 0;
 };
 
@@ -121,13 +122,13 @@ protected:
     std::string TempPath(const char* name) const { return map_.Path(name); }
 
     EcuSimulator sim;
-    SessionState state;
-    TComm32 comm;
-    FakeHost host{state, comm};
     RecordingPresenter boxes;
-    SystemTicks ticks;
-    LinkSession link{state, comm, host, boxes, ticks};
-    FileSession files{state, comm, host, host, boxes, link};
+    FakeHost host{session}; // a reference to the session below, used once it exists
+    Session session{host, boxes, &host, &host};
+    SessionState& state = session.State();
+    TComm32& comm = session.Comm();
+    LinkSession& link = session.Link();
+    FileSession& files = session.Files();
 
 private:
     std::vector<std::uint8_t> delivered_;

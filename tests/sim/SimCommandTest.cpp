@@ -1,10 +1,10 @@
 // The ecu-sim command: its arguments, the port-map link it keeps, its frame log and its exit.
+#include "ecu-sim/SimCommand.h"
 #include "ChildProcess.h"
 #include "PortMap.h"
 #include "PtyClient.h"
 #include "SimTestUtil.h"
 #include "Wait.h"
-#include "ecu-sim/CommandLine.h"
 #include "ecu-sim/PortLink.h"
 #include "serial/PortMap.h"
 
@@ -17,8 +17,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace ecu::test {
 namespace {
@@ -81,26 +84,33 @@ TEST(SimCommandLine, ReadsEveryOption) {
     EXPECT_EQ(o.seed, 99u);
 }
 
-TEST(SimCommandLine, RejectsWhatItCannotUse) {
-    for (const auto& args : {std::vector<std::string>{"--variant", "v6"},
-                             {"--as"},
-                             {"--as", "COM01"},
-                             {"--as", "a b"},
-                             {"--as", "COM1\n"},
-                             {"--fault", "fire"},
-                             {"--fault", "silence:1.5"},
-                             {"--fault", "silence@0"},
-                             {"--fault", "silence@"},
-                             {"--fault", "silence@2,x"},
-                             {"--fault-bytes", "0A5"},
-                             {"--stray", "100"},
-                             {"--time-scale", "0"},
-                             {"--baud", "12x"},
-                             {"--prom", "12345"},
-                             {"--replace"},
-                             {"--bogus"}}) {
+TEST(SimCommandLine, RejectsWhatItCannotUseAndSaysWhy) {
+    const std::string as = "--as takes a port name: COM1, COM2, … COM256";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"--variant", "v6"}, "--variant takes sohc or dohc"},
+        {{"--as"}, as},
+        {{"--as", "COM01"}, as},
+        {{"--as", "a b"}, as},
+        {{"--as", "COM1\n"}, as},
+        {{"--fault"}, "bad --fault: "},
+        {{"--fault", "fire"}, "bad --fault: fire"},
+        {{"--fault", "silence:1.5"}, "bad --fault: silence:1.5"},
+        {{"--fault", "silence@0"}, "bad --fault: silence@0"},
+        {{"--fault", "silence@"}, "bad --fault: silence@"},
+        {{"--fault", "silence@2,x"}, "bad --fault: silence@2,x"},
+        {{"--fault-bytes", "0A5"}, "--fault-bytes takes four hex digits"},
+        {{"--stray", "100"}, "--stray takes a hex byte"},
+        {{"--time-scale", "0"}, "--time-scale takes a factor (0..10000]"},
+        {{"--baud", "12x"}, "--baud takes a rate (300..1000000)"},
+        {{"--prom", "12345"}, "--prom takes up to four hex digits"},
+        {{"--replace"}, "--replace goes with --as"},
+        {{"--bogus"}, "unknown argument: --bogus"},
+        {{"--fast=1"}, "unknown argument: --fast=1"},
+        {{"--fast", "COM1"}, "unknown argument: COM1"},
+    };
+    for (const auto& [args, refusal] : cases) {
         SimCommand c;
-        EXPECT_NE(Parse(args, c), "") << args[0] << " " << (args.size() > 1 ? args[1] : "");
+        EXPECT_EQ(Parse(args, c), refusal) << args[0] << " " << (args.size() > 1 ? args[1] : "");
     }
 }
 

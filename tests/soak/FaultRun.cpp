@@ -170,9 +170,9 @@ TGlForm& FaultRunTest::StartFaultyWindow(bool fastSim, int pollDelay) {
         Click("ButtonStop");
         TypeText("SpinEditDelay", QString::number(pollDelay));
         Click("ButtonOpenPort");
-        EXPECT_EQ(w.State().PollDelay, pollDelay);
+        EXPECT_EQ(w.Ecu().State().PollDelay, pollDelay);
     }
-    EXPECT_TRUE(w.ComPort().Connected());
+    EXPECT_TRUE(w.Ecu().Comm().Connected());
     return w;
 }
 
@@ -188,7 +188,7 @@ FaultRunTest::PollWithRestarts(int seconds, const std::function<void(const Sampl
         const SimCounts counts = sim.Counts();
         s.dataRequests = counts.dataRequests;
         s.faults = counts.faults;
-        s.runTime = window->State().Engine.Timer;
+        s.runTime = window->Ecu().State().Engine.Timer;
         s.resident = ResidentBytes();
         s.heapInUse = HeapInUseBytes();
         s.graphPoints = graphs ? graphs->GraphPointCount() : 0;
@@ -214,7 +214,7 @@ FaultRunTest::PollWithRestarts(int seconds, const std::function<void(const Sampl
     watchdog.setSingleShot(true);
     QObject::connect(&watchdog, &QTimer::timeout, [&] {
         ADD_FAILURE() << "the session did not end after Stop";
-        window->Link().InterruptWait();
+        window->Ecu().Link().InterruptWait();
         watchdog.start(50);
     });
     QTimer end;
@@ -227,7 +227,7 @@ FaultRunTest::PollWithRestarts(int seconds, const std::function<void(const Sampl
     end.start(seconds * 1000);
 
     while (!ended) {
-        if (!window->ComPort().Connected()) {
+        if (!window->Ecu().Comm().Connected()) {
             ADD_FAILURE() << "the port closed during the run";
             break;
         }

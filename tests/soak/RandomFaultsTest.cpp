@@ -45,7 +45,7 @@ TEST_P(RandomFaults, WindowAnswersClicksAndSessionKeepsPolling) {
     const int seconds = SecondsFromEnv("ECUSCAN_FAULT_SECONDS", 60);
     TGlForm& w = StartFaultyWindow(false);
     ShowPage(c.page);
-    ASSERT_EQ(w.ActivePageIndex(), c.page);
+    ASSERT_EQ(w.Host().ActivePageIndex(), c.page);
 
     // Whenever the page has shown a value, it is the engine speed last decoded
     // (garbage answers included: nothing checks an answer's checksum).
@@ -57,7 +57,7 @@ TEST_P(RandomFaults, WindowAnswersClicksAndSessionKeepsPolling) {
         if (!rpmBox || rpmBox->text().trimmed().isEmpty())
             return;
         ++shownChecked;
-        EXPECT_EQ(rpmBox->text().trimmed().toDouble(), w.State().Engine.RPMengine)
+        EXPECT_EQ(rpmBox->text().trimmed().toDouble(), w.Ecu().State().Engine.RPMengine)
             << c.rpmBox << " shows \"" << rpmBox->text().toStdString() << "\"";
     };
 

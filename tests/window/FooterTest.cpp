@@ -18,7 +18,7 @@ namespace {
 class Footer : public WindowTest {
 protected:
     // Whether the running cycle's answer is complete in the receive buffer.
-    bool AnswerIn() const { return window->State().RxBuffer.size() >= 68; }
+    bool AnswerIn() const { return window->Ecu().State().RxBuffer.size() >= 68; }
 };
 
 TEST_F(Footer, EnterStartsPollingAndEscStopsIt) {
@@ -31,7 +31,7 @@ TEST_F(Footer, EnterStartsPollingAndEscStopsIt) {
 
     EXPECT_GE(sim.DataRequests(), 3u);
     EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
-    EXPECT_FALSE(w.ComPort().Connected());
+    EXPECT_FALSE(w.Ecu().Comm().Connected());
     EXPECT_EQ(IndicatorColour(), QColor(255, 0, 0));
     EXPECT_FALSE(Find("BitBtnStart")->isEnabled());
     EXPECT_TRUE(Find("ButtonOpenPort")->isEnabled());
@@ -45,7 +45,7 @@ TEST_F(Footer, EnterStartsPollingAndEscStopsIt) {
 TEST_F(Footer, StopDisarmsRecordingAndPlaybackOnlyWhenThePortIsOpen) {
     StartSim();
     TGlForm& w = CreateWindow();
-    const SessionFlags& flags = w.State().Flags;
+    const SessionFlags& flags = w.Ecu().State().Flags;
     const QString recording = QString::fromStdString(TempPath("rec.bin"));
 
     Click("RadioButtonRegim1");
@@ -54,7 +54,7 @@ TEST_F(Footer, StopDisarmsRecordingAndPlaybackOnlyWhenThePortIsOpen) {
     ASSERT_TRUE(flags.RecordArmed);
     Click("BitBtnStop");
     EXPECT_FALSE(flags.RecordArmed);
-    EXPECT_FALSE(w.ComPort().Connected());
+    EXPECT_FALSE(w.Ecu().Comm().Connected());
 
     // Opening a file for playback closes the port: Stop then changes nothing.
     Click("ButtonOpenPort");
@@ -62,7 +62,7 @@ TEST_F(Footer, StopDisarmsRecordingAndPlaybackOnlyWhenThePortIsOpen) {
     dialogs.openAnswers.push_back(recording);
     Click("SpeedButtonOpenFile");
     ASSERT_TRUE(flags.PlaybackArmed);
-    ASSERT_FALSE(w.ComPort().Connected());
+    ASSERT_FALSE(w.Ecu().Comm().Connected());
     const QString label = Find<QLabel>("LabelNameFile")->text();
     Click("BitBtnStop");
     EXPECT_TRUE(flags.PlaybackArmed);
@@ -73,7 +73,7 @@ TEST_F(Footer, StopDisarmsRecordingAndPlaybackOnlyWhenThePortIsOpen) {
 
     // With the port opened again, Stop returns Start to live polling.
     Click("ButtonOpenPort");
-    ASSERT_TRUE(w.ComPort().Connected());
+    ASSERT_TRUE(w.Ecu().Comm().Connected());
     EXPECT_TRUE(flags.PlaybackArmed);
     Click("BitBtnStop");
     EXPECT_FALSE(flags.PlaybackArmed);
@@ -102,8 +102,8 @@ TEST_F(Footer, ExitDuringALiveSessionEndsItAndKeepsWhatWasRecorded) {
     const qint64 quitMs = sinceExit.elapsed();
 
     EXPECT_FALSE(w.isVisible());
-    EXPECT_FALSE(w.ComPort().Connected());
-    EXPECT_FALSE(w.SessionRunning());
+    EXPECT_FALSE(w.Ecu().Comm().Connected());
+    EXPECT_FALSE(w.Ecu().LoopRunning());
     EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown(); // quitting is not a broken link
     EXPECT_EQ(sim.DataRequests(), requestsAtExit);
     EXPECT_LT(quitMs, 1000) << "the session took " << quitMs << " ms to end";
@@ -128,7 +128,7 @@ TEST_F(Footer, ExitDuringPlaybackEndsIt) {
     RunStart();
 
     EXPECT_FALSE(w.isVisible());
-    EXPECT_FALSE(w.SessionRunning());
+    EXPECT_FALSE(w.Ecu().LoopRunning());
     EXPECT_LT(progress->value(), 10);
     EXPECT_EQ(progress->maximum(), 300);
     EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();

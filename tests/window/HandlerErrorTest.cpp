@@ -26,7 +26,7 @@ protected:
 TEST_F(Handlers, FileErrorsGoToTheDefaultBoxAndTheWindowGoesOn) {
     StartSim();
     TGlForm& w = CreateWindow();
-    const SessionFlags& flags = w.State().Flags;
+    const SessionFlags& flags = w.Ecu().State().Flags;
 
     Click("RadioButtonRegim1");
     dialogs.saveAnswers.push_back(QString::fromStdString(TempPath("missing-folder/rec.bin")));
@@ -41,14 +41,14 @@ TEST_F(Handlers, FileErrorsGoToTheDefaultBoxAndTheWindowGoesOn) {
     Click("SpeedButtonOpenFile");
     ExpectDefaultErrorBox();
     EXPECT_FALSE(flags.PlaybackArmed);
-    EXPECT_TRUE(w.ComPort().Connected());
+    EXPECT_TRUE(w.Ecu().Comm().Connected());
     EXPECT_TRUE(Find("BitBtnStart")->isEnabled());
 
     // Cancelled dialogs change nothing and say nothing.
     Click("SpeedButtonOpenFile");
     EXPECT_EQ(dialogs.openCalls, 2);
     EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
-    EXPECT_TRUE(w.ComPort().Connected());
+    EXPECT_TRUE(w.Ecu().Comm().Connected());
 }
 
 TEST_F(Handlers, LeavingTheControlTabSendsTheDefaultFrameAlsoWithoutASession) {
@@ -80,7 +80,7 @@ TEST_F(Handlers, TheCloseBoxDuringASessionEndsItLikeExit) {
     });
     RunStart();
     EXPECT_FALSE(w.isVisible());
-    EXPECT_FALSE(w.SessionRunning());
+    EXPECT_FALSE(w.Ecu().LoopRunning());
     EXPECT_EQ(sim.DataRequests(), requestsAtClose);
     EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 }

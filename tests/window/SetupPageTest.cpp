@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QSpinBox>
 #include <QTest>
@@ -21,7 +22,7 @@ protected:
                                          "ComboBoxBoudRate", "ComboBoxTypEngie"};
 
     void ExpectClosedState() {
-        EXPECT_FALSE(window->ComPort().Connected());
+        EXPECT_FALSE(window->Ecu().Comm().Connected());
         for (const char* name : portControls)
             EXPECT_TRUE(Find(name)->isEnabled()) << name;
         EXPECT_FALSE(Find("ButtonStop")->isEnabled());
@@ -29,7 +30,7 @@ protected:
         EXPECT_EQ(IndicatorColour(), QColor(255, 0, 0));
     }
     void ExpectOpenState() {
-        EXPECT_TRUE(window->ComPort().Connected());
+        EXPECT_TRUE(window->Ecu().Comm().Connected());
         for (const char* name : portControls)
             EXPECT_FALSE(Find(name)->isEnabled()) << name;
         EXPECT_TRUE(Find("ButtonStop")->isEnabled());
@@ -49,8 +50,8 @@ TEST_F(SetupPage, ClosePortAndOpenPortSwitchTheTwoStates) {
 
     Click("ButtonStop");
     ExpectClosedState();
-    EXPECT_TRUE(w.State().Flags.RecordArmed); // unlike the footer's Stop
-    Click("ButtonStop");                      // closed already: nothing happens
+    EXPECT_TRUE(w.Ecu().State().Flags.RecordArmed); // unlike the footer's Stop
+    Click("ButtonStop");                            // closed already: nothing happens
     ExpectClosedState();
 
     Click("ButtonOpenPort");
@@ -67,7 +68,7 @@ TEST_F(SetupPage, Com2IsReachedThroughThePortMap) {
 
     Click("ButtonStop");
     Click("RadioButtonCOM2");
-    EXPECT_EQ(w.State().PortName, QStringLiteral("COM2"));
+    EXPECT_EQ(w.Ecu().State().PortName, QStringLiteral("COM2"));
     Click("ButtonOpenPort");
     ExpectOpenState();
 
@@ -91,7 +92,7 @@ TEST_F(SetupPage, TheChosenBaudRateIsAppliedToTheOpenPort) {
     ASSERT_EQ(rate->currentText(), QStringLiteral("10400"));
     Click("ButtonOpenPort");
     ExpectOpenState();
-    EXPECT_EQ(w.ComPort().BaudRate(), 10400u);
+    EXPECT_EQ(w.Ecu().Comm().BaudRate(), 10400u);
     EXPECT_EQ(LineSpeed(sim.SlavePath()), 10400u);
 
     // A typed rate that is not in the list is taken as well.
@@ -112,10 +113,13 @@ TEST_F(SetupPage, BadBaudRateTextIsReportedAndThePortStaysClosed) {
         Click("ButtonOpenPort");
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_EQ(boxes.boxes[0].caption, QString::fromUtf8(text::ApplicationTitle));
-        EXPECT_TRUE(boxes.boxes[0].text.contains(QStringLiteral("baud rate")));
+        EXPECT_EQ(boxes.boxes[0].text,
+                  QStringLiteral("Скорость передачи «%1» недопустима: нужно целое число от 1 "
+                                 "до 4000000")
+                      .arg(QString::fromLatin1(bad)));
         EXPECT_EQ(boxes.boxes[0].icon, MessageIcon::Error);
         ExpectClosedState();
-        EXPECT_EQ(w.State().PollDelay, 120);
+        EXPECT_EQ(w.Ecu().State().PollDelay, StartUpPollDelayMs);
     }
     // Letters cannot even be typed.
     TypeText("ComboBoxBoudRate", QStringLiteral("96x00"));
@@ -133,9 +137,9 @@ TEST_F(SetupPage, ANewDelayTakesEffectAtTheNextOpening) {
     EXPECT_FALSE(Find("SpinEditDelay")->isEnabled());
     Click("ButtonStop");
     TypeText("SpinEditDelay", QStringLiteral("150"));
-    EXPECT_EQ(w.State().PollDelay, 120);
+    EXPECT_EQ(w.Ecu().State().PollDelay, StartUpPollDelayMs);
     Click("ButtonOpenPort");
-    EXPECT_EQ(w.State().PollDelay, 150);
+    EXPECT_EQ(w.Ecu().State().PollDelay, 150);
 }
 
 TEST_F(SetupPage, TheDelayBoxKeepsItsRange) {
@@ -154,6 +158,30 @@ TEST_F(SetupPage, TheDelayBoxKeepsItsRange) {
     TypeText("SpinEditDelay", QStringLiteral("200"));
     QTest::keyClick(delay, Qt::Key_Up);
     EXPECT_EQ(delay->value(), 200);
+}
+
+// Leaving the box with Tab, as a mechanic does: what is left in it counts, not what
+// was there before.
+TEST_F(SetupPage, TheDelayLeftWithTabIsWhatTheBoxHolds) {
+    StartSim();
+    CreateWindow(Delay::StartUp);
+    Click("ButtonStop");
+    auto* delay = Find<QSpinBox>("SpinEditDelay");
+    auto* edit = delay->findChild<QLineEdit*>();
+    const std::pair<const char*, int> cases[] = {{"", 50}, {"3", 50}, {"170", 170}, {"1", 50}};
+    for (const auto& [typed, expected] : cases) {
+        SCOPED_TRACE(typed);
+        delay->setValue(120);
+        delay->setFocus();
+        QTest::keyClick(edit, Qt::Key_End);
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, QString::fromLatin1(typed));
+        QTest::keyClick(edit, Qt::Key_Tab);
+        EXPECT_FALSE(delay->hasFocus());
+        EXPECT_EQ(delay->value(), expected);
+        EXPECT_EQ(delay->text(), QString::number(expected));
+    }
 }
 
 TEST_F(SetupPage, ChangeUnlocksTheGraphChoicesAndAcceptLocksThem) {
@@ -183,7 +211,7 @@ TEST_F(SetupPage, ChangeUnlocksTheGraphChoicesAndAcceptLocksThem) {
 TEST_F(SetupPage, EachWorkingModeEnablesItsFileButtonAndClearsWhatItMust) {
     StartSim();
     TGlForm& w = CreateWindow();
-    const SessionFlags& flags = w.State().Flags;
+    const SessionFlags& flags = w.Ecu().State().Flags;
     // A finished playback leaves the bar, its labels and the file name shown.
     dialogs.openAnswers.push_back(QString::fromStdString(WriteRecording("two.bin", 2)));
     Click("SpeedButtonOpenFile");
@@ -201,7 +229,7 @@ TEST_F(SetupPage, EachWorkingModeEnablesItsFileButtonAndClearsWhatItMust) {
     dialogs.saveAnswers.push_back(QString::fromStdString(TempPath("rec.bin")));
     Click("SpeedButtonSaveFile");
     ASSERT_TRUE(flags.RecordArmed);
-    w.State().Flags.RecordingActive = true; // as after a recorded cycle
+    w.Ecu().State().Flags.RecordingActive = true; // as after a recorded cycle
 
     Click("RadioButtonRegim0");
     EXPECT_FALSE(Find("SpeedButtonSaveFile")->isEnabled());
@@ -210,7 +238,7 @@ TEST_F(SetupPage, EachWorkingModeEnablesItsFileButtonAndClearsWhatItMust) {
     EXPECT_FALSE(flags.RecordingActive);
     EXPECT_TRUE(flags.RecordArmed); // no mode touches it
 
-    w.State().Flags.RecordingActive = true;
+    w.Ecu().State().Flags.RecordingActive = true;
     Click("RadioButtonRegim2");
     EXPECT_FALSE(Find("SpeedButtonSaveFile")->isEnabled());
     EXPECT_TRUE(Find("SpeedButtonOpenFile")->isEnabled());

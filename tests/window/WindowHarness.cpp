@@ -57,14 +57,14 @@ TGlForm& WindowTest::CreateWindow(Delay delay) {
     QApplication::setActiveWindow(window.get());
     window->activateWindow();
     EXPECT_TRUE(WaitUntil([this] { return window->isActiveWindow(); }, 1000));
-    if (delay == Delay::Roomy && window->ComPort().Connected())
+    if (delay == Delay::Roomy && window->Ecu().Comm().Connected())
         RoomyPollDelay();
     return *window;
 }
 
 void WindowTest::RoomyPollDelay() {
-    ASSERT_TRUE(window && window->ComPort().Connected());
-    window->State().PollDelay = RoomyPollDelayMs;
+    ASSERT_TRUE(window && window->Ecu().Comm().Connected());
+    window->Ecu().State().PollDelay = RoomyPollDelayMs;
 }
 
 QWidget* WindowTest::FindWidget(const char* path) const {
@@ -134,8 +134,7 @@ void WindowTest::RunStart(int timeoutMs, const std::function<void()>& trigger) {
     QObject::connect(&watchdog, &QTimer::timeout, [&] {
         overdue = true;
         watchdog.setInterval(50);
-        window->ComPort().CloseComm();
-        window->Link().InterruptWait();
+        window->Ecu().StopPolling();
     });
     watchdog.start();
     if (trigger)
@@ -174,7 +173,7 @@ std::string WindowTest::WriteRecording(const char* name, int records, const SimE
 }
 
 void WindowTest::TapReceivedBytes() {
-    TComm32& comm = window->ComPort();
+    TComm32& comm = window->Ecu().Comm();
     auto handler = comm.OnReceiveData;
     comm.OnReceiveData = [this, handler](const void* buffer, std::uint16_t length) {
         const auto* bytes = static_cast<const std::uint8_t*>(buffer);

@@ -5,40 +5,55 @@
 
 namespace ecu::cmdline {
 
-Scanner::Scanner(int argc, char** argv, std::vector<std::string_view> valueOptions)
-    : argc_(argc), argv_(argv), valueOptions_(std::move(valueOptions)) {}
+namespace {
+bool Among(const std::vector<std::string_view>& names, std::string_view name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+} // namespace
 
-bool Scanner::Known(std::string_view name) const {
-    return std::find(valueOptions_.begin(), valueOptions_.end(), name) != valueOptions_.end();
+Scanner::Scanner(int argc, char** argv, std::vector<std::string_view> valueOptions,
+                 std::vector<std::string_view> flags)
+    : valueOptions_(std::move(valueOptions)), flags_(std::move(flags)) {
+    for (int i = 1; i < argc; ++i)
+        args_.emplace_back(argv[i]);
 }
 
+Scanner::Scanner(const std::vector<std::string>& args, std::vector<std::string_view> valueOptions,
+                 std::vector<std::string_view> flags)
+    : args_(args.begin(), args.end()), valueOptions_(std::move(valueOptions)),
+      flags_(std::move(flags)) {}
+
 Arg Scanner::Next() {
-    while (next_ < argc_) {
-        const std::string_view arg = argv_[next_++];
+    while (next_ < args_.size()) {
+        const std::string_view arg = args_[next_++];
         if (optionsEnded_ || !arg.starts_with("-") || arg == "-") {
-            return {Arg::Kind::Positional, {}, arg};
+            return {Arg::Kind::Positional, {}, arg, arg};
         }
         if (arg == "--") {
             optionsEnded_ = true;
             continue;
         }
         if (arg == "--help" || arg == "-h") {
-            return {Arg::Kind::Help, arg, {}};
+            return {Arg::Kind::Help, arg, {}, arg};
         }
         const auto eq = arg.find('=');
         const std::string_view name = arg.substr(0, eq);
+        const bool inlineValue = eq != std::string_view::npos;
+        if (Among(flags_, name) && !inlineValue) {
+            return {Arg::Kind::Flag, name, {}, arg};
+        }
         Arg::Kind failure = Arg::Kind::UnknownOption;
-        if (Known(name)) {
-            if (eq != std::string_view::npos) {
-                return {Arg::Kind::Option, name, arg.substr(eq + 1)};
+        if (Among(valueOptions_, name)) {
+            if (inlineValue) {
+                return {Arg::Kind::Option, name, arg.substr(eq + 1), arg};
             }
-            if (next_ < argc_) {
-                return {Arg::Kind::Option, name, argv_[next_++]};
+            if (next_ < args_.size()) {
+                return {Arg::Kind::Option, name, args_[next_++], arg};
             }
             failure = Arg::Kind::MissingValue;
         }
-        next_ = argc_;
-        return {failure, name, {}};
+        next_ = args_.size();
+        return {failure, name, {}, arg};
     }
     return {};
 }

@@ -1,8 +1,8 @@
 // ecu-csv: exports a recording (.bin) to CSV on standard output.
-#include "Export.h"
 #include "FileSource.h"
 #include "Options.h"
 #include "common/StandardStreams.h"
+#include "ui/CsvExport.h"
 
 #include <cstdio>
 #include <exception>

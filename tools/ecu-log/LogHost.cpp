@@ -1,10 +1,7 @@
 #include "LogHost.h"
 
-#include "serial/Comm32.h"
-#include "session/LinkSession.h"
 #include "session/Messages.h"
-#include "session/PortOpen.h"
-#include "session/SessionState.h"
+#include "session/Session.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -55,7 +52,7 @@ void LogHost::MarkRequest() {
 }
 
 bool LogHost::Cuttable() const {
-    return options_.record && state_.File.IsRegular();
+    return options_.record && session_->State().File.IsRegular();
 }
 
 std::string LogHost::TimeField() const {
@@ -79,7 +76,8 @@ void LogHost::PrintHeader() {
 void LogHost::ShowParameters() {
     // Without its echo the cycle has no start in the recording, so ecu-csv would give its
     // number to the next one: it gets no row, and the numbers follow the echoes.
-    if (!link_ || !link_->LastCycleEchoed()) {
+    const LinkSession& link = session_->Link();
+    if (!link.LastCycleEchoed()) {
         MarkRequest();
         return;
     }
@@ -88,12 +86,12 @@ void LogHost::ShowParameters() {
         std::fflush(stderr);
         note_.clear();
     }
-    held_ +=
-        TimeField() + CsvRow(rows_++, link_->LastCycleDecoded(), state_.Engine, options_.format);
+    held_ += TimeField() +
+             CsvRow(rows_++, link.LastCycleDecoded(), session_->State().Engine, options_.format);
     // A cycle cut short may still be cut away at a break: its row waits for a whole one.
-    if (!Cuttable() || link_->LastCycleWhole()) {
+    if (!Cuttable() || link.LastCycleWhole()) {
         if (Cuttable())
-            cutPoint_ = state_.File.Position();
+            cutPoint_ = session_->State().File.Position();
         Emit(held_);
         held_.clear();
         rowsAtCut_ = rows_;
@@ -102,8 +100,7 @@ void LogHost::ShowParameters() {
 }
 
 void LogHost::OpenPort() {
-    OpenPortWith(comm_, QString::fromStdString(options_.port), LinkBaudRate, options_.delayMs,
-                 state_.PollDelay);
+    session_->OpenPort(LinkBaudRate, options_.delayMs);
 }
 
 void LogPresenter::ShowMessage(const QString& caption, const QString& text, MessageIcon) {

@@ -13,18 +13,16 @@
 #include <string>
 
 namespace ecu {
-class LinkSession;
-class TComm32;
-struct SessionState;
+class Session;
 } // namespace ecu
 
 namespace ecu::logtool {
 
 class LogHost : public SessionHost {
 public:
-    LogHost(const Options& options, SessionState& state, TComm32& comm, std::FILE* out)
-        : options_(options), state_(state), comm_(comm), out_(out) {}
-    void SetLink(const LinkSession* link) { link_ = link; }
+    LogHost(const Options& options, std::FILE* out) : options_(options), out_(out) {}
+    // The session this host serves; needed before the port is opened or a row printed.
+    void Attach(Session& session) { session_ = &session; }
     // Runs once, at the first write to the output that fails; it should end the loop.
     void SetOnOutputFailed(std::function<void()> onFailed) {
         onOutputFailed_ = std::move(onFailed);
@@ -66,10 +64,8 @@ public:
 
 private:
     const Options& options_;
-    SessionState& state_;
-    TComm32& comm_;
     std::FILE* out_;
-    const LinkSession* link_ = nullptr;
+    Session* session_ = nullptr;
     std::uint64_t rows_ = 0;
     int outputError_ = 0;
     std::function<void()> onOutputFailed_;

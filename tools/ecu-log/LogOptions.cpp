@@ -5,7 +5,6 @@
 
 #include <charconv>
 #include <string_view>
-#include <vector>
 
 namespace ecu::logtool {
 
@@ -94,27 +93,17 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string& error) {
     using Kind = cmdline::Arg::Kind;
     Options o;
     bool havePort = false;
-    // The one option without a value is taken out before the scan, which knows only
-    // options with values; after "--" it is a PORT like any other argument.
-    std::vector<char*> kept;
-    bool optionsEnded = false;
-    for (int i = 0; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (i > 0 && !optionsEnded && arg == "--reconnect") {
-            o.reconnect = true;
-            continue;
-        }
-        optionsEnded = optionsEnded || (i > 0 && arg == "--");
-        kept.push_back(argv[i]);
-    }
-    kept.push_back(nullptr);
-    cmdline::Scanner args(static_cast<int>(kept.size()) - 1, kept.data(),
-                          {"--variant", "--delay", "--format", "--time", "--record"});
+    cmdline::Scanner args(argc, argv, {"--variant", "--delay", "--format", "--time", "--record"},
+                          {"--reconnect"});
     for (auto arg = args.Next(); arg.kind != Kind::End; arg = args.Next()) {
         switch (arg.kind) {
         case Kind::Help:
             o.help = true;
             return o;
+
+        case Kind::Flag:
+            o.reconnect = true;
+            break;
 
         case Kind::Option: {
             const bool ok = arg.name == "--variant"  ? SetVariant(arg.value, o)

@@ -2,6 +2,7 @@
 // Command line of ecu-log.
 #include "ui/CsvRow.h"
 #include "wire/EngineVariant.h"
+#include "wire/Modes.h"
 
 #include <cstdint>
 #include <optional>
@@ -15,7 +16,7 @@ enum class TimeColumn { None, Ms, Iso };
 
 struct Options {
     EngineVariant variant = EngineVariant::Sohc;
-    std::int32_t delayMs = 120; // wait after each data request
+    std::int32_t delayMs = StartUpPollDelayMs; // wait after each data request
     CsvFormat format = CsvFormat::Exact;
     TimeColumn time = TimeColumn::None;
     std::optional<std::string> record; // .bin file that receives every byte from the first cycle

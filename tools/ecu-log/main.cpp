@@ -5,10 +5,8 @@
 #include "StopSignals.h"
 #include "common/StandardStreams.h"
 #include "record/DataFile.h"
-#include "serial/Comm32.h"
-#include "session/LinkSession.h"
 #include "session/PortOpen.h"
-#include "session/SessionState.h"
+#include "session/Session.h"
 
 #include <QCoreApplication>
 
@@ -70,14 +68,16 @@ bool CutToWholeCycles(ecu::SessionState& state, ecu::logtool::LogHost& host) {
 // The link broke: cut the recording back to its last whole cycle, then try the port every
 // second and poll again once it opens; a cycle without an answer breaks it again. Ends on
 // a signal, a failed output, a failed recording or a failed cut (then false).
-bool Reconnect(const ecu::logtool::Options& options, ecu::SessionState& state, ecu::TComm32& comm,
+bool Reconnect(const ecu::logtool::Options& options, ecu::Session& session,
                ecu::logtool::LogHost& host, ecu::logtool::LogPresenter& presenter,
-               ecu::LinkSession& link, const std::atomic<bool>& stopRequested) {
+               const std::atomic<bool>& stopRequested) {
+    ecu::TComm32& comm = session.Comm();
+    ecu::LinkSession& link = session.Link();
     bool announced = false;
     // The loop also ends without a box when the component closed the port itself.
     while (!stopRequested.load() && !host.OutputError() && !presenter.Failed()) {
         comm.CloseComm();
-        if (!CutToWholeCycles(state, host))
+        if (!CutToWholeCycles(session.State(), host))
             return false;
         if (!announced) {
             std::fprintf(stderr, "ecu-log: link to the ECU lost; opening %s again every second\n",
@@ -108,19 +108,19 @@ int Run(const ecu::logtool::Options& options) {
     using namespace ecu::logtool;
 
     std::atomic<bool> stopRequested{false};
-    SessionState state;
-    TComm32 comm;
-    LogHost host(options, state, comm, stdout);
+    LogHost host(options, stdout);
     LogPresenter presenter(stopRequested);
-    SystemTicks ticks;
-    LinkSession link(state, comm, host, presenter, ticks, WaitMode);
-    host.SetLink(&link);
-    // Closing the port ends the loop at its next test; interrupting the wait gets
-    // there now rather than at the end of a long delay.
-    const auto stop = [&stopRequested, &comm, &link] {
+    SessionOptions sessionOptions;
+    sessionOptions.waitMode = WaitMode;
+    sessionOptions.port = QString::fromStdString(options.port);
+    Session session(host, presenter, nullptr, nullptr, sessionOptions);
+    host.Attach(session);
+    SessionState& state = session.State();
+    TComm32& comm = session.Comm();
+    LinkSession& link = session.Link();
+    const auto stop = [&stopRequested, &session] {
         stopRequested.store(true);
-        comm.CloseComm();
-        link.InterruptWait();
+        session.StopPolling();
     };
     StopSignals stopOnSignal(stopRequested, stop);
     // Rows nobody can read are no reason to go on polling; the recording ends with them.
@@ -159,7 +159,7 @@ int Run(const ecu::logtool::Options& options) {
         host.MarkRequest();
         link.LivePoll();
         if (options.reconnect)
-            cut = Reconnect(options, state, comm, host, presenter, link, stopRequested);
+            cut = Reconnect(options, session, host, presenter, stopRequested);
     }
     comm.CloseComm();
     // The cycle a signal or a break interrupted has no row: its bytes go too.

@@ -1,6 +1,6 @@
 // ecu-sim: an engine control unit on a pseudo-terminal, for trying the scanner without a car.
 #include "common/StandardStreams.h"
-#include "ecu-sim/CommandLine.h"
+#include "ecu-sim/SimCommand.h"
 #include "ecu-sim/EcuSimulator.h"
 #include "ecu-sim/PortLink.h"
 #include "serial/PortMap.h"

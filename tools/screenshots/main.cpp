@@ -12,6 +12,7 @@
 #include "session/LinkSession.h"
 #include "session/SessionState.h"
 #include "ui/TFrameGraph.h"
+#include "wire/Modes.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -119,8 +120,8 @@ private:
 
     // Stop once the running cycle's answer is in, so the session ends quietly.
     void StopAfterAnswer(std::function<void()> then) {
-        const std::size_t size = ecu::RecordSize(window_.SelectedVariant());
-        if (window_.State().RxBuffer.size() >= size) {
+        const std::size_t size = ecu::RecordSize(window_.Host().SelectedVariant());
+        if (window_.Ecu().State().RxBuffer.size() >= size) {
             window_.BitBtnStopClick();
             then();
             return;
@@ -161,7 +162,7 @@ int main(int argc, char** argv) {
     PrintingPresenter boxes;
     ecu::TGlForm window({&boxes, nullptr});
     window.show();
-    if (!window.ComPort().Connected()) {
+    if (!window.Ecu().Comm().Connected()) {
         std::fprintf(stderr, "ecu-screenshots: the simulator's port did not open\n");
         return 1;
     }
@@ -169,7 +170,7 @@ int main(int argc, char** argv) {
     QTimer::singleShot(0, &window, [&] {
         auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("GlPageControl"));
         tabs->setCurrentIndex(ecu::PageParameters);
-        shooter.Start(120 * PollCyclesBeforeShots);
+        shooter.Start(ecu::StartUpPollDelayMs * PollCyclesBeforeShots);
         window.BitBtnStartClick();
         QApplication::quit();
     });

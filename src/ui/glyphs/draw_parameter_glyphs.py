@@ -137,7 +137,7 @@ def main():
     for name, layers in (('reset_ecu', RESET), ('fault_list', FAULTS)):
         pixels = render(layers)
         write_png(os.path.join(here, name + '.png'), pixels)
-        write_png(os.path.join(here, name + '_disabled.png'), disabled(pixels))
+        write_png(os.path.join(here, name + '-disabled.png'), disabled(pixels))
 
 
 if __name__ == '__main__':

@@ -1,0 +1,98 @@
+#include "app/TPanelFoother.h"
+
+#include "app/WindowKeys.h"
+#include "ui/WidgetLook.h"
+#include "ui_TPanelFoother.h"
+
+#include <QStyle>
+
+namespace ecu {
+
+TPanelFoother::TPanelFoother(QWidget* parent)
+    : QFrame(parent), ui_(std::make_unique<Ui::TPanelFoother>()) {
+    ui_->setupUi(this);
+    QIcon abort = style()->standardIcon(QStyle::SP_DialogAbortButton);
+    if (abort.isNull()) // styles without an abort glyph draw cancel the same way
+        abort = style()->standardIcon(QStyle::SP_DialogCancelButton);
+    ui_->BitBtnClose->setIcon(abort);
+    SetIndicator(false);
+
+    connect(ui_->BitBtnStart, &QPushButton::clicked, this, &TPanelFoother::StartClicked);
+    connect(ui_->BitBtnStop, &QPushButton::clicked, this, &TPanelFoother::StopClicked);
+    connect(ui_->BitBtnClose, &QPushButton::clicked, this, &TPanelFoother::ExitClicked);
+}
+
+// Window keys work wherever the focus is, unless an open list, an editor or a dialog
+// takes them; a disabled button ignores the press.
+void TPanelFoother::BindKeys(WindowKeys& keys) {
+    for (int key : {Qt::Key_Return, Qt::Key_Enter})
+        keys.Bind(key, [this] { ui_->BitBtnStart->click(); });
+    keys.Bind(Qt::Key_Escape, [this] { ui_->BitBtnStop->click(); });
+}
+
+TPanelFoother::~TPanelFoother() = default;
+
+void TPanelFoother::ShowPort(bool open) {
+    SetIndicator(open);
+    ui_->BitBtnStart->setEnabled(open);
+}
+
+void TPanelFoother::ShowWorkingMode(WorkingMode mode) {
+    if (mode == WorkingMode::Live || mode == WorkingMode::LiveRecording) {
+        ui_->ProgressBarPlayFile->hide();
+        ui_->Label8->hide();
+        ui_->Label1->hide();
+    }
+    if (mode == WorkingMode::Live)
+        ui_->LabelNameFile->clear();
+}
+
+void TPanelFoother::SetIndicator(bool open) {
+    SetBackground(*ui_->PanelPortIndicator, BgrColor(open ? bgr::Lime : bgr::Red));
+}
+
+void TPanelFoother::SetProgressPosition(int position) {
+    ui_->ProgressBarPlayFile->setValue(position);
+}
+
+int TPanelFoother::ProgressPosition() const {
+    return ui_->ProgressBarPlayFile->value();
+}
+
+void TPanelFoother::SetProgressMaximum(int maximum) {
+    ui_->ProgressBarPlayFile->setMaximum(maximum);
+}
+
+void TPanelFoother::ShowProgressBar() {
+    ui_->ProgressBarPlayFile->show();
+}
+
+void TPanelFoother::ShowPercentLabels() {
+    ui_->Label8->show();
+    ui_->Label1->show();
+}
+
+void TPanelFoother::SetFileNameLabel(const QString& caption) {
+    ui_->LabelNameFile->setText(caption);
+}
+
+void TPanelFoother::ShowPortClosedByPlayback() {
+    SetIndicator(false);
+    // Start plays the opened file, also when no port could ever be opened.
+    ui_->BitBtnStart->setEnabled(true);
+    emit PortClosedByPlayback();
+}
+
+void TPanelFoother::PlaybackRunning(bool running) {
+    emit PlaybackRunningChanged(running);
+}
+
+QProgressBar& TPanelFoother::ProgressBar() {
+    return *ui_->ProgressBarPlayFile;
+}
+
+QLabel& TPanelFoother::FileNameLabel() {
+    return *ui_->LabelNameFile;
+}
+
+} // namespace ecu

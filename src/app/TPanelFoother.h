@@ -1,0 +1,65 @@
+#pragma once
+// The window's footer: Start, Stop and Exit, the port indicator, the playback
+// progress bar with its "0%" and "100%" labels, and the file name. Enter presses
+// Start and Esc presses Stop wherever the focus is in the window (BindKeys).
+#include "session/FileHost.h"
+#include "wire/Modes.h"
+
+#include <QFrame>
+
+#include <memory>
+
+class QLabel;
+class QProgressBar;
+
+namespace Ui {
+class TPanelFoother;
+}
+
+namespace ecu {
+
+class WindowKeys;
+
+class TPanelFoother : public QFrame, public PlaybackFooter {
+    Q_OBJECT
+public:
+    explicit TPanelFoother(QWidget* parent = nullptr);
+    ~TPanelFoother() override;
+
+    // Enter and Esc as Start and Stop.
+    void BindKeys(WindowKeys& keys);
+    // The port opened (indicator green, Start enabled) or closed (red, disabled).
+    void ShowPort(bool open);
+    // Live modes put the playback display away; plain polling also forgets the file.
+    void ShowWorkingMode(WorkingMode mode);
+
+    // PlaybackFooter.
+    void SetProgressPosition(int position) override;
+    int ProgressPosition() const override;
+    void SetProgressMaximum(int maximum) override;
+    void ShowProgressBar() override;
+    void ShowPercentLabels() override;
+    void SetFileNameLabel(const QString& caption) override;
+    void ShowPortClosedByPlayback() override;
+    void PlaybackRunning(bool running) override;
+
+    // Where a playback is steered: the bar seeks, both offer the export.
+    QProgressBar& ProgressBar();
+    QLabel& FileNameLabel();
+
+signals:
+    void StartClicked();
+    void StopClicked();
+    void ExitClicked();
+    // After ShowPortClosedByPlayback: the setup page's port buttons follow.
+    void PortClosedByPlayback();
+    // A playback began (true) or ended (false).
+    void PlaybackRunningChanged(bool running);
+
+private:
+    void SetIndicator(bool open);
+
+    std::unique_ptr<Ui::TPanelFoother> ui_;
+};
+
+} // namespace ecu
