@@ -5,6 +5,7 @@
 #include "app/PlaybackControls.h"
 #include "app/TFrameAbout.h"
 #include "app/TPanelFoother.h"
+#include "app/WindowKeys.h"
 #include "session/Messages.h"
 #include "ui/FileDialogs.h"
 #include "ui/TFrameGraph.h"
@@ -70,6 +71,8 @@ TGlForm::TGlForm(WindowServices services, QWidget* parent)
     host_.Bind(*session_, CreatePages());
     ConnectSetupPage(*host_.Pages().setup);
     ConnectFooter();
+    keys_ = new WindowKeys(*this);
+    ui_->PanelFoother->BindKeys(*keys_);
     connect(ui_->GlPageControl, &QTabWidget::currentChanged, this, &TGlForm::GlPageControlChange);
     StartUp();
 }

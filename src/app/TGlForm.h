@@ -21,6 +21,7 @@ namespace ecu {
 
 class FileDialogs;
 class PlaybackControls;
+class WindowKeys;
 
 // What the window shows boxes and dialogs with; tests give their own.
 struct WindowServices {
@@ -48,6 +49,8 @@ public:
     Session& Ecu() { return *session_; }
     // The pages as the session sees them.
     WindowHost& Host() { return host_; }
+    // Where every window-wide key is bound.
+    WindowKeys& Keys() { return *keys_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -87,6 +90,7 @@ private:
     std::unique_ptr<Ui::TGlForm> ui_;
     std::unique_ptr<Session> session_;             // after the footer it serves
     PlaybackControls* playbackControls_ = nullptr; // owned by the window
+    WindowKeys* keys_ = nullptr;
     int shownPage_ = PageAbout;
     bool quitting_ = false;
 };

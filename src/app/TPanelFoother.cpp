@@ -1,12 +1,17 @@
 #include "app/TPanelFoother.h"
 
+#include "app/WindowKeys.h"
+#include "session/LinkSession.h"
 #include "ui/WidgetLook.h"
 #include "ui_TPanelFoother.h"
 
-#include <QShortcut>
 #include <QStyle>
 
 namespace ecu {
+
+namespace {
+constexpr const char* kUndecodedNote = "Циклов подряд без расшифрованного ответа ЭБУ: %1";
+}
 
 TPanelFoother::TPanelFoother(QWidget* parent)
     : QFrame(parent), ui_(std::make_unique<Ui::TPanelFoother>()) {
@@ -20,13 +25,14 @@ TPanelFoother::TPanelFoother(QWidget* parent)
     connect(ui_->BitBtnStart, &QPushButton::clicked, this, &TPanelFoother::StartClicked);
     connect(ui_->BitBtnStop, &QPushButton::clicked, this, &TPanelFoother::StopClicked);
     connect(ui_->BitBtnClose, &QPushButton::clicked, this, &TPanelFoother::ExitClicked);
-    // A window shortcut: it works wherever the focus is; a disabled button ignores it.
-    for (int key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* start = new QShortcut(QKeySequence(key), this);
-        connect(start, &QShortcut::activated, ui_->BitBtnStart, &QPushButton::click);
-    }
-    auto* stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(stop, &QShortcut::activated, ui_->BitBtnStop, &QPushButton::click);
+}
+
+// Window keys work wherever the focus is, unless an open list, an editor or a dialog
+// takes them; a disabled button ignores the press.
+void TPanelFoother::BindKeys(WindowKeys& keys) {
+    for (int key : {Qt::Key_Return, Qt::Key_Enter})
+        keys.Bind(key, [this] { ui_->BitBtnStart->click(); });
+    keys.Bind(Qt::Key_Escape, [this] { ui_->BitBtnStop->click(); });
 }
 
 TPanelFoother::~TPanelFoother() = default;
@@ -46,8 +52,27 @@ void TPanelFoother::ShowWorkingMode(WorkingMode mode) {
         ui_->LabelNameFile->clear();
 }
 
+// A port opened or closed starts the count afresh.
 void TPanelFoother::SetIndicator(bool open) {
-    SetBackground(*ui_->PanelPortIndicator, BgrColor(open ? bgr::Lime : bgr::Red));
+    portOpen_ = open;
+    undecoded_ = 0;
+    ShowIndicator();
+}
+
+void TPanelFoother::ShowUndecodedCycles(int inARow) {
+    if (inARow == undecoded_)
+        return;
+    undecoded_ = inARow;
+    ShowIndicator();
+}
+
+void TPanelFoother::ShowIndicator() {
+    const bool warn = portOpen_ && undecoded_ >= LinkSession::UndecodedWarningCycles;
+    const std::uint32_t colour = !portOpen_ ? bgr::Red : warn ? bgr::Yellow : bgr::Lime;
+    SetBackground(*ui_->PanelPortIndicator, BgrColor(colour));
+    const QString note = warn ? QString::fromUtf8(kUndecodedNote).arg(undecoded_) : QString();
+    ui_->PanelPortIndicator->setToolTip(note);
+    ui_->PanelPortIndicator->setAccessibleDescription(note);
 }
 
 void TPanelFoother::SetProgressPosition(int position) {

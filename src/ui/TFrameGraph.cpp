@@ -56,10 +56,8 @@ TFrameGraph::TFrameGraph(const EngineData& engine, QWidget* parent)
 
     for (int n = 1; n <= GraphCount; ++n)
         SetUpChart(n);
-    for (QLabel* label : {ui_->Label1, ui_->Label2, ui_->Label3, ui_->Label4}) {
-        SetPixelFont(*label, "Times New Roman", 12, Bold);
-        SetRoleColor(*label, QPalette::WindowText, BgrColor(bgr::Blue));
-    }
+    for (QLabel* label : {ui_->Label1, ui_->Label2, ui_->Label3, ui_->Label4})
+        SetPixelFont(*label, "Times New Roman", 12, Bold); // blue: the form's colour
     for (int n = 0; n < GraphCount; ++n)
         SetUpValueBox(*valueBoxes_[n], kValueColours[n]);
 

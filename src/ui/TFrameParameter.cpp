@@ -113,7 +113,6 @@ TFrameParameter::TFrameParameter(const EngineData& engine, QWidget* parent,
     ui_->setupUi(this);
     FindEdits();
     ApplyStyle();
-    ApplyGlyphs();
     ui_->PanelErrorWord->hide();
     ui_->MemoErrorWord->clear();
     connect(ui_->SpeedButtonError, &QToolButton::clicked, this,
@@ -179,11 +178,6 @@ void TFrameParameter::ApplyStyle() {
     ui_->MemoErrorWord->setFont(PixelFont(kSerif, 13));
     SetRoleColor(*ui_->MemoErrorWord, QPalette::Base, BgrColor(bgr::Silver));
     SetRoleColor(*ui_->MemoErrorWord, QPalette::Text, BgrColor(bgr::Blue));
-}
-
-void TFrameParameter::ApplyGlyphs() {
-    ui_->BitBtnRezetECU->setIcon(TwoStateGlyph(QStringLiteral(":/glyphs/parameter/reset_ecu")));
-    ui_->SpeedButtonError->setIcon(TwoStateGlyph(QStringLiteral(":/glyphs/parameter/fault_list")));
 }
 
 void TFrameParameter::FindEdits() {

@@ -49,11 +49,4 @@ void SetBackground(QWidget& widget, const QColor& color) {
     widget.setAutoFillBackground(true);
 }
 
-QIcon TwoStateGlyph(const QString& path) {
-    QIcon icon;
-    icon.addFile(path + QStringLiteral(".png"), QSize(), QIcon::Normal);
-    icon.addFile(path + QStringLiteral("-disabled.png"), QSize(), QIcon::Disabled);
-    return icon;
-}
-
 } // namespace ecu
