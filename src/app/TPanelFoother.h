@@ -40,6 +40,8 @@ public:
     void ShowProgressBar() override;
     void ShowPercentLabels() override;
     void SetFileNameLabel(const QString& caption) override;
+    // The whole path of the file just chosen, for the file label's tooltip.
+    void SetChosenFile(const QString& path);
     void ShowPortClosedByPlayback() override;
     void PlaybackRunning(bool running) override;
 
@@ -60,6 +62,7 @@ private:
     void SetIndicator(bool open);
 
     std::unique_ptr<Ui::TPanelFoother> ui_;
+    QString chosenFile_;
 };
 
 } // namespace ecu
