@@ -1,6 +1,7 @@
 #include "app/TPanelFoother.h"
 
 #include "app/WindowKeys.h"
+#include "session/LinkSession.h"
 #include "ui/WidgetLook.h"
 #include "ui_TPanelFoother.h"
 
@@ -8,6 +9,10 @@
 #include <QStyle>
 
 namespace ecu {
+
+namespace {
+constexpr const char* kUndecodedNote = "Циклов подряд без расшифрованного ответа ЭБУ: %1";
+}
 
 TPanelFoother::TPanelFoother(QWidget* parent)
     : QFrame(parent), ui_(std::make_unique<Ui::TPanelFoother>()) {
@@ -49,8 +54,27 @@ void TPanelFoother::ShowWorkingMode(WorkingMode mode) {
         SetFileNameLabel(QString());
 }
 
+// A port opened or closed starts the count afresh.
 void TPanelFoother::SetIndicator(bool open) {
-    SetBackground(*ui_->PanelPortIndicator, BgrColor(open ? bgr::Lime : bgr::Red));
+    portOpen_ = open;
+    undecoded_ = 0;
+    ShowIndicator();
+}
+
+void TPanelFoother::ShowUndecodedCycles(int inARow) {
+    if (inARow == undecoded_)
+        return;
+    undecoded_ = inARow;
+    ShowIndicator();
+}
+
+void TPanelFoother::ShowIndicator() {
+    const bool warn = portOpen_ && undecoded_ >= LinkSession::UndecodedWarningCycles;
+    const std::uint32_t colour = !portOpen_ ? bgr::Red : warn ? bgr::Yellow : bgr::Lime;
+    SetBackground(*ui_->PanelPortIndicator, BgrColor(colour));
+    const QString note = warn ? QString::fromUtf8(kUndecodedNote).arg(undecoded_) : QString();
+    ui_->PanelPortIndicator->setToolTip(note);
+    ui_->PanelPortIndicator->setAccessibleDescription(note);
 }
 
 void TPanelFoother::SetProgressPosition(int position) {

@@ -30,6 +30,10 @@ public:
     void BindKeys(WindowKeys& keys);
     // The port opened (indicator green, Start enabled) or closed (red, disabled).
     void ShowPort(bool open);
+    // Live cycles in a row without a decoded answer (the session's count): from
+    // LinkSession::UndecodedWarningCycles on the indicator of an open port turns
+    // yellow and its tooltip gives the count; a decoded answer makes it green again.
+    void ShowUndecodedCycles(int inARow);
     // Live modes put the playback display away; plain polling also forgets the file.
     void ShowWorkingMode(WorkingMode mode);
 
@@ -60,9 +64,12 @@ signals:
 
 private:
     void SetIndicator(bool open);
+    void ShowIndicator();
 
     std::unique_ptr<Ui::TPanelFoother> ui_;
     QString chosenFile_;
+    bool portOpen_ = false;
+    int undecoded_ = 0;
 };
 
 } // namespace ecu

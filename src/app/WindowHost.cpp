@@ -45,6 +45,10 @@ void WindowHost::ControlPageRefresh() {
     pages_.control->ControlPageRefresh();
 }
 
+void WindowHost::ShowUndecodedCycles(int inARow) {
+    pages_.footer->ShowUndecodedCycles(inARow);
+}
+
 void WindowHost::OpenPort() {
     bool opened = false;
     try {

@@ -48,6 +48,7 @@ public:
     void RestartGraphsAt(int firstPoint) override;
     void PlaceGraphCursorAtNewest() override;
     void ControlPageRefresh() override;
+    void ShowUndecodedCycles(int inARow) override;
     void OpenPort() override;
 
     // The file chosen for recording or playback also names the graphs' picture.

@@ -5,6 +5,7 @@
 #include "session/LinkSession.h"
 #include "session/MessagePresenter.h"
 #include "session/Messages.h"
+#include "session/PlaybackCheck.h"
 #include "session/SessionHost.h"
 #include "session/SessionState.h"
 
@@ -51,6 +52,8 @@ void FileSession::OpenFileNamed(const QString& name) {
 
 void FileSession::PlayFile() {
     playback_.Play();
+    if (playback_.EndedWithNothingDecoded())
+        ShowNothingDecoded(presenter_, state_.File, host_.SelectedVariant());
 }
 
 void FileSession::SaveFileClick() {
@@ -70,7 +73,7 @@ void FileSession::StartClick() {
         if (state_.Flags.PlaybackArmed)
             PlayFile();
         else
-            link_.LivePoll();
+            link_.StartLivePoll();
     });
 }
 

@@ -58,10 +58,20 @@ public:
     void ComPortReceiveData(const void* buffer, std::uint16_t length);
 
     // Polls the ECU while the port is open. A failed recording ends it with one
-    // box naming the file; any other error of a cycle with the broken-link box.
+    // box naming the file; any other error of a cycle with the broken-link box,
+    // unless the port was closed under the cycle (Stop, closing the port, Exit):
+    // the user ended the session, the link did not break.
     void LivePoll();
+    // Start: polls unless a live loop already runs, which a second loop would only
+    // duplicate (one broken-link box per press when the link then breaks).
+    void StartLivePoll();
+    bool Polling() const { return liveLoops_ > 0; }
     // Whether the last cycle's answer was decoded into the engine values.
     bool LastCycleDecoded() const { return lastDecoded_; }
+    // Live cycles in a row, up to the last one, whose answer was not decoded; 0 after
+    // a decoded one. From UndecodedWarningCycles on the window says so.
+    int UndecodedInARow() const { return undecodedInARow_; }
+    static constexpr int UndecodedWarningCycles = 3;
     // Whether the echo of the last cycle's request came back: without it nothing tells
     // its answer from line noise, and a recording holds no start of that cycle.
     bool LastCycleEchoed() const { return lastEchoed_; }
@@ -91,6 +101,7 @@ public:
 
 private:
     void RunCycle();
+    void ShowBrokenLink();
     void ReportHandlerError(const std::exception_ptr& error);
     // Hands the control frame to the port and waits, keeping its exchange out of
     // the recording.
@@ -103,7 +114,9 @@ private:
     SessionHost& host_;
     MessagePresenter& presenter_;
     Waiter waiter_;
+    int liveLoops_ = 0; // running LivePoll calls, nested ones included
     bool lastDecoded_ = false;
+    int undecodedInARow_ = 0;
     bool lastEchoed_ = false;
     bool lastWhole_ = false;
     // Recording of the cycle in progress: from its data request to the end of its

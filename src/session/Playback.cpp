@@ -56,6 +56,7 @@ void Playback::ShowCaption() {
 }
 
 void Playback::Play() {
+    endedUndecoded_ = false;
     if (running_) {
         // A second Start plays the file again from its beginning: one loop, started over.
         restart_ = true;
@@ -94,6 +95,7 @@ void Playback::Ended() {
 void Playback::Begin() {
     index_.reset();
     position_.reset();
+    decodedAny_ = false;
     footer_.SetProgressPosition(0);
     footer_.ShowPercentLabels();
     host_.ResetGraphs();
@@ -142,6 +144,7 @@ void Playback::Run() {
         if (!changed()) // a step, seek, pause or new pace waits afresh from where it left
             PlayRecord(Next());
     }
+    endedUndecoded_ = !stop_ && !restart_ && !decodedAny_;
     // Damaged cycles at the end moved the bar too; a partial last record does not.
     if (!stop_ && !restart_ && index_->Cutter().Damaged() != 0)
         footer_.SetProgressPosition(static_cast<int>(
@@ -171,7 +174,7 @@ void Playback::LoadAndDecode(std::size_t i) {
     state_.File.Seek(static_cast<std::int64_t>(index_->At(i).offset));
     if (state_.File.Read(rx.data(), length) != length)
         throw DataFileError(state_.File.Path() + ": the recording has become shorter");
-    DecodeFrame(rx, state_.Engine, host_.SelectedVariant());
+    decodedAny_ = DecodeExchange(rx, state_.Engine, host_.SelectedVariant()) || decodedAny_;
 }
 
 void Playback::StandOn(std::size_t target) {

@@ -32,6 +32,8 @@ public:
     // beginning instead. Errors before the first record (the graphs' reset) go out.
     void Play();
     bool Running() const { return running_; }
+    // The last Play reached the file's end without decoding a single record.
+    bool EndedWithNothingDecoded() const { return endedUndecoded_; }
     // The caption of the opened file ("Чтение файла trip.bin"); pace and pause follow it.
     void SetCaption(const QString& caption);
     // Ends a running playback where it stands; pages, graphs and bar stay as they are.
@@ -89,7 +91,9 @@ private:
     bool paused_ = false;
     bool stop_ = false;
     bool restart_ = false;
-    std::uint64_t changes_ = 0; // ends the loop's wait early when it moves
+    bool decodedAny_ = false;     // in this playback, steering included
+    bool endedUndecoded_ = false; // see EndedWithNothingDecoded
+    std::uint64_t changes_ = 0;   // ends the loop's wait early when it moves
 };
 
 } // namespace ecu

@@ -27,6 +27,9 @@ public:
     // Refreshes the control page's controls; the session then checksums and sends
     // the control frame itself.
     virtual void ControlPageRefresh() = 0;
+    // After each live cycle's decoding: the session's count of cycles in a row
+    // without a decoded answer (LinkSession::UndecodedInARow).
+    virtual void ShowUndecodedCycles(int inARow) { static_cast<void>(inARow); }
 
     // The setup page's "open port": opens the component and, on success, updates
     // the page, the footer and PollDelay. Lets the component's error through.

@@ -36,12 +36,17 @@ public:
 
     int Depth() const { return depth_; }
 
+    // Called at each wait's deadline before the last pass: takes at once what has
+    // reached the port but not yet the event queue, so that it counts for the wait.
+    void SetHandOver(std::function<void()> handOver) { handOver_ = std::move(handOver); }
+
 private:
     void RethrowKept();
 
     TickSource& ticks_;
     Mode mode_;
     std::exception_ptr kept_;
+    std::function<void()> handOver_;
     int depth_ = 0;
 };
 

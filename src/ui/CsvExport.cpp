@@ -100,7 +100,8 @@ void CsvExporter::Feed(std::span<const std::uint8_t> bytes) {
 void CsvExporter::Row(const Record& record) {
     // The decoder consumes its buffer (it removes the echo), so it gets its own copy.
     rx_.assign(record.bytes.begin(), record.bytes.end());
-    const bool decoded = DecodeFrame(rx_, data_, variant_);
+    const bool decoded = DecodeExchange(rx_, data_, variant_);
+    undecoded_ += decoded ? 0 : 1;
     AppendCsvRow(text_, record.index, decoded, data_, format_);
     if (text_.size() >= kFlushAt) {
         sink_.Write(text_);

@@ -31,6 +31,8 @@ public:
 
     // What was cut, damaged, skipped and left over.
     const RecordCutter& Cutter() const noexcept { return cutter_; }
+    // Whole records whose answer was not well formed: exported with decoded 0.
+    std::uint64_t Undecoded() const noexcept { return undecoded_; }
 
 private:
     void Row(const Record& record);
@@ -42,6 +44,7 @@ private:
     EngineData data_;
     ByteString rx_;
     std::string text_;
+    std::uint64_t undecoded_ = 0;
 };
 
 // A recording or its CSV file could not be read or written; the text names the file and

@@ -3,6 +3,8 @@
 #include "WindowHarness.h"
 
 #include "serial/Comm32.h"
+#include "session/LinkSession.h"
+#include "session/Session.h"
 #include "session/SessionState.h"
 #include "wire/Frames.h"
 
@@ -12,6 +14,7 @@
 #include <QProgressBar>
 
 #include <algorithm>
+#include <map>
 
 namespace ecu::wintest {
 namespace {
@@ -41,6 +44,53 @@ TEST_F(Footer, EnterStartsPollingAndEscStopsIt) {
     const auto requests = sim.DataRequests();
     PressKey(Qt::Key_Return);
     EXPECT_EQ(sim.DataRequests(), requests);
+}
+
+// Answers that do not decode show on the indicator, never in a box: yellow with the count
+// from a few cycles in a row on, green again at the next decoded answer.
+TEST_F(Footer, IndicatorTurnsYellowWhileAnswersDoNotDecode) {
+    SimOptions o = FastSim();
+    SimFaultRule partial;
+    partial.fault = SimFault::Partial;
+    partial.cycles = {2, 3, 4, 5};
+    o.faults = {partial};
+    StartSim(o);
+    TGlForm& w = CreateWindow();
+    ShowPage(PageParameters);
+    const LinkSession& link = w.Ecu().Link();
+    const QWidget* panel = Find("PanelPortIndicator");
+    struct Seen {
+        QColor colour;
+        QString tip;
+    };
+    std::map<int, Seen> seen; // by the count of cycles in a row
+    const auto look = [&](int count) {
+        When([&, count] { return link.UndecodedInARow() == count; },
+             [&, count] {
+                 seen[count] = {IndicatorColour(), panel->toolTip()};
+             });
+    };
+    for (const int count : {2, 3, 4})
+        look(count);
+    When([&] { return seen.count(4) && link.UndecodedInARow() == 0; },
+         [&] {
+             seen[0] = {IndicatorColour(), panel->toolTip()};
+             Click("BitBtnStop");
+         });
+    RunStart();
+
+    const QColor green(0, 255, 0), yellow(255, 255, 0);
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[2].colour, green) << "two cycles are no sign yet";
+    EXPECT_TRUE(seen[2].tip.isEmpty());
+    EXPECT_EQ(seen[3].colour, yellow);
+    EXPECT_TRUE(seen[3].tip.contains(QStringLiteral(": 3"))) << seen[3].tip.toStdString();
+    EXPECT_EQ(seen[4].colour, yellow);
+    EXPECT_TRUE(seen[4].tip.contains(QStringLiteral(": 4"))) << seen[4].tip.toStdString();
+    EXPECT_EQ(seen[0].colour, green);
+    EXPECT_TRUE(seen[0].tip.isEmpty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
+    EXPECT_EQ(IndicatorColour(), QColor(255, 0, 0)) << "closed by Stop";
 }
 
 TEST_F(Footer, StopDisarmsRecordingAndPlaybackOnlyWhenThePortIsOpen) {
