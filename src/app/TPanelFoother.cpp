@@ -5,6 +5,7 @@
 #include "ui/WidgetLook.h"
 #include "ui_TPanelFoother.h"
 
+#include <QFileInfo>
 #include <QStyle>
 
 namespace ecu {
@@ -20,6 +21,7 @@ TPanelFoother::TPanelFoother(QWidget* parent)
     if (abort.isNull()) // styles without an abort glyph draw cancel the same way
         abort = style()->standardIcon(QStyle::SP_DialogCancelButton);
     ui_->BitBtnClose->setIcon(abort);
+    SetSmoothBar(*ui_->ProgressBarPlayFile);
     SetIndicator(false);
 
     connect(ui_->BitBtnStart, &QPushButton::clicked, this, &TPanelFoother::StartClicked);
@@ -49,7 +51,7 @@ void TPanelFoother::ShowWorkingMode(WorkingMode mode) {
         ui_->Label1->hide();
     }
     if (mode == WorkingMode::Live)
-        ui_->LabelNameFile->clear();
+        SetFileNameLabel(QString());
 }
 
 // A port opened or closed starts the count afresh.
@@ -96,8 +98,18 @@ void TPanelFoother::ShowPercentLabels() {
     ui_->Label1->show();
 }
 
+void TPanelFoother::SetChosenFile(const QString& path) {
+    chosenFile_ = path;
+}
+
+// A long name is shortened in its middle, keeping the start of the caption and the end of
+// the name (its suffix, the pace); the tooltip gives the whole path.
 void TPanelFoother::SetFileNameLabel(const QString& caption) {
-    ui_->LabelNameFile->setText(caption);
+    QLabel& label = *ui_->LabelNameFile;
+    label.setText(label.fontMetrics().elidedText(caption, Qt::ElideMiddle, label.width()));
+    const bool named = !caption.isEmpty() && !chosenFile_.isEmpty() &&
+                       caption.contains(QFileInfo(chosenFile_).fileName());
+    label.setToolTip(named ? chosenFile_ : caption);
 }
 
 void TPanelFoother::ShowPortClosedByPlayback() {

@@ -44,6 +44,8 @@ public:
     void ShowProgressBar() override;
     void ShowPercentLabels() override;
     void SetFileNameLabel(const QString& caption) override;
+    // The whole path of the file just chosen, for the file label's tooltip.
+    void SetChosenFile(const QString& path);
     void ShowPortClosedByPlayback() override;
     void PlaybackRunning(bool running) override;
 
@@ -65,6 +67,7 @@ private:
     void ShowIndicator();
 
     std::unique_ptr<Ui::TPanelFoother> ui_;
+    QString chosenFile_;
     bool portOpen_ = false;
     int undecoded_ = 0;
 };

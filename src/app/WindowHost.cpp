@@ -81,15 +81,19 @@ void WindowHost::ShowOpenFailed() {
 
 std::optional<QString> WindowHost::ChooseSaveFile() {
     std::optional<QString> path = dialogs_.ChooseSaveFile(&dialogParent_);
-    if (path)
+    if (path) {
         pages_.graphs->SetRecordingName(*path);
+        pages_.footer->SetChosenFile(*path);
+    }
     return path;
 }
 
 std::optional<QString> WindowHost::ChooseOpenFile() {
     std::optional<QString> path = dialogs_.ChooseOpenFile(&dialogParent_);
-    if (path)
+    if (path) {
         pages_.graphs->SetRecordingName(*path);
+        pages_.footer->SetChosenFile(*path);
+    }
     return path;
 }
 

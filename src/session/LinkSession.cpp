@@ -81,6 +81,8 @@ void LinkSession::ComPortReceiveData(const void* buffer, std::uint16_t length) {
         } catch (const DataFileWriteError& e) {
             // Stopped at once: every later block would fail again, each on its own.
             state_.Flags.RecordingFailed();
+            if (OnRecordingFailed)
+                OnRecordingFailed();
             rx.insert(rx.end(), bytes, bytes + e.Written());
             throw RecordingFailure(e.what());
         }

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 
 namespace ecu {
@@ -93,6 +94,10 @@ public:
     // wait of the loop that is running, which it ends; with none running it is
     // shown in the default box.
     void RestoreAndSendControlFrameGuarded();
+
+    // Runs when a write to the recording fails, as recording stops: the owner's
+    // display of the file being recorded must not outlive it.
+    std::function<void()> OnRecordingFailed;
 
 private:
     void RunCycle();

@@ -164,11 +164,8 @@ void TFrameParameter::ApplyStyle() {
         label->setFont(PixelFont(kSerif, 11, scale.style));
         SetRoleColor(*label, QPalette::WindowText, BgrColor(scale.bgr));
     }
-    // Smooth bars: one continuous chunk, whatever blocks the style would draw.
     for (auto* bar : findChildren<QProgressBar*>())
-        bar->setStyleSheet(QStringLiteral(
-            "QProgressBar { border: 1px solid palette(mid); background: palette(base); }"
-            "QProgressBar::chunk { background: palette(highlight); }"));
+        SetSmoothBar(*bar);
     for (const auto& strip : kStrips)
         SetRoleColor(*Child<QFrame>(this, strip.name), QPalette::Window, BgrColor(strip.bgr));
 

@@ -1,5 +1,6 @@
 #include "ui/WidgetLook.h"
 
+#include <QProgressBar>
 #include <QWidget>
 
 namespace ecu {
@@ -47,6 +48,12 @@ void SetTextColor(QWidget& widget, const QColor& color) {
 void SetBackground(QWidget& widget, const QColor& color) {
     SetRoleColor(widget, QPalette::Window, color);
     widget.setAutoFillBackground(true);
+}
+
+void SetSmoothBar(QProgressBar& bar) {
+    bar.setStyleSheet(
+        QStringLiteral("QProgressBar { border: 1px solid palette(mid); background: palette(base); }"
+                       "QProgressBar::chunk { background: palette(highlight); }"));
 }
 
 } // namespace ecu

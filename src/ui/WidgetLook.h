@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QPalette>
 
+class QProgressBar;
 class QWidget;
 
 namespace ecu {
@@ -26,5 +27,8 @@ void SetRoleColor(QWidget& widget, QPalette::ColorRole role, const QColor& color
 void SetTextColor(QWidget& widget, const QColor& color);
 // Fills the widget's background with color.
 void SetBackground(QWidget& widget, const QColor& color);
+
+// A progress bar drawn as one continuous chunk, whatever blocks the style would draw.
+void SetSmoothBar(QProgressBar& bar);
 
 } // namespace ecu

@@ -9,6 +9,7 @@
 #include "wire/Frames.h"
 
 #include <QElapsedTimer>
+#include <QImage>
 #include <QLabel>
 #include <QProgressBar>
 
@@ -182,6 +183,44 @@ TEST_F(Footer, ExitDuringPlaybackEndsIt) {
     EXPECT_LT(progress->value(), 10);
     EXPECT_EQ(progress->maximum(), 300);
     EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
+}
+
+// A long file name is shortened in its middle to the label's width; the tooltip gives
+// the whole path, and the bar is drawn as one continuous chunk, as the parameters
+// page's bars are.
+TEST_F(Footer, ALongFileNameIsShortenedInItsMiddleAndTheBarIsSmooth) {
+    CreateWindow();
+    const std::string path =
+        WriteRecording("a-very-long-recording-name-of-a-morning-drive-with-the-idle-test.bin", 4);
+    dialogs.openAnswers.push_back(QString::fromStdString(path));
+    Click("SpeedButtonOpenFile");
+    auto* label = Find<QLabel>("LabelNameFile");
+    const QString shown = label->text();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("Чтение файла a-very"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("idle-test.bin"))) << shown.toStdString();
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(shown), label->width());
+    EXPECT_EQ(label->toolTip(), QString::fromStdString(path));
+
+    auto* bar = Find<QProgressBar>("ProgressBarPlayFile");
+    bar->setMaximum(100);
+    bar->setValue(60);
+    bar->show();
+    const QImage image = bar->grab().toImage();
+    const QColor fill = bar->palette().color(QPalette::Highlight);
+    int runs = 0;
+    bool inFill = false;
+    for (int x = 0; x < image.width(); ++x) {
+        const bool filled = image.pixelColor(x, image.height() / 2) == fill;
+        runs += filled && !inFill;
+        inFill = filled;
+    }
+    EXPECT_EQ(runs, 1) << "the bar is drawn in blocks";
+
+    // Plain live polling forgets the file: no name, no tooltip.
+    Click("RadioButtonRegim0");
+    EXPECT_EQ(label->text(), QString());
+    EXPECT_EQ(label->toolTip(), QString());
 }
 
 TEST_F(Footer, ExitWithNoSessionClosesAtOnce) {
