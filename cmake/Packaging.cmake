@@ -66,8 +66,9 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${ECUSCAN_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries come from dpkg-shlibdeps; the window also needs a platform plugin to show on
-# a desktop, and its forms name faces that fonts-liberation stands in for.
+# a desktop and the toolkit's Russian texts for its dialogs and buttons, and its forms name
+# faces that fonts-liberation stands in for.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
 include(CPack)

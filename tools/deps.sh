@@ -2,6 +2,7 @@
 ECUSCAN_PACKAGES=(
     cmake g++ make pkg-config
     qt6-base-dev libqcustomplot-dev libjpeg-dev fonts-liberation
+    qt6-translations-l10n # the toolkit's own dialogs and buttons in Russian
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     dpkg-dev file groff-base desktop-file-utils lintian # the Debian package and its check
     clang libclang-rt-14-dev

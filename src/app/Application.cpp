@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLibraryInfo>
 #include <QStyleFactory>
+#include <QTranslator>
 
 #include <algorithm>
 #include <cstdio>
@@ -19,8 +21,21 @@ void NameApplication() {
 
 } // namespace
 
+bool LoadToolkitTranslations(QApplication& app) {
+    // The window speaks Russian whatever the system's language, and so must the
+    // toolkit's own dialogs and buttons ("Открыть", "Отмена", "Да", "Нет").
+    auto* toolkit = new QTranslator(&app);
+    if (!toolkit->load(QStringLiteral("qtbase_ru"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete toolkit; // without the translations package the toolkit speaks English
+        return false;
+    }
+    return QCoreApplication::installTranslator(toolkit);
+}
+
 void SetUpApplication(QApplication& app) {
     NameApplication();
+    LoadToolkitTranslations(app);
     // The forms place their controls to the pixel; the classic style draws group
     // box titles on the frame line and keeps controls at their given sizes.
     if (QStyle* style = QStyleFactory::create(QStringLiteral("Windows")))
@@ -32,6 +47,9 @@ void DescribeOptions(QCommandLineParser& options) {
         QStringLiteral("Engine control unit scanner for SOHC and DOHC engines."));
     options.addHelpOption();
     options.addVersionOption();
+    options.addPositionalArgument(QStringLiteral("FILE.bin"),
+                                  QStringLiteral("A recording to open for playback."),
+                                  QStringLiteral("[FILE.bin]"));
 }
 
 std::optional<int> AnswerInformationOptions(int argc, char** argv) {

@@ -6,8 +6,13 @@ class QCommandLineParser;
 
 namespace ecu {
 
-// Names the application and gives it the classic look its forms are laid out for.
+// Names the application, gives it the classic look its forms are laid out for and the
+// toolkit's Russian texts.
 void SetUpApplication(QApplication& app);
+
+// Installs the toolkit's own Russian translations (Debian: qt6-translations-l10n);
+// false when they are not installed.
+bool LoadToolkitTranslations(QApplication& app);
 
 // The program's command-line options: --help and --version.
 void DescribeOptions(QCommandLineParser& options);

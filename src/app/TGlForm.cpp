@@ -1,8 +1,11 @@
 #include "app/TGlForm.h"
 
+#include "app/CsvExportCommand.h"
 #include "app/MessageBoxPresenter.h"
+#include "app/PlaybackControls.h"
 #include "app/TFrameAbout.h"
 #include "app/TPanelFoother.h"
+#include "app/WindowKeys.h"
 #include "session/Messages.h"
 #include "ui/FileDialogs.h"
 #include "ui/TFrameGraph.h"
@@ -13,6 +16,7 @@
 #include "ui_TGlForm.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollBar>
@@ -67,6 +71,8 @@ TGlForm::TGlForm(WindowServices services, QWidget* parent)
     host_.Bind(*session_, CreatePages());
     ConnectSetupPage(*host_.Pages().setup);
     ConnectFooter();
+    keys_ = new WindowKeys(*this);
+    ui_->PanelFoother->BindKeys(*keys_);
     connect(ui_->GlPageControl, &QTabWidget::currentChanged, this, &TGlForm::GlPageControlChange);
     StartUp();
 }
@@ -125,6 +131,11 @@ void TGlForm::ConnectFooter() {
     connect(footer, &TPanelFoother::ExitClicked, this, &QWidget::close);
     connect(footer, &TPanelFoother::PortClosedByPlayback, host_.Pages().setup,
             &TFramePort::ShowPortClosedByPlayback);
+    playbackControls_ =
+        new PlaybackControls(*this, footer->ProgressBar(), footer->FileNameLabel(),
+                             session_->Files().Player(), [this] { ExportCsvTriggered(); });
+    connect(footer, &TPanelFoother::PlaybackRunningChanged, playbackControls_,
+            &PlaybackControls::SetActive);
 }
 
 void TGlForm::StartUp() {
@@ -154,12 +165,33 @@ void TGlForm::BitBtnStartClick() {
 }
 
 void TGlForm::BitBtnStopClick() {
+    // A playback ends where it stands; the file stays armed for the next Start.
+    Playback& playback = session_->Files().Player();
+    if (playback.Running()) {
+        playback.Stop();
+        if (host_.ActivePageIndex() == PageGraphs)
+            host_.Pages().graphs->ScrollBarAxisX().setEnabled(true);
+    }
     if (!session_->Comm().Connected())
         return;
     ShowPortClosed();
     session_->State().Flags.StoppedWithPortOpen();
     if (host_.ActivePageIndex() == PageGraphs)
         host_.Pages().graphs->ScrollBarAxisX().setEnabled(true);
+}
+
+void TGlForm::OpenRecording(const QString& path) {
+    host_.Pages().setup->ChooseWorkingMode(WorkingMode::Playback);
+    host_.Pages().graphs->SetRecordingName(path);
+    session_->Files().OpenFileNamedGuarded(path);
+}
+
+void TGlForm::ExportCsvTriggered() {
+    const SessionState& state = session_->State();
+    if (!state.Flags.PlaybackArmed || !state.File.IsOpen())
+        return; // the label and the bar no longer stand for a recording to play
+    ExportRecordingCsv(*this, host_.Dialogs(), gate_, QFile::decodeName(state.File.Path().c_str()),
+                       host_.SelectedVariant());
 }
 
 void TGlForm::ShowPortClosed() {

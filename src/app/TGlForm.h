@@ -20,6 +20,8 @@ class TGlForm;
 namespace ecu {
 
 class FileDialogs;
+class PlaybackControls;
+class WindowKeys;
 
 // What the window shows boxes and dialogs with; tests give their own.
 struct WindowServices {
@@ -38,10 +40,17 @@ public:
     // The footer's Start and Stop. Neither throws.
     void BitBtnStartClick();
     void BitBtnStopClick();
+    // Opens a recording named outside the window (the command line) as working mode
+    // "Чтение данных из файла" and "Открыть" would; a failure gets the button's box.
+    void OpenRecording(const QString& path);
+    // The footer's context menu: the played recording as CSV.
+    void ExportCsvTriggered();
 
     Session& Ecu() { return *session_; }
     // The pages as the session sees them.
     WindowHost& Host() { return host_; }
+    // Where every window-wide key is bound.
+    WindowKeys& Keys() { return *keys_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -79,7 +88,9 @@ private:
     BoxGate gate_;
     WindowHost host_;
     std::unique_ptr<Ui::TGlForm> ui_;
-    std::unique_ptr<Session> session_; // after the footer it serves
+    std::unique_ptr<Session> session_;             // after the footer it serves
+    PlaybackControls* playbackControls_ = nullptr; // owned by the window
+    WindowKeys* keys_ = nullptr;
     int shownPage_ = PageAbout;
     bool quitting_ = false;
 };

@@ -32,31 +32,68 @@ void WindowHost::ResetGraphs() {
     pages_.graphs->ResetGraphs(*pages_.setup);
 }
 
+void WindowHost::RestartGraphsAt(int firstPoint) {
+    ResetGraphs();
+    pages_.graphs->CountPointsFrom(firstPoint);
+}
+
+void WindowHost::PlaceGraphCursorAtNewest() {
+    pages_.graphs->PlaceCursorAtNewest();
+}
+
 void WindowHost::ControlPageRefresh() {
     pages_.control->ControlPageRefresh();
 }
 
+void WindowHost::ShowUndecodedCycles(int inARow) {
+    pages_.footer->ShowUndecodedCycles(inARow);
+}
+
 void WindowHost::OpenPort() {
-    // Checked before the port is touched: a bad rate leaves everything closed.
-    const std::uint32_t baudRate = pages_.setup->BaudRate();
-    // A refusal comes out with the port, its device and the system's reason.
-    if (!session_->OpenPort(baudRate, pages_.setup->Delay()))
+    bool opened = false;
+    try {
+        // The rate is checked before the port is touched; a refusal comes out with the
+        // port, its device and the system's reason.
+        opened = session_->OpenPort(pages_.setup->BaudRate(), pages_.setup->Delay());
+    } catch (...) {
+        ShowOpenFailed();
+        throw;
+    }
+    if (!opened) {
+        ShowOpenFailed();
         return;
+    }
     pages_.setup->ShowPortOpen();
     pages_.footer->ShowPort(true);
 }
 
+// A port that did not open leaves the choices free (another port, rate or engine) and
+// "Открыть порт" ready for another try; Start still plays a file armed for playback.
+void WindowHost::ShowOpenFailed() {
+    if (session_->Comm().Connected())
+        return; // it was open already and stays so
+    pages_.setup->ShowPortClosed();
+    if (session_->State().Flags.PlaybackArmed)
+        pages_.footer->ShowPortClosedByPlayback();
+    else
+        pages_.footer->ShowPort(false);
+}
+
 std::optional<QString> WindowHost::ChooseSaveFile() {
     std::optional<QString> path = dialogs_.ChooseSaveFile(&dialogParent_);
-    if (path)
+    if (path) {
         pages_.graphs->SetRecordingName(*path);
+        pages_.footer->SetChosenFile(*path);
+    }
     return path;
 }
 
 std::optional<QString> WindowHost::ChooseOpenFile() {
     std::optional<QString> path = dialogs_.ChooseOpenFile(&dialogParent_);
-    if (path)
+    if (path) {
         pages_.graphs->SetRecordingName(*path);
+        pages_.footer->SetChosenFile(*path);
+    }
     return path;
 }
 

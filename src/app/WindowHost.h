@@ -38,13 +38,17 @@ public:
         pages_ = pages;
     }
     const WindowPages& Pages() const { return pages_; }
+    FileDialogs& Dialogs() { return dialogs_; }
 
     int ActivePageIndex() const override;
     EngineVariant SelectedVariant() const override;
     void ShowParameters() override;
     void AddGraphPoints() override;
     void ResetGraphs() override;
+    void RestartGraphsAt(int firstPoint) override;
+    void PlaceGraphCursorAtNewest() override;
     void ControlPageRefresh() override;
+    void ShowUndecodedCycles(int inARow) override;
     void OpenPort() override;
 
     // The file chosen for recording or playback also names the graphs' picture.
@@ -52,6 +56,8 @@ public:
     std::optional<QString> ChooseOpenFile() override;
 
 private:
+    void ShowOpenFailed();
+
     FileDialogs& dialogs_;
     QWidget& dialogParent_;
     Session* session_ = nullptr;

@@ -18,5 +18,7 @@ int main(int argc, char** argv) {
     options.process(app);
     ecu::TGlForm window;
     window.show();
+    if (const QStringList files = options.positionalArguments(); !files.isEmpty())
+        window.OpenRecording(files.constFirst());
     return QApplication::exec();
 }

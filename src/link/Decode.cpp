@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <limits>
+#include <numeric>
 
 namespace ecu {
 namespace {
@@ -18,6 +19,8 @@ static_assert(std::numeric_limits<long double>::digits >= 64,
 // Answer bytes each layout needs: one past its highest byte offset.
 constexpr std::size_t kSohcAnswerSize = 43;
 constexpr std::size_t kDohcAnswerSize = 26;
+// Frame bytes the length byte does not count: device, length and checksum.
+constexpr std::size_t kUncountedBytes = 3;
 
 // Read-only view of the answer; callers check the size once before any access.
 struct Answer {
@@ -151,6 +154,26 @@ bool DecodeFrame(ByteString& rx, EngineData& data, EngineVariant variant) {
     default:
         return false;
     }
+}
+
+bool ExchangeWellFormed(std::span<const std::uint8_t> rx, EngineVariant variant) noexcept {
+    const std::size_t length = DataAnswerLength(variant);
+    if (length == 0 || rx.size() < EchoLength + length ||
+        !std::equal(DataRequest.begin(), DataRequest.end(), rx.begin()))
+        return false;
+    const auto answer = rx.subspan(EchoLength, length);
+    const auto lengthByte = static_cast<std::uint8_t>(LengthByteBase + length - kUncountedBytes);
+    if (answer[0] != DataRequest[0] || answer[1] != lengthByte ||
+        answer[ModeOffset] != DataRequest[ModeOffset])
+        return false;
+    const unsigned sum = std::accumulate(answer.begin(), answer.end(), 0U);
+    return (sum & 0xFFU) == 0;
+}
+
+bool DecodeExchange(ByteString& rx, EngineData& data, EngineVariant variant) {
+    if (rx.empty())
+        throw DecodeError("no answer received from the ECU");
+    return ExchangeWellFormed(rx, variant) && DecodeFrame(rx, data, variant);
 }
 
 } // namespace ecu

@@ -4,6 +4,7 @@
 #include "wire/EngineVariant.h"
 
 #include <cstdint>
+#include <span>
 #include <stdexcept>
 #include <vector>
 
@@ -22,5 +23,16 @@ public:
 // Returns true when data was written (never with no variant). Throws DecodeError when
 // rx is empty.
 bool DecodeFrame(ByteString& rx, EngineData& data, EngineVariant variant);
+
+// Whether rx is one whole exchange: the data request's echo, then the variant's answer
+// with its header (device byte, the variant's length byte, the data mode) and a checksum
+// that sums the answer to 0 modulo 256. Bytes after the answer do not matter.
+bool ExchangeWellFormed(std::span<const std::uint8_t> rx, EngineVariant variant) noexcept;
+
+// What the live loop, playback and the tools decode with: DecodeFrame on a well-formed
+// exchange only. Anything else (line noise, a buffer shifted by a collision, an answer cut
+// short or from the other variant) changes nothing and gives false, since it would
+// otherwise show as plausible engine values. Throws DecodeError when rx is empty.
+bool DecodeExchange(ByteString& rx, EngineData& data, EngineVariant variant);
 
 } // namespace ecu

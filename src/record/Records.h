@@ -15,8 +15,8 @@
 
 namespace ecu {
 
-inline constexpr std::size_t kSohcRecordSize = 68;
-inline constexpr std::size_t kDohcRecordSize = 72;
+inline constexpr std::size_t kSohcRecordSize = EchoLength + SohcAnswerLength; // 68
+inline constexpr std::size_t kDohcRecordSize = EchoLength + DohcAnswerLength; // 72
 
 // Size of a whole cycle, echo and answer, for the engine variant. With no variant selected
 // there is no record size: 0, and no record is whole.

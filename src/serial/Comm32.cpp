@@ -8,6 +8,8 @@
 #include "serial/WriteQueue.h"
 #include "serial/WriteThread.h"
 
+#include <QCoreApplication>
+
 #include <cerrno>
 #include <cstdio>
 #include <new>
@@ -106,14 +108,28 @@ bool TComm32::OpenComm() {
         return false;
     }
     FStopEvent = std::move(stop);
+    CreateHandOverEvents();
     StartThreads();
     return true;
 }
 
+// Without them the port still works; only the hand-over is not offered.
+void TComm32::CreateHandOverEvents() {
+    auto ask = std::make_unique<EventSignal>();
+    auto done = std::make_unique<EventSignal>();
+    if (ask->Create() && done->Create()) {
+        FHandOverAsk = std::move(ask);
+        FHandOverDone = std::move(done);
+    }
+}
+
 void TComm32::StartThreads() {
+    HandOverEvents handOver;
+    if (FHandOverAsk)
+        handOver = {FHandOverAsk->Handle(), FHandOverDone->Handle()};
     try {
         FReadThread = std::make_unique<TReadThread>(
-            MakeTtyReadLine(FCommHandle->Handle(), FStopEvent->Handle()), this,
+            MakeTtyReadLine(FCommHandle->Handle(), FStopEvent->Handle(), handOver), this,
             FCommHandle->GetTimeouts().ReadIntervalTimeout, FLineSettings.EvtChar);
         if (!FReadThread->Start())
             FReadThread.reset();
@@ -152,6 +168,8 @@ void TComm32::CloseComm() {
     StopReadThread();
     StopWriteThread();
     FStopEvent.reset();
+    FHandOverAsk.reset();
+    FHandOverDone.reset();
     FWriteQueue.reset();
     DropPort();
 }
@@ -188,6 +206,19 @@ bool TComm32::WriteComm(const void* Buffer, std::uint16_t Length) {
 
 bool TComm32::Connected() const {
     return FConnected;
+}
+
+bool TComm32::HandOverReceived(long boundMs) {
+    if (!FReadThread || !FHandOverAsk)
+        return false;
+    FHandOverDone->Drain(); // a late answer to an earlier request that timed out
+    FHandOverAsk->Set();
+    const bool answered = FHandOverDone->Wait(boundMs);
+    if (answered)
+        FHandOverDone->Drain();
+    // The reader posted its blocks before answering: deliver them now, and only them.
+    QCoreApplication::sendPostedEvents(this, 0);
+    return answered;
 }
 
 // ---- properties --------------------------------------------------------------

@@ -50,6 +50,11 @@ public:
     // Copies the bytes and queues them for the writer; false when not queued.
     bool WriteComm(const void* Buffer, std::uint16_t Length);
     bool Connected() const;
+    // Hands over at once what the reader holds of a burst still coming in and what
+    // the port has received: on true, those bytes have reached OnReceiveData. Waits
+    // for the reader boundMs at most; false when it did not answer in time or no
+    // port is open.
+    bool HandOverReceived(long boundMs);
 
     std::uint32_t BaudRate() const;
     void SetBaudRate(std::uint32_t rate);
@@ -100,6 +105,7 @@ private:
     void DropPort();
     void StopReadThread();
     void StopWriteThread();
+    void CreateHandOverEvents();
     void StartThreads();
 
     QString FCommPort;
@@ -110,6 +116,9 @@ private:
     bool FReadStarted = false;
     std::unique_ptr<PortIo> FCommHandle;
     std::unique_ptr<EventSignal> FStopEvent;
+    // Hand-over requests to the reader and its answers; none when not created.
+    std::unique_ptr<EventSignal> FHandOverAsk;
+    std::unique_ptr<EventSignal> FHandOverDone;
     bool FConnected = false;
     std::uint32_t FRxQueue = 4096;
     std::uint32_t FTxQueue = 4096;

@@ -61,16 +61,11 @@ bool EventSignal::Create() {
 }
 
 void EventSignal::Set() {
-    const std::uint64_t one = 1;
-    // EAGAIN would mean the counter is near overflow: it is set either way.
-    while (::write(fd_, &one, sizeof one) < 0 && errno == EINTR) {
-    }
+    portio::SetEvent(fd_);
 }
 
 void EventSignal::Drain() {
-    std::uint64_t value;
-    while (::read(fd_, &value, sizeof value) < 0 && errno == EINTR) {
-    }
+    portio::TakeEvent(fd_);
 }
 
 bool EventSignal::IsSet() const {
@@ -224,9 +219,11 @@ bool StopSeen(const pollfd& stop, Wait& result, int& err) {
     return false;
 }
 
-Wait WaitPort(OsHandle port, OsHandle stop, short events, long timeoutUs, int& err) {
-    pollfd fds[2] = {{stop, POLLIN, 0}, {port, events, 0}};
-    const int r = PollFor(fds, 2, timeoutUs);
+// poll() skips a negative descriptor, so a missing wake event is simply never seen.
+Wait WaitPort(OsHandle port, OsHandle stop, short events, long timeoutUs, int& err,
+              OsHandle wake = kNoHandle) {
+    pollfd fds[3] = {{stop, POLLIN, 0}, {port, events, 0}, {wake, POLLIN, 0}};
+    const int r = PollFor(fds, 3, timeoutUs);
     if (r < 0) {
         err = errno;
         return Wait::Failed;
@@ -236,7 +233,7 @@ Wait WaitPort(OsHandle port, OsHandle stop, short events, long timeoutUs, int& e
     Wait result;
     if (StopSeen(fds[0], result, err))
         return result;
-    if (fds[1].revents & events)
+    if ((fds[1].revents & events) || (fds[2].revents & POLLIN))
         return Wait::Ready;
     if (fds[1].revents & POLLNVAL) {
         err = EBADF;
@@ -248,20 +245,23 @@ Wait WaitPort(OsHandle port, OsHandle stop, short events, long timeoutUs, int& e
 
 } // namespace
 
-Wait WaitReadable(OsHandle port, OsHandle stop, long timeoutUs, int& err) {
-    return WaitPort(port, stop, POLLIN, timeoutUs, err);
+Wait WaitReadable(OsHandle port, OsHandle stop, long timeoutUs, int& err, OsHandle wake) {
+    return WaitPort(port, stop, POLLIN, timeoutUs, err, wake);
 }
 
 Wait WaitWritable(OsHandle port, OsHandle stop, int& err) {
     return WaitPort(port, stop, POLLOUT, -1, err);
 }
 
-Wait WaitSignal(OsHandle stop, OsHandle wake, int& err) {
+Wait WaitSignal(OsHandle stop, OsHandle wake, int& err, long timeoutUs) {
     pollfd fds[2] = {{stop, POLLIN, 0}, {wake, POLLIN, 0}};
-    if (PollFor(fds, 2, -1) < 0) {
+    const int r = PollFor(fds, 2, timeoutUs);
+    if (r < 0) {
         err = errno;
         return Wait::Failed;
     }
+    if (r == 0)
+        return Wait::Timeout;
     Wait result;
     if (StopSeen(fds[0], result, err))
         return result;
@@ -336,6 +336,22 @@ Io WriteSome(OsHandle port, const void* buffer, std::size_t size) {
 
 bool IsSet(OsHandle event) {
     return WaitSet(event, 0);
+}
+
+void SetEvent(OsHandle event) {
+    const std::uint64_t one = 1;
+    // EAGAIN would mean the counter is near overflow: it is set either way.
+    while (::write(event, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
+bool TakeEvent(OsHandle event) {
+    std::uint64_t value = 0;
+    ssize_t r;
+    do {
+        r = ::read(event, &value, sizeof value);
+    } while (r < 0 && errno == EINTR);
+    return r == static_cast<ssize_t>(sizeof value) && value != 0;
 }
 
 bool WaitSet(OsHandle event, long timeoutMs) {

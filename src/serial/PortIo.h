@@ -80,12 +80,15 @@ namespace portio {
 
 enum class Wait { Stop, Ready, Lost, Timeout, Failed };
 
-// Waits until the port has input, the stop event is set (seen first), or the
-// timeout passes (timeoutUs < 0: no timeout). Lost: the far side went away.
-Wait WaitReadable(OsHandle port, OsHandle stop, long timeoutUs, int& err);
+// Waits until the port has input or the wake event is set (Ready), the stop event is
+// set (seen first), or the timeout passes (timeoutUs < 0: no timeout). Lost: the far
+// side went away. Without a wake event only the port wakes it.
+Wait WaitReadable(OsHandle port, OsHandle stop, long timeoutUs, int& err,
+                  OsHandle wake = kNoHandle);
 Wait WaitWritable(OsHandle port, OsHandle stop, int& err);
-// Waits for the stop event (Stop) or the wake event (Ready).
-Wait WaitSignal(OsHandle stop, OsHandle wake, int& err);
+// Waits for the stop event (Stop), the wake event (Ready) or the timeout (Timeout;
+// timeoutUs < 0: none).
+Wait WaitSignal(OsHandle stop, OsHandle wake, int& err, long timeoutUs = -1);
 
 struct Io {
     enum Status { Done, Again, Lost, Closed, Failed };
@@ -104,6 +107,9 @@ Io ReadNow(OsHandle port, void* buffer, std::size_t size);
 long BurstGapUs(OsHandle port, long minUs);
 
 bool IsSet(OsHandle event);
+void SetEvent(OsHandle event);
+// Clears the event; true when it was set.
+bool TakeEvent(OsHandle event);
 bool WaitSet(OsHandle event, long timeoutMs);
 bool WaitSetUs(OsHandle event, long timeoutUs);
 

@@ -14,12 +14,25 @@ namespace {
 
 class TtyReadLine final : public ReadLine {
 public:
-    TtyReadLine(OsHandle port, OsHandle stop) : port_(port), stop_(stop) {}
+    TtyReadLine(OsHandle port, OsHandle stop, HandOverEvents handOver)
+        : port_(port), stop_(stop), handOver_(handOver) {}
 
     portio::Wait WaitInput(int& err) override {
-        return portio::WaitReadable(port_, stop_, -1, err);
+        return portio::WaitReadable(port_, stop_, -1, err, handOver_.ask);
     }
-    bool SleepUnlessStopped(long us) override { return portio::WaitSetUs(stop_, us); }
+    bool SleepUnlessStopped(long us) override {
+        if (handOver_.ask == kNoHandle)
+            return portio::WaitSetUs(stop_, us);
+        int err = 0;
+        return portio::WaitSignal(stop_, handOver_.ask, err, us) == portio::Wait::Stop;
+    }
+    bool HandOverAsked() override {
+        return handOver_.ask != kNoHandle && portio::TakeEvent(handOver_.ask);
+    }
+    void HandOverDone() override {
+        if (handOver_.done != kNoHandle)
+            portio::SetEvent(handOver_.done);
+    }
     bool Stopped() const override { return portio::IsSet(stop_); }
     portio::Io ReadNow(void* buffer, std::size_t size) override {
         return portio::ReadNow(port_, buffer, size);
@@ -39,12 +52,14 @@ public:
 private:
     const OsHandle port_;
     const OsHandle stop_;
+    const HandOverEvents handOver_;
 };
 
 } // namespace
 
-std::unique_ptr<ReadLine> MakeTtyReadLine(OsHandle port, OsHandle stopEvent) {
-    return std::make_unique<TtyReadLine>(port, stopEvent);
+std::unique_ptr<ReadLine> MakeTtyReadLine(OsHandle port, OsHandle stopEvent,
+                                          HandOverEvents handOver) {
+    return std::make_unique<TtyReadLine>(port, stopEvent, handOver);
 }
 
 TReadThread::TReadThread(std::unique_ptr<ReadLine> line, QObject* notifyWindow,
@@ -93,30 +108,47 @@ void TReadThread::Execute() {
     }
 }
 
-// The first byte of a burst has come. Rather than wake for every byte that
-// follows (at 8200 baud one every 1.2 ms), the reader sleeps one gap at a time
-// on the stop event alone and takes whatever came meanwhile, until a gap
-// passes with nothing new. Bytes less than a gap apart thus share a block
-// (unless the block is full or has been held for kMaxHoldGaps); bytes more
-// than two gaps apart never do.
+// The first byte of a burst has come (or a hand-over was asked). Rather than
+// wake for every byte that follows (at 8200 baud one every 1.2 ms), the reader
+// sleeps one gap at a time on the stop event and takes whatever came meanwhile,
+// until a gap passes with nothing new. Bytes less than a gap apart thus share a
+// block (unless the block is full or has been held for kMaxHoldGaps); bytes more
+// than two gaps apart never do. A hand-over asked meanwhile ends the burst with
+// everything the port holds by then, so that a wait's deadline never falls
+// between the port and the component.
 bool TReadThread::TakeBurst(char* buffer) {
     const long gapUs = line_->BurstGapUs(minGapUs_);
     const long long handOverAt = line_->NowUs() + kMaxHoldGaps * gapUs;
     std::size_t have = 0;
+    bool asked = false;
     for (;;) {
+        // Taken before the read, so that the read sees every byte that came by then.
+        asked = line_->HandOverAsked() || asked;
         const portio::Io io = line_->ReadNow(buffer + have, kBurstSize - have);
         if (io.status == portio::Io::Again)
             break;
-        if (io.status != portio::Io::Done)
-            return Lost(buffer, have, io.err);
+        if (io.status != portio::Io::Done) {
+            // The bytes and the hang-up are posted before the answer.
+            Lost(buffer, have, io.err);
+            if (asked)
+                line_->HandOverDone();
+            return false;
+        }
         have += io.count;
         // What follows starts the next block at once.
         if (have == kBurstSize || line_->NowUs() >= handOverAt)
             break;
-        if (line_->SleepUnlessStopped(gapUs))
+        if (!asked && line_->SleepUnlessStopped(gapUs))
             return false;
     }
-    return have == 0 || Deliver(buffer, have);
+    return EndBurst(buffer, have, asked);
+}
+
+bool TReadThread::EndBurst(const char* buffer, std::size_t have, bool asked) {
+    const bool delivered = have == 0 || Deliver(buffer, have);
+    if (asked)
+        line_->HandOverDone();
+    return delivered;
 }
 
 // Bytes that came before the loss still reach the component, then the hang-up.

@@ -18,11 +18,16 @@ namespace ecu {
 class ReadLine {
 public:
     virtual ~ReadLine() = default;
-    // Until the port has input (Ready) or is gone (Lost), or the stop event is
-    // set (Stop, which wins over anything that became ready with it).
+    // Until the port has input or a hand-over is asked (Ready), the port is gone
+    // (Lost), or the stop event is set (Stop, which wins over anything that became
+    // ready with it).
     virtual portio::Wait WaitInput(int& err) = 0;
-    // Sleeps on the stop event alone; true when it was set.
+    // Sleeps on the stop event, cut short by a hand-over asked; true when stopped.
     virtual bool SleepUnlessStopped(long us) = 0;
+    // Whether the component asked for what the reader holds; the request is taken.
+    virtual bool HandOverAsked() { return false; }
+    // Tells the component that what was asked for has been posted.
+    virtual void HandOverDone() {}
     virtual bool Stopped() const = 0;
     // What the port holds now, without waiting: Again when nothing has come.
     virtual portio::Io ReadNow(void* buffer, std::size_t size) = 0;
@@ -35,7 +40,15 @@ public:
     virtual void PurgeReceive() = 0;
 };
 
-std::unique_ptr<ReadLine> MakeTtyReadLine(OsHandle port, OsHandle stopEvent);
+// The events by which the component asks the reader to hand over at once what it
+// holds and the port has received, and the reader answers that it has.
+struct HandOverEvents {
+    OsHandle ask = kNoHandle;
+    OsHandle done = kNoHandle;
+};
+
+std::unique_ptr<ReadLine> MakeTtyReadLine(OsHandle port, OsHandle stopEvent,
+                                          HandOverEvents handOver = {});
 
 class TReadThread : public TCommThread {
 public:
@@ -61,6 +74,7 @@ protected:
 
 private:
     bool TakeBurst(char* buffer);
+    bool EndBurst(const char* buffer, std::size_t have, bool asked);
     bool Deliver(const char* bytes, std::size_t count);
     bool Lost(const char* bytes, std::size_t count, int err);
     void PostEvents(std::uint32_t mask, std::uint32_t lineErrors);

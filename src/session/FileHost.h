@@ -23,6 +23,8 @@ public:
     // The port was closed by opening a file for playback: indicator red, Start
     // enabled (it plays the file); the setup page's port buttons follow.
     virtual void ShowPortClosedByPlayback() = 0;
+    // A playback began or ended: its steering (keys, the bar) answers only meanwhile.
+    virtual void PlaybackRunning(bool running) { (void)running; }
 };
 
 // File dialogs; nothing when cancelled. The save dialog itself asks before an

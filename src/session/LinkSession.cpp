@@ -25,6 +25,9 @@ public:
 };
 
 constexpr std::int32_t ControlWaitMs = 50;
+// How long a wait's deadline may wait for the reader to hand over what it holds; it
+// answers within a fraction of a millisecond unless the computer is very busy.
+constexpr long HandOverBoundMs = 50;
 
 QString Text(const char* s) {
     return QString::fromUtf8(s);
@@ -38,6 +41,7 @@ LinkSession::LinkSession(SessionState& state, TComm32& comm, SessionHost& host,
         ComPortReceiveData(buffer, length);
     };
     comm_.OnHandlerError = [this](const std::exception_ptr& error) { ReportHandlerError(error); };
+    waiter_.SetHandOver([this] { comm_.HandOverReceived(HandOverBoundMs); });
 }
 
 LinkSession::~LinkSession() {
@@ -77,6 +81,8 @@ void LinkSession::ComPortReceiveData(const void* buffer, std::uint16_t length) {
         } catch (const DataFileWriteError& e) {
             // Stopped at once: every later block would fail again, each on its own.
             state_.Flags.RecordingFailed();
+            if (OnRecordingFailed)
+                OnRecordingFailed();
             rx.insert(rx.end(), bytes, bytes + e.Written());
             throw RecordingFailure(e.what());
         }
@@ -88,16 +94,39 @@ void LinkSession::ComPortReceiveData(const void* buffer, std::uint16_t length) {
 }
 
 void LinkSession::LivePoll() {
+    struct Running {
+        int& loops;
+        explicit Running(int& n) : loops(++n) {}
+        ~Running() { --loops; }
+        Running(const Running&) = delete;
+        Running& operator=(const Running&) = delete;
+    } running(liveLoops_);
     try {
         while (comm_.Connected())
             RunCycle();
     } catch (const RecordingFailure&) {
         // The link is fine: say what happened to the file, once.
         ShowDefaultError(presenter_, std::current_exception());
+    } catch (const SilentLink&) {
+        // Only the user's own actions close the port; a lost adapter leaves it open.
+        if (comm_.Connected())
+            ShowBrokenLink();
+    } catch (const WaitInterrupted&) {
+        if (comm_.Connected())
+            ShowBrokenLink();
     } catch (...) {
-        presenter_.ShowMessage(Text(text::BrokenLinkCaption), Text(text::BrokenLinkText),
-                               MessageIcon::Error);
+        ShowBrokenLink();
     }
+}
+
+void LinkSession::StartLivePoll() {
+    if (!Polling())
+        LivePoll();
+}
+
+void LinkSession::ShowBrokenLink() {
+    presenter_.ShowMessage(Text(text::BrokenLinkCaption), Text(text::BrokenLinkText),
+                           MessageIcon::Error);
 }
 
 void LinkSession::RunCycle() {
@@ -122,16 +151,16 @@ void LinkSession::RunCycle() {
         throw SilentLink();
 
     const EngineVariant variant = host_.SelectedVariant();
-    // An answer cut short is skipped: the last values stay, the page still steps.
     const std::size_t complete = RecordSize(variant);
-    // Only an answer right behind the echo is this cycle's: bytes ahead of the echo (a stray
-    // byte, the rest of a late answer) would be decoded shifted, as impossible values.
     const auto echoAt = FindDataRequest(rx);
     // Set here, not at the start: a nested loop may have run during the wait.
     lastEchoed_ = echoAt.has_value();
     lastWhole_ = echoAt && complete != 0 && rx.size() - *echoAt >= complete;
-    const bool cutShort = complete != 0 && rx.size() < complete;
-    lastDecoded_ = echoAt == 0 && !cutShort && DecodeFrame(rx, state_.Engine, variant);
+    // Anything but a well-formed exchange is skipped as an answer cut short: the last
+    // values stay, the page still steps.
+    lastDecoded_ = DecodeExchange(rx, state_.Engine, variant);
+    undecodedInARow_ = lastDecoded_ ? 0 : undecodedInARow_ + 1;
+    host_.ShowUndecodedCycles(undecodedInARow_);
 
     const int page = host_.ActivePageIndex();
     state_.Flags.CycleOnPage(page);

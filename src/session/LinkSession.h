@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 
 namespace ecu {
@@ -39,6 +40,8 @@ public:
     LinkSession& operator=(const LinkSession&) = delete;
 
     void WaitMs(std::int32_t ms) { waiter_.WaitMs(ms); }
+    // Waits as WaitMs, ending early once a pass over events made `done` hold.
+    void WaitMs(std::int32_t ms, const std::function<bool()>& done) { waiter_.WaitMs(ms, done); }
     // Ends the innermost running wait at once, as an error of its cycle would: a
     // live loop then ends with the broken-link box. False when no wait runs.
     bool InterruptWait();
@@ -55,10 +58,20 @@ public:
     void ComPortReceiveData(const void* buffer, std::uint16_t length);
 
     // Polls the ECU while the port is open. A failed recording ends it with one
-    // box naming the file; any other error of a cycle with the broken-link box.
+    // box naming the file; any other error of a cycle with the broken-link box,
+    // unless the port was closed under the cycle (Stop, closing the port, Exit):
+    // the user ended the session, the link did not break.
     void LivePoll();
+    // Start: polls unless a live loop already runs, which a second loop would only
+    // duplicate (one broken-link box per press when the link then breaks).
+    void StartLivePoll();
+    bool Polling() const { return liveLoops_ > 0; }
     // Whether the last cycle's answer was decoded into the engine values.
     bool LastCycleDecoded() const { return lastDecoded_; }
+    // Live cycles in a row, up to the last one, whose answer was not decoded; 0 after
+    // a decoded one. From UndecodedWarningCycles on the window says so.
+    int UndecodedInARow() const { return undecodedInARow_; }
+    static constexpr int UndecodedWarningCycles = 3;
     // Whether the echo of the last cycle's request came back: without it nothing tells
     // its answer from line noise, and a recording holds no start of that cycle.
     bool LastCycleEchoed() const { return lastEchoed_; }
@@ -82,8 +95,13 @@ public:
     // shown in the default box.
     void RestoreAndSendControlFrameGuarded();
 
+    // Runs when a write to the recording fails, as recording stops: the owner's
+    // display of the file being recorded must not outlive it.
+    std::function<void()> OnRecordingFailed;
+
 private:
     void RunCycle();
+    void ShowBrokenLink();
     void ReportHandlerError(const std::exception_ptr& error);
     // Hands the control frame to the port and waits, keeping its exchange out of
     // the recording.
@@ -96,7 +114,9 @@ private:
     SessionHost& host_;
     MessagePresenter& presenter_;
     Waiter waiter_;
+    int liveLoops_ = 0; // running LivePoll calls, nested ones included
     bool lastDecoded_ = false;
+    int undecodedInARow_ = 0;
     bool lastEchoed_ = false;
     bool lastWhole_ = false;
     // Recording of the cycle in progress: from its data request to the end of its

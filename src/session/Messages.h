@@ -17,7 +17,19 @@ inline constexpr const char* ResetPrompt =
 inline constexpr const char* ResetDone = "Сброс ЭБУ произведен!";
 inline constexpr const char* ResetFailed = "Ошибка сброса!";
 
+inline constexpr const char* NothingDecodedCaption = "Чтение данных из файла";
+inline constexpr const char* NothingDecodedText =
+    "Ни одна запись файла не расшифрована: в нём нет ответов ЭБУ двигателя %1.";
+inline constexpr const char* OtherVariantFits =
+    "\nЗаписи файла подходят для двигателя %1: выберите этот тип двигателя и запустите "
+    "чтение снова.";
+
 inline constexpr const char* RecordingTo = "Запись в файл ";
 inline constexpr const char* PlayingFrom = "Чтение файла ";
+// After the played file's name: the pace other than the recorded one, and a pause.
+inline constexpr const char* PaceFastest = " ×макс";
+inline constexpr const char* Paused = " — пауза";
+// The progress bar's tooltip: the record under the mouse and the count.
+inline constexpr const char* RecordOfCount = "Запись %1 из %2";
 
 } // namespace ecu::text

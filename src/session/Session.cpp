@@ -19,6 +19,8 @@ Session::Session(SessionHost& host, MessagePresenter& presenter, PlaybackFooter*
     comm_.SetBaudRate(options.baudRate);
     comm_.SetFlowControl(fcNone);
     comm_.SetEventChar(0);
+    PlaybackFooter& shown = footer ? *footer : noFiles_;
+    link_.OnRecordingFailed = [&shown] { shown.SetFileNameLabel(QString()); };
     endTimer_.setInterval(EndPollMs);
     QObject::connect(&endTimer_, &QTimer::timeout, [this] { link_.InterruptWait(); });
 }

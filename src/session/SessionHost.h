@@ -18,9 +18,18 @@ public:
     virtual void ShowParameters() = 0;
     virtual void AddGraphPoints() = 0;
     virtual void ResetGraphs() = 0;
+    // A playback stood on a record: the graphs are emptied and bound as ResetGraphs does,
+    // their points counted from firstPoint, so that a refill looks as if the playback had
+    // run up to it. Hosts without graphs ignore it.
+    virtual void RestartGraphsAt(int firstPoint) { (void)firstPoint; }
+    // The graphs' cursor stands on the newest point, the boxes showing its values.
+    virtual void PlaceGraphCursorAtNewest() {}
     // Refreshes the control page's controls; the session then checksums and sends
     // the control frame itself.
     virtual void ControlPageRefresh() = 0;
+    // After each live cycle's decoding: the session's count of cycles in a row
+    // without a decoded answer (LinkSession::UndecodedInARow).
+    virtual void ShowUndecodedCycles(int inARow) { static_cast<void>(inARow); }
 
     // The setup page's "open port": opens the component and, on success, updates
     // the page, the footer and PollDelay. Lets the component's error through.

@@ -18,7 +18,7 @@ struct DepthGuard {
 };
 } // namespace
 
-void Waiter::WaitMs(std::int32_t ms) {
+void Waiter::WaitMs(std::int32_t ms, const std::function<bool()>& done) {
     if (ms <= 0)
         return;
     const auto span = static_cast<std::uint32_t>(ms);
@@ -33,13 +33,15 @@ void Waiter::WaitMs(std::int32_t ms) {
     for (;;) {
         const std::uint32_t elapsed = ticks_.Now() - start; // wraps correctly at 2^32
         if (elapsed >= span) {
-            // A pass held up past the deadline (a long handler, a busy computer)
-            // leaves bytes that came in time still queued: one last pass takes them,
-            // or the cycle would miss an answer that was there.
-            if (passes > 0) {
+            // Bytes that came in time may still be in the reader's hands or in the
+            // event queue (a pass held up by a long handler, a busy computer): the
+            // hand-over and one last pass take them, or the cycle would miss an
+            // answer that was there.
+            if (handOver_)
+                handOver_();
+            if (passes > 0)
                 QCoreApplication::processEvents(QEventLoop::AllEvents);
-                RethrowKept();
-            }
+            RethrowKept();
             return;
         }
         ++passes;
@@ -51,6 +53,8 @@ void Waiter::WaitMs(std::int32_t ms) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }
         RethrowKept();
+        if (done && done())
+            return;
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 
 namespace ecu {
 
@@ -23,7 +24,10 @@ public:
     // pass over the events queued by then when it handled any; ms <= 0 returns at
     // once without handling any event. An error kept by KeepError during a pass is rethrown
     // after that pass.
-    void WaitMs(std::int32_t ms);
+    void WaitMs(std::int32_t ms) { WaitMs(ms, {}); }
+    // The same, but returns early after a pass over events that made `done` hold: a
+    // state change made by a click or a key then takes effect at once.
+    void WaitMs(std::int32_t ms, const std::function<bool()>& done);
 
     // Keeps an error that a handler raised while a wait handles events, so that
     // the innermost wait rethrows it. Returns false when no wait is running: the
@@ -32,12 +36,17 @@ public:
 
     int Depth() const { return depth_; }
 
+    // Called at each wait's deadline before the last pass: takes at once what has
+    // reached the port but not yet the event queue, so that it counts for the wait.
+    void SetHandOver(std::function<void()> handOver) { handOver_ = std::move(handOver); }
+
 private:
     void RethrowKept();
 
     TickSource& ticks_;
     Mode mode_;
     std::exception_ptr kept_;
+    std::function<void()> handOver_;
     int depth_ = 0;
 };
 

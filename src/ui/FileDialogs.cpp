@@ -32,4 +32,16 @@ std::optional<QString> QtFileDialogs::ChooseOpenFile(QWidget* parent) {
     return Run(dialog);
 }
 
+std::optional<QString> QtFileDialogs::ChooseCsvFile(QWidget* parent, const QString& suggested) {
+    // A file name as the starting "directory" opens its folder with the name chosen.
+    QFileDialog dialog(parent, QString::fromUtf8(dialog::CsvTitle), suggested,
+                       QString::fromUtf8(dialog::CsvFilter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QString::fromUtf8(dialog::CsvSuffix));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
 } // namespace ecu

@@ -18,6 +18,9 @@
 #include <QSignalBlocker>
 #include <qcustomplot.h>
 
+#include <algorithm>
+#include <cmath>
+
 namespace ecu {
 namespace {
 
@@ -53,10 +56,8 @@ TFrameGraph::TFrameGraph(const EngineData& engine, QWidget* parent)
 
     for (int n = 1; n <= GraphCount; ++n)
         SetUpChart(n);
-    for (QLabel* label : {ui_->Label1, ui_->Label2, ui_->Label3, ui_->Label4}) {
-        SetPixelFont(*label, "Times New Roman", 12, Bold);
-        SetRoleColor(*label, QPalette::WindowText, BgrColor(bgr::Blue));
-    }
+    for (QLabel* label : {ui_->Label1, ui_->Label2, ui_->Label3, ui_->Label4})
+        SetPixelFont(*label, "Times New Roman", 12, Bold); // blue: the form's colour
     for (int n = 0; n < GraphCount; ++n)
         SetUpValueBox(*valueBoxes_[n], kValueColours[n]);
 
@@ -252,6 +253,24 @@ void TFrameGraph::ScrollBarAxisXScroll(int scrollPos) {
             return;
         valueBoxes_[n]->setText(ValueText(data.at(static_cast<int>(index))->value));
     }
+}
+
+// Once the charts scroll, the newest point is drawn on their right edge, which the scroll
+// bar's own positions cannot select: the bar is moved without its handler, which would
+// show the point before it, and the boxes keep the newest values.
+void TFrameGraph::PlaceCursorAtNewest() {
+    if (pointCount_ == 0)
+        return;
+    const double newest = pointCount_ - 1;
+    const double left = charts_[0]->xAxis->range().lower;
+    const int pixel = std::clamp(
+        static_cast<int>(std::lround((newest - left) * CursorWidth / window_)), 0, CursorWidth);
+    QScrollBar& bar = *ui_->ScrollBarAxisX;
+    const QSignalBlocker quiet(bar);
+    bar.setRange(0, CursorWidth);
+    bar.setValue(pixel);
+    for (QFrame* shape : shapes_)
+        shape->move(std::min(pixel, CursorWidth - shape->width()), shape->y());
 }
 
 // Appends and axis moves of a whole cycle, on all four charts, cost one redraw.

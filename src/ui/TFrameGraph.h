@@ -50,6 +50,11 @@ public:
     // Binds graph n to the box named "ComboBoxGraph<n>" among the setup page's boxes,
     // walked in the order the page created them.
     void BindGraphChannels(const QWidget& setupPage);
+    // Counts the next point as x = firstPoint instead of from 0: a playback that stands on
+    // a record refills the graphs with the points that led to it. Call after ResetGraphs.
+    void CountPointsFrom(int firstPoint) { pointCount_ = firstPoint; }
+    // The cursor on the newest point, whose values the boxes show.
+    void PlaceCursorAtNewest();
     // One point on each graph from the current engine values; the charts are redrawn
     // once, after the caller's cycle has returned to the event loop.
     void AddGraphPoints();

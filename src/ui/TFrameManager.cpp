@@ -20,14 +20,7 @@ QFont PageFont(int pixels, unsigned style = Plain) {
     return PixelFont(kFontFamily, pixels, style);
 }
 
-// A value box: black, lime bold digits.
-void LookOfValueBox(QWidget* edit) {
-    edit->setFont(PageFont(13, Bold));
-    SetRoleColor(*edit, QPalette::Base, BgrColor(bgr::Black));
-    SetRoleColor(*edit, QPalette::Text, BgrColor(bgr::Lime));
-}
-
-// An output's state panel: yellow bold caption on grey (off) or red (on).
+// An output's state panel: its yellow caption (the form's) on grey (off) or red (on).
 void ShowOutput(QWidget* panel, bool on) {
     SetRoleColor(*panel, QPalette::Window, BgrColor(on ? bgr::Red : bgr::Gray));
 }
@@ -48,7 +41,6 @@ TFrameManager::TFrameManager(ControlFrame& frame, const ControlLayout& layout,
     ui_->setupUi(this);
     labelPosWidth_ = ui_->LabelPos->width();
     SetUpLook();
-    SetUpGlyphs();
     Connect();
 }
 
@@ -57,24 +49,13 @@ TFrameManager::~TFrameManager() = default;
 void TFrameManager::SetUpLook() {
     setFont(PageFont(11)); // the window's font; the value boxes are larger to read at a glance
     ui_->Label1->setFont(PageFont(16, Bold | Italic));
-    SetRoleColor(*ui_->Label1, QPalette::WindowText, BgrColor(bgr::Teal));
-    SetRoleColor(*ui_->GroupBoxStatus, QPalette::WindowText, BgrColor(bgr::Red));
     for (QWidget* edit :
          {ui_->EditIACDesired, ui_->EditRPMIAC, ui_->EditUOZDesired, ui_->EditFuelAirRatio})
-        LookOfValueBox(edit);
+        edit->setFont(PageFont(13, Bold)); // black with lime digits: the form's colours
     for (QWidget* panel : {ui_->PanelCheckEngie, ui_->PanelCarlson}) {
         panel->setFont(PageFont(11, Bold));
-        SetRoleColor(*panel, QPalette::WindowText, BgrColor(bgr::Yellow));
         ShowOutput(panel, false);
     }
-}
-
-void TFrameManager::SetUpGlyphs() {
-    ui_->SpeedButtonCheckEngie->setIcon(
-        TwoStateGlyph(QStringLiteral(":/glyphs/control/checkengie")));
-    ui_->SpeedButtonCarlson->setIcon(TwoStateGlyph(QStringLiteral(":/glyphs/control/carlson")));
-    ui_->BitBtnClearDTC->setIcon(TwoStateGlyph(QStringLiteral(":/glyphs/control/cleardtc")));
-    ui_->BitBtnRezetBLM->setIcon(TwoStateGlyph(QStringLiteral(":/glyphs/control/rezetblm")));
 }
 
 void TFrameManager::Connect() {

@@ -49,7 +49,6 @@ private:
     void ButtonStopIACClick();
 
     void SetUpLook();
-    void SetUpGlyphs();
     void Connect();
 
     std::unique_ptr<Ui::TFrameManager> ui_;

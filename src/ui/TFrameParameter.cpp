@@ -113,7 +113,6 @@ TFrameParameter::TFrameParameter(const EngineData& engine, QWidget* parent,
     ui_->setupUi(this);
     FindEdits();
     ApplyStyle();
-    ApplyGlyphs();
     ui_->PanelErrorWord->hide();
     ui_->MemoErrorWord->clear();
     connect(ui_->SpeedButtonError, &QToolButton::clicked, this,
@@ -165,11 +164,8 @@ void TFrameParameter::ApplyStyle() {
         label->setFont(PixelFont(kSerif, 11, scale.style));
         SetRoleColor(*label, QPalette::WindowText, BgrColor(scale.bgr));
     }
-    // Smooth bars: one continuous chunk, whatever blocks the style would draw.
     for (auto* bar : findChildren<QProgressBar*>())
-        bar->setStyleSheet(QStringLiteral(
-            "QProgressBar { border: 1px solid palette(mid); background: palette(base); }"
-            "QProgressBar::chunk { background: palette(highlight); }"));
+        SetSmoothBar(*bar);
     for (const auto& strip : kStrips)
         SetRoleColor(*Child<QFrame>(this, strip.name), QPalette::Window, BgrColor(strip.bgr));
 
@@ -179,11 +175,6 @@ void TFrameParameter::ApplyStyle() {
     ui_->MemoErrorWord->setFont(PixelFont(kSerif, 13));
     SetRoleColor(*ui_->MemoErrorWord, QPalette::Base, BgrColor(bgr::Silver));
     SetRoleColor(*ui_->MemoErrorWord, QPalette::Text, BgrColor(bgr::Blue));
-}
-
-void TFrameParameter::ApplyGlyphs() {
-    ui_->BitBtnRezetECU->setIcon(TwoStateGlyph(QStringLiteral(":/glyphs/parameter/reset_ecu")));
-    ui_->SpeedButtonError->setIcon(TwoStateGlyph(QStringLiteral(":/glyphs/parameter/fault_list")));
 }
 
 void TFrameParameter::FindEdits() {

@@ -53,7 +53,6 @@ public slots:
 
 private:
     void ApplyStyle();
-    void ApplyGlyphs();
     void FindEdits();
     void SetText(QLineEdit* edit, const std::string& text);
 

@@ -18,7 +18,7 @@ std::uint32_t ParseBaudRate(const QString& text) {
     const qulonglong rate = text.trimmed().toULongLong(&ok);
     if (!ok || rate < 1 || rate > MaxBaudRate)
         throw BadBaudRate(
-            QStringLiteral("'%1' is not a valid baud rate (a whole number from 1 to %2)")
+            QStringLiteral("Скорость передачи «%1» недопустима: нужно целое число от 1 до %2")
                 .arg(text)
                 .arg(MaxBaudRate)
                 .toStdString());

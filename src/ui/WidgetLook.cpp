@@ -1,5 +1,6 @@
 #include "ui/WidgetLook.h"
 
+#include <QProgressBar>
 #include <QWidget>
 
 namespace ecu {
@@ -49,11 +50,10 @@ void SetBackground(QWidget& widget, const QColor& color) {
     widget.setAutoFillBackground(true);
 }
 
-QIcon TwoStateGlyph(const QString& path) {
-    QIcon icon;
-    icon.addFile(path + QStringLiteral(".png"), QSize(), QIcon::Normal);
-    icon.addFile(path + QStringLiteral("-disabled.png"), QSize(), QIcon::Disabled);
-    return icon;
+void SetSmoothBar(QProgressBar& bar) {
+    bar.setStyleSheet(
+        QStringLiteral("QProgressBar { border: 1px solid palette(mid); background: palette(base); }"
+                       "QProgressBar::chunk { background: palette(highlight); }"));
 }
 
 } // namespace ecu

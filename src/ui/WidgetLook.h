@@ -1,13 +1,14 @@
 #pragma once
-// The one place that gives the pages' controls the fonts, colours and glyphs of the forms:
-// font heights in pixels, colours as QColor (BgrColor turns the forms' 0x00BBGGRR numbers
-// into one), glyphs as resource pairs "<name>.png" and "<name>-disabled.png".
+// The one place that gives the pages' controls the fonts and colours that depend on state or
+// that forms cannot carry: font heights in pixels (forms know point sizes only), colours as
+// QColor (BgrColor turns the 0x00BBGGRR numbers into one). Glyphs are the forms' own, each a
+// resource pair "<name>.png" and "<name>-disabled.png".
 #include "ui/Colors.h"
 
 #include <QFont>
-#include <QIcon>
 #include <QPalette>
 
+class QProgressBar;
 class QWidget;
 
 namespace ecu {
@@ -27,8 +28,7 @@ void SetTextColor(QWidget& widget, const QColor& color);
 // Fills the widget's background with color.
 void SetBackground(QWidget& widget, const QColor& color);
 
-// A button glyph in its two looks: path names the resource without its ".png", and
-// "<path>-disabled.png" is the look of a disabled button.
-QIcon TwoStateGlyph(const QString& path);
+// A progress bar drawn as one continuous chunk, whatever blocks the style would draw.
+void SetSmoothBar(QProgressBar& bar);
 
 } // namespace ecu

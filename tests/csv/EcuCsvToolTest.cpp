@@ -2,6 +2,7 @@
 #include "ChildProcess.h"
 #include "link/Decode.h"
 #include "ui/CsvRow.h"
+#include "wire/Frames.h"
 
 #include <gtest/gtest.h>
 
@@ -70,10 +71,17 @@ protected:
     std::string dir_;
 };
 
-// One exchange as recorded: echo, answer header, then data bytes all `fill`.
+// Makes the record's last byte its answer's checksum again after its bytes changed.
+void Seal(ByteString& r) {
+    r.back() = ecu::FrameChecksum(r.data() + ecu::EchoLength, r.size() - ecu::EchoLength - 1);
+}
+
+// One exchange as recorded: echo, answer header, data bytes all `fill`, checksum.
 ByteString Record(std::size_t size, std::uint8_t fill, std::uint8_t mode = 0x01) {
-    ByteString r = {0xF4, 0x56, mode, 0xB5, 0xF4, 0x95, 0x01};
+    const auto lengthByte = static_cast<std::uint8_t>(ecu::LengthByteBase + size - 7);
+    ByteString r = {0xF4, 0x56, mode, 0xB5, 0xF4, lengthByte, 0x01};
     r.resize(size, fill);
+    Seal(r);
     return r;
 }
 
@@ -92,7 +100,7 @@ std::string ExpectedCsv(const std::vector<ByteString>& records, ecu::EngineVaria
     ecu::EngineData data;
     for (std::size_t k = 0; k < records.size(); ++k) {
         ByteString rx = records[k];
-        const bool decoded = ecu::DecodeFrame(rx, data, variant);
+        const bool decoded = ecu::DecodeExchange(rx, data, variant);
         csv += ecu::CsvRow(k, decoded, data, format);
     }
     return csv;
@@ -186,6 +194,7 @@ ByteString LongRecord(const Layout& layout, unsigned k) {
     r[answer + layout.faults + 1] = static_cast<std::uint8_t>(k * 3);
     r[answer + layout.rpm] = static_cast<std::uint8_t>(k * 7);
     r[answer + layout.speed] = static_cast<std::uint8_t>(k * 11);
+    Seal(r);
     if (CutShort(k))
         r.resize(layout.recordSize / 2);
     return r;
@@ -234,6 +243,29 @@ void CheckLongExport(const std::string& out, unsigned count) {
     }
 }
 
+// A whole record whose answer is not well formed keeps its row, marked not decoded with the
+// values before it, and is counted; a DOHC recording read as SOHC decodes nothing.
+TEST_F(EcuCsv, RecordsWithoutAWellFormedAnswerAreMarkedAndCounted) {
+    const auto good = Record(68, 0x20);
+    auto badSum = Record(68, 0x90);
+    ++badSum.back();
+    const Result r = Run({"--variant", "sohc", Write("s.bin", Concat({good, badSum, good}))});
+    EXPECT_EQ(r.exitCode, 0);
+    const std::vector<std::string> rows = Split(r.out, '\n');
+    ASSERT_EQ(rows.size(), 5U) << r.out;
+    EXPECT_EQ(rows[2].substr(0, 4), "1,0,");
+    EXPECT_EQ(rows[2].substr(4), rows[1].substr(4)) << "the values before it stay";
+    EXPECT_EQ(rows[3].substr(0, 4), "2,1,");
+    EXPECT_EQ(r.err, "ecu-csv: 1 record without a well-formed answer not decoded\n");
+
+    std::vector<ByteString> dohc(3, Record(72, 0x40));
+    const Result wrong =
+        Run({"--variant", "sohc", Write("d.bin", Concat({dohc[0], dohc[1], dohc[2]}))});
+    EXPECT_EQ(wrong.out.find(",1,"), std::string::npos) << wrong.out;
+    EXPECT_NE(wrong.err.find("3 records without a well-formed answer"), std::string::npos)
+        << wrong.err;
+}
+
 // Several output blocks and, through a pipe, input well past the part read to guess the
 // variant: every row arrives once, in order, with its own record's values.
 TEST_F(EcuCsv, LongExportsKeepEveryRowInOrderFromAFileAndFromAPipe) {
@@ -273,7 +305,7 @@ TEST_F(EcuCsv, DamagedCyclesAreSkippedCountedAndShiftNothing) {
     ecu::EngineData data;
     for (std::size_t k : {0, 2, 3, 4, 5}) {
         ByteString rx = r[k];
-        const bool decoded = ecu::DecodeFrame(rx, data, ecu::EngineVariant::Sohc);
+        const bool decoded = ecu::DecodeExchange(rx, data, ecu::EngineVariant::Sohc);
         expected += ecu::CsvRow(k, decoded, data, ecu::CsvFormat::Exact);
     }
     const std::string skipped =
@@ -300,6 +332,7 @@ TEST_F(EcuCsv, DamageCostsOnlyTheCycleItLiesInAndRowsFollowTheEchoes) {
         cycles.push_back(LongRecord(kSohc, k + 1));
         cycles.back()[8] = 0xF4;
         cycles.back()[9] = 0x56;
+        Seal(cycles.back());
     }
     std::mt19937 rng(17);
     const auto noise = [&rng](std::size_t n) {
@@ -359,7 +392,7 @@ TEST_F(EcuCsv, DamageCostsOnlyTheCycleItLiesInAndRowsFollowTheEchoes) {
                     continue;
                 if (!(k == at && d.lost == Lost::Cycle)) {
                     ByteString rx = cycles[k];
-                    const bool decoded = ecu::DecodeFrame(rx, data, ecu::EngineVariant::Sohc);
+                    const bool decoded = ecu::DecodeExchange(rx, data, ecu::EngineVariant::Sohc);
                     expected += ecu::CsvRow(number, decoded, data, ecu::CsvFormat::Exact);
                 }
                 ++number;

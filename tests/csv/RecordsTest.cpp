@@ -1,4 +1,5 @@
 #include "record/Records.h"
+#include "record/RecordIndex.h"
 
 #include <gtest/gtest.h>
 
@@ -232,3 +233,38 @@ TEST(VariantGuess, TheSizeMoreRecordsHaveExactlyOrNothingOnATie) {
 }
 
 } // namespace
+
+// The playback's index: where each whole record lies and where the progress bar stands
+// after it, on a stream with leading noise, a damaged cycle, surplus bytes and a partial end.
+TEST(RecordIndex, LocatesEachWholeRecordAndMapsTheBarBothWays) {
+    std::mt19937 rng(7);
+    Bytes stream = {0x11, 0x22, 0x33}; // 3 bytes before the first echo
+    const std::size_t at0 = stream.size();
+    for (const auto& part : {Cycle(rng, 64), Cycle(rng, 10), Cycle(rng, 64)})
+        stream.insert(stream.end(), part.begin(), part.end()); // whole, damaged, whole
+    stream.push_back(0x42);                                    // surplus after record 2
+    const std::size_t at2 = at0 + 68 + 14;
+    const auto partial = Cycle(rng, 20);
+    stream.insert(stream.end(), partial.begin(), partial.end());
+
+    ecu::RecordIndex index(68);
+    for (std::size_t i = 0; i < stream.size(); i += 5)
+        index.Feed(std::span(stream).subspan(i, std::min<std::size_t>(5, stream.size() - i)));
+    index.Finish();
+
+    ASSERT_EQ(index.Count(), 2U);
+    EXPECT_EQ(index.At(0).offset, at0);
+    EXPECT_EQ(index.At(0).length, 68U);
+    EXPECT_EQ(index.At(1).offset, at2);
+    EXPECT_EQ(index.At(1).length, 69U);
+    EXPECT_EQ(index.ReadLength(1), 69U);
+    // The bar counts the bytes settled: the leading ones and the damaged cycle too.
+    EXPECT_EQ(index.ProgressAfter(0), (at0 + 68) / 68);
+    EXPECT_EQ(index.ProgressAfter(1), (at2 + 69) / 68);
+    const struct {
+        std::uint64_t value;
+        std::size_t record;
+    } seeks[] = {{0, 0}, {1, 0}, {2, 1}, {3, 1}, {1000, 1}};
+    for (const auto& seek : seeks)
+        EXPECT_EQ(index.RecordAtProgress(seek.value), seek.record) << "bar at " << seek.value;
+}

@@ -201,4 +201,56 @@ TEST(DecodeFrame, ReadsNeitherHeaderNorTrailingBytes) {
     EXPECT_EQ(Decoded(c, ecu::EngineVariant::Dohc), Decoded(e, ecu::EngineVariant::Dohc));
 }
 
+// Only the request's echo followed by a whole answer with the variant's header and a right
+// checksum decodes; whatever else a line or a file can hold changes nothing.
+TEST(DecodeExchange, DecodesOnlyAWellFormedExchange) {
+    using Change = void (*)(ByteString&);
+    struct Case {
+        const char* what;
+        EngineVariant variant;
+        Change change;
+        bool decodes;
+    };
+    const Case cases[] = {
+        {"SOHC as sent", EngineVariant::Sohc, [](ByteString&) {}, true},
+        {"DOHC as sent", EngineVariant::Dohc, [](ByteString&) {}, true},
+        {"a byte after the answer", EngineVariant::Sohc, [](ByteString& r) { r.push_back(0); },
+         true},
+        {"a data byte changed", EngineVariant::Sohc, [](ByteString& r) { Set(r, 20, 0x00); },
+         false},
+        {"the checksum off by one", EngineVariant::Dohc, [](ByteString& r) { ++r.back(); }, false},
+        {"the other variant's length byte", EngineVariant::Sohc,
+         [](ByteString& r) { Set(r, 1, 0x96); }, false},
+        {"no device byte", EngineVariant::Dohc, [](ByteString& r) { Set(r, 0, 0xF5); }, false},
+        {"another mode", EngineVariant::Sohc, [](ByteString& r) { Set(r, 2, 0x02); }, false},
+        {"the last byte missing", EngineVariant::Sohc, [](ByteString& r) { r.pop_back(); }, false},
+        {"a stray byte ahead of the echo", EngineVariant::Sohc,
+         [](ByteString& r) { r.insert(r.begin(), 0x00); }, false},
+        {"another request's echo", EngineVariant::Sohc, [](ByteString& r) { r[3] = 0xB1; }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ByteString rx = WellFormed(c.variant, 0x5A);
+        c.change(rx);
+        EngineData d = Decoded(Exchange(64, 0x10), EngineVariant::Sohc);
+        const EngineData before = d;
+        EXPECT_EQ(ecu::DecodeExchange(rx, d, c.variant), c.decodes);
+        if (c.decodes) {
+            ByteString plain = rx;
+            EngineData expected = before;
+            ASSERT_TRUE(DecodeFrame(plain, expected, c.variant));
+            EXPECT_EQ(d, expected) << "decoded exactly as without the check";
+        } else {
+            EXPECT_EQ(d, before);
+        }
+    }
+    // A DOHC answer read as SOHC is no SOHC answer, however long the buffer.
+    ByteString dohc = WellFormed(EngineVariant::Dohc, 0x5A);
+    EXPECT_FALSE(ecu::ExchangeWellFormed(dohc, EngineVariant::Sohc));
+    EXPECT_FALSE(ecu::ExchangeWellFormed(dohc, EngineVariant::None));
+    ByteString empty;
+    EngineData d;
+    EXPECT_THROW(ecu::DecodeExchange(empty, d, EngineVariant::Sohc), ecu::DecodeError);
+}
+
 } // namespace

@@ -19,6 +19,18 @@ inline void Set(ByteString& rx, std::size_t n, unsigned value) {
     rx.at(EchoLength + n) = static_cast<std::uint8_t>(value);
 }
 
+// A well-formed exchange of the variant: the echo, then the answer's header, data bytes all
+// `fill` and its checksum.
+inline ByteString WellFormed(EngineVariant variant, std::uint8_t fill) {
+    const std::size_t length = DataAnswerLength(variant);
+    ByteString rx = Exchange(length, fill);
+    Set(rx, 0, DataRequest[0]);
+    Set(rx, 1, static_cast<unsigned>(LengthByteBase + length - 3));
+    Set(rx, 2, DataRequest[ModeOffset]);
+    rx.back() = FrameChecksum(rx.data() + EchoLength, length - 1);
+    return rx;
+}
+
 // Int(x) of the exact x = (100000 d + 2941434) / 271000, i.e. d / 2.71 + 10.854, found by
 // search rather than division: the whole number nearest zero on x's side of it.
 inline int ExactKpa(int d) {

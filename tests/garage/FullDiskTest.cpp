@@ -14,6 +14,7 @@
 #include "ui/TFrameParameter.h"
 #include "wire/Frames.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 
@@ -108,7 +109,8 @@ protected:
         const std::uint64_t until = sim.DataRequests() + n;
         When(
             [this, until] {
-                return sim.DataRequests() >= until && window->Ecu().State().RxBuffer.size() >= Cycle;
+                return sim.DataRequests() >= until &&
+                       window->Ecu().State().RxBuffer.size() >= Cycle;
             },
             [this] { Click("BitBtnStop"); });
     }
@@ -143,6 +145,7 @@ protected:
         EXPECT_TRUE(Find("BitBtnStart")->isEnabled());
         EXPECT_FALSE(window->Ecu().State().Flags.RecordingActive);
         EXPECT_FALSE(window->Ecu().State().Flags.RecordArmed);
+        EXPECT_EQ(Find<QLabel>("LabelNameFile")->text(), QString()) << "no longer recording";
     }
 
     QString PromShown() const {

@@ -1,10 +1,16 @@
-// The look helper and the looks the forms carry: every glyph the program ships comes as a pair
-// under one naming rule, a disabled button shows the drawn disabled picture rather than the
-// toolkit's greyed copy, and static colours come from the pages' forms.
+// The look helper and the looks the forms carry: every button glyph comes as a pair under one
+// naming rule, a disabled button shows the drawn disabled picture rather than the toolkit's
+// greyed copy, and static colours come from the pages' forms.
 #include "app/TFrameAbout.h"
+#include "app/TPanelFoother.h"
+#include "link/ControlFrame.h"
+#include "link/EngineData.h"
+#include "ui/TFrameManager.h"
+#include "ui/TFrameParameter.h"
 #include "ui/TFramePort.h"
 #include "ui/WidgetLook.h"
 
+#include <QAbstractButton>
 #include <QFont>
 #include <QImage>
 #include <QPixmap>
@@ -19,22 +25,40 @@ QImage Argb(const QImage& image) {
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
-TEST(Look, EveryGlyphShowsItsOwnDrawnPictureInBothStates) {
-    for (const char* path :
-         {":/glyphs/start", ":/glyphs/stop", ":/glyphs/parameter/reset_ecu",
-          ":/glyphs/parameter/fault_list", ":/glyphs/control/checkengie",
-          ":/glyphs/control/carlson", ":/glyphs/control/cleardtc", ":/glyphs/control/rezetblm"}) {
-        SCOPED_TRACE(path);
-        const QString base = QString::fromLatin1(path);
-        const QImage normal(base + QStringLiteral(".png"));
-        const QImage disabled(base + QStringLiteral("-disabled.png"));
-        ASSERT_EQ(normal.size(), QSize(16, 16));
-        ASSERT_EQ(disabled.size(), QSize(16, 16));
-        const QIcon icon = TwoStateGlyph(base);
-        EXPECT_EQ(Argb(icon.pixmap(16, 16, QIcon::Normal).toImage()), Argb(normal));
-        EXPECT_EQ(Argb(icon.pixmap(16, 16, QIcon::Disabled).toImage()), Argb(disabled));
-        EXPECT_NE(Argb(normal), Argb(disabled));
-    }
+// Each button's icon shows the drawn pair named by one rule: "<name>.png" while enabled,
+// "<name>-disabled.png" while disabled.
+void ExpectGlyphs(const QWidget& page, const char* button, const char* path) {
+    SCOPED_TRACE(button);
+    const auto* widget = page.findChild<QAbstractButton*>(QString::fromLatin1(button));
+    ASSERT_NE(widget, nullptr);
+    const QString base = QString::fromLatin1(path);
+    const QImage normal(base + QStringLiteral(".png"));
+    const QImage disabled(base + QStringLiteral("-disabled.png"));
+    ASSERT_EQ(normal.size(), QSize(16, 16));
+    ASSERT_EQ(disabled.size(), QSize(16, 16));
+    EXPECT_NE(Argb(normal), Argb(disabled));
+    const QIcon icon = widget->icon();
+    EXPECT_EQ(Argb(icon.pixmap(16, 16, QIcon::Normal).toImage()), Argb(normal));
+    EXPECT_EQ(Argb(icon.pixmap(16, 16, QIcon::Disabled).toImage()), Argb(disabled));
+}
+
+TEST(Look, EveryButtonGlyphIsItsDrawnPairInBothStates) {
+    const TPanelFoother footer;
+    ExpectGlyphs(footer, "BitBtnStart", ":/glyphs/start");
+    ExpectGlyphs(footer, "BitBtnStop", ":/glyphs/stop");
+
+    const EngineData engine;
+    const TFrameParameter parameters(engine);
+    ExpectGlyphs(parameters, "BitBtnRezetECU", ":/glyphs/parameter/reset_ecu");
+    ExpectGlyphs(parameters, "SpeedButtonError", ":/glyphs/parameter/fault_list");
+
+    ControlFrame frame;
+    const ControlLayout layout;
+    const TFrameManager control(frame, layout, engine);
+    ExpectGlyphs(control, "SpeedButtonCheckEngie", ":/glyphs/control/checkengie");
+    ExpectGlyphs(control, "SpeedButtonCarlson", ":/glyphs/control/carlson");
+    ExpectGlyphs(control, "BitBtnClearDTC", ":/glyphs/control/cleardtc");
+    ExpectGlyphs(control, "BitBtnRezetBLM", ":/glyphs/control/rezetblm");
 }
 
 TEST(Look, FontsAndColoursReachTheWidget) {

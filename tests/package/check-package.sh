@@ -58,6 +58,7 @@ for c in "${commands[@]}"; do
     done
 done
 grep -q "qt6-qpa-plugins" <<<"$depends" || fail "Depends lacks the window's platform plugins"
+grep -q "qt6-translations-l10n" <<<"$depends" || fail "Depends lacks the toolkit's Russian texts"
 
 # --- lintian: no error and no warning, pedantic tags included ------------------------------
 command -v lintian >/dev/null || fail "lintian missing (tools/deps.sh installs it)"

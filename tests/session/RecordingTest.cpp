@@ -96,8 +96,7 @@ TEST_F(Recording, StopBeforeTheAnswerCarriesRecordingIntoTheNextStart) {
             QTimer::singleShot(1, stopAfterEcho);
     };
     RunLivePoll();
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].caption, T(text::BrokenLinkCaption));
+    EXPECT_TRUE(boxes.boxes.empty()) << "the user's stop is no broken link";
     EXPECT_FALSE(state.Flags.RecordArmed);
     EXPECT_TRUE(state.Flags.RecordingActive) << "kept over the stop";
 
@@ -304,6 +303,8 @@ TEST_F(Playback, EmptyFileAndPartialLastRecord) {
     EXPECT_EQ(host.progressMaximum, 0);
     EXPECT_TRUE(host.progressVisible);
     EXPECT_EQ(host.cycles, 0);
+    EXPECT_EQ(boxes.boxes.size(), 1u) << "nothing decoded, said once";
+    boxes.boxes.clear();
 
     auto two = ExpectedExchange(sim.LastAnswered(), EngineVariant::Sohc);
     const auto one = two;
@@ -342,7 +343,8 @@ TEST_F(Playback, ReadsTheFileARecordAtATime) {
     ASSERT_GE(reads, 0) << "no read accounting in /proc";
     EXPECT_EQ(host.steps.size(), 40u);
     EXPECT_EQ(host.progressPosition, 40);
-    EXPECT_LE(reads, 41) << "a read per record and one at the end, not one per byte";
+    // The index of the records is built from large blocks first.
+    EXPECT_LE(reads, 40 + 3) << "a read per record and a few for the index, not one per byte";
 }
 
 // A partial answer costs its own cycle only and a stray byte after an answer none: the
@@ -380,6 +382,60 @@ TEST_F(Playback, WrongVariantShowsNoMisalignedRecord) {
     EXPECT_EQ(host.progressMaximum, 4);
     EXPECT_EQ(host.progressPosition, 3) << "four cycles skipped, the last one is partial";
     EXPECT_EQ(host.graphResets, 1);
+}
+
+// A playback that decodes nothing says so once at its end, and names the other variant
+// when the file's records fit it: a DOHC recording played as SOHC is no dead end.
+TEST_F(Playback, NothingDecodedSaysSoNamingTheVariantThatFits) {
+    const auto exchanges = [&](EngineVariant v, int n) {
+        std::vector<std::uint8_t> bytes;
+        for (int k = 0; k < n; ++k) {
+            const auto one = ExpectedExchange(sim.LastAnswered(), v);
+            bytes.insert(bytes.end(), one.begin(), one.end());
+        }
+        return bytes;
+    };
+    std::vector<std::uint8_t> noise(500);
+    for (std::size_t i = 0; i < noise.size(); ++i)
+        noise[i] = static_cast<std::uint8_t>(i * 7 % 0xF4); // no device byte: no echo
+    noise.insert(noise.begin(), Echo.begin(), Echo.end());
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> bytes;
+        EngineVariant played;
+        const char* named; // the variant the box proposes, if any
+    };
+    const Case cases[] = {
+        {"DOHC played as SOHC", exchanges(EngineVariant::Dohc, 4), EngineVariant::Sohc, "DOHC"},
+        {"SOHC played as DOHC", exchanges(EngineVariant::Sohc, 4), EngineVariant::Dohc, "SOHC"},
+        {"line noise", noise, EngineVariant::Sohc, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteFile(c.bytes);
+        Open();
+        boxes.boxes.clear();
+        host.variant = c.played;
+        files.StartClick();
+        ASSERT_EQ(boxes.boxes.size(), 1u) << boxes.Shown();
+        const Box& box = boxes.boxes[0];
+        EXPECT_EQ(box.caption, T(text::NothingDecodedCaption));
+        EXPECT_TRUE(box.text.contains(VariantName(c.played))) << box.text.toStdString();
+        if (c.named)
+            EXPECT_TRUE(box.text.contains(T(text::OtherVariantFits).arg(c.named)))
+                << box.text.toStdString();
+        else
+            EXPECT_FALSE(box.text.contains('\n')) << box.text.toStdString();
+    }
+    // One record that decodes is enough for no box.
+    auto mixed = exchanges(EngineVariant::Dohc, 2);
+    const auto good = exchanges(EngineVariant::Sohc, 1);
+    mixed.insert(mixed.end(), good.begin(), good.end());
+    WriteFile(mixed);
+    boxes.boxes.clear();
+    host.variant = EngineVariant::Sohc;
+    files.StartClick();
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.Shown();
 }
 
 TEST_F(Playback, OtherPagesShowNothingButTheBarAdvances) {

@@ -54,6 +54,7 @@ public:
     std::function<void(const Step&)> onStep;
 
     std::vector<Step> steps;
+    std::vector<int> undecodedCounts; // one per live cycle
     int cycles = 0;
     int graphResets = 0;
     int portOpens = 0;
@@ -82,6 +83,7 @@ public:
     void AddGraphPoints() override { Record(StepKind::Graphs); }
     void ResetGraphs() override { ++graphResets; }
     void ControlPageRefresh() override { Record(StepKind::Control); }
+    void ShowUndecodedCycles(int inARow) override { undecodedCounts.push_back(inARow); }
     void OpenPort() override;
     void SetProgressPosition(int position) override { progressPosition = position; }
     int ProgressPosition() const override { return progressPosition; }
@@ -111,6 +113,8 @@ protected:
 
     // Starts the simulator and links COM1 to it.
     void StartSim(const SimOptions& options);
+    // Links COM1 to a line the test plays itself.
+    void LinkCom1(const std::string& path) { map_.Link("COM1", path); }
     static SimOptions Fast(EngineVariant variant = EngineVariant::Sohc);
     void OpenPort();
     // Runs the live loop with a watchdog that fails the test if it never ends.

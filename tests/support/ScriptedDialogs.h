@@ -4,6 +4,8 @@
 #include "RecordingPresenter.h"
 #include "ui/FileDialogs.h"
 
+#include <vector>
+
 namespace ecu::test {
 
 class ScriptedDialogs : public FileDialogs {
@@ -17,7 +19,14 @@ public:
         return NextAnswer(openAnswers);
     }
 
+    std::optional<QString> ChooseCsvFile(QWidget*, const QString& suggested) override {
+        csvSuggestions.push_back(suggested);
+        return NextAnswer(csvAnswers);
+    }
+
     std::deque<QString> saveAnswers;
+    std::deque<QString> csvAnswers;
+    std::vector<QString> csvSuggestions;
     std::deque<QString> openAnswers;
     int saveCalls = 0;
     int openCalls = 0;

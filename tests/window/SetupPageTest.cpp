@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QSpinBox>
 #include <QTest>
@@ -50,7 +51,7 @@ TEST_F(SetupPage, ClosePortAndOpenPortSwitchTheTwoStates) {
     Click("ButtonStop");
     ExpectClosedState();
     EXPECT_TRUE(w.Ecu().State().Flags.RecordArmed); // unlike the footer's Stop
-    Click("ButtonStop");                      // closed already: nothing happens
+    Click("ButtonStop");                            // closed already: nothing happens
     ExpectClosedState();
 
     Click("ButtonOpenPort");
@@ -112,7 +113,10 @@ TEST_F(SetupPage, BadBaudRateTextIsReportedAndThePortStaysClosed) {
         Click("ButtonOpenPort");
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_EQ(boxes.boxes[0].caption, QString::fromUtf8(text::ApplicationTitle));
-        EXPECT_TRUE(boxes.boxes[0].text.contains(QStringLiteral("baud rate")));
+        EXPECT_EQ(boxes.boxes[0].text,
+                  QStringLiteral("Скорость передачи «%1» недопустима: нужно целое число от 1 "
+                                 "до 4000000")
+                      .arg(QString::fromLatin1(bad)));
         EXPECT_EQ(boxes.boxes[0].icon, MessageIcon::Error);
         ExpectClosedState();
         EXPECT_EQ(w.Ecu().State().PollDelay, StartUpPollDelayMs);
@@ -154,6 +158,30 @@ TEST_F(SetupPage, TheDelayBoxKeepsItsRange) {
     TypeText("SpinEditDelay", QStringLiteral("200"));
     QTest::keyClick(delay, Qt::Key_Up);
     EXPECT_EQ(delay->value(), 200);
+}
+
+// Leaving the box with Tab, as a mechanic does: what is left in it counts, not what
+// was there before.
+TEST_F(SetupPage, TheDelayLeftWithTabIsWhatTheBoxHolds) {
+    StartSim();
+    CreateWindow(Delay::StartUp);
+    Click("ButtonStop");
+    auto* delay = Find<QSpinBox>("SpinEditDelay");
+    auto* edit = delay->findChild<QLineEdit*>();
+    const std::pair<const char*, int> cases[] = {{"", 50}, {"3", 50}, {"170", 170}, {"1", 50}};
+    for (const auto& [typed, expected] : cases) {
+        SCOPED_TRACE(typed);
+        delay->setValue(120);
+        delay->setFocus();
+        QTest::keyClick(edit, Qt::Key_End);
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, QString::fromLatin1(typed));
+        QTest::keyClick(edit, Qt::Key_Tab);
+        EXPECT_FALSE(delay->hasFocus());
+        EXPECT_EQ(delay->value(), expected);
+        EXPECT_EQ(delay->text(), QString::number(expected));
+    }
 }
 
 TEST_F(SetupPage, ChangeUnlocksTheGraphChoicesAndAcceptLocksThem) {

@@ -8,8 +8,12 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
 
@@ -85,7 +89,7 @@ TEST_F(StartUp, TheTabsComeInTheOrderTheSessionCountsThem) {
     }
 }
 
-TEST_F(StartUp, WithoutAPortReportsWhyAndOnlyAPlaybackFileOpensTheWayOn) {
+TEST_F(StartUp, WithoutAPortReportsWhyAndLeavesThePortChoicesFree) {
     TGlForm& w = CreateWindow(); // COM1 leads nowhere
 
     ASSERT_EQ(boxes.boxes.size(), 1u);
@@ -99,11 +103,13 @@ TEST_F(StartUp, WithoutAPortReportsWhyAndOnlyAPlaybackFileOpensTheWayOn) {
     EXPECT_EQ(IndicatorColour(), Red);
     EXPECT_FALSE(w.Ecu().Comm().Connected());
     EXPECT_FALSE(Find("BitBtnStart")->isEnabled());
-    for (const char* locked :
-         {"RadioGroupPort", "ComboBoxBoudRate", "ComboBoxTypEngie", "ButtonOpenPort", "ButtonStop"})
-        EXPECT_FALSE(Find(locked)->isEnabled()) << locked;
+    // The closed-port state: another port, rate, delay or engine can be chosen.
+    for (const char* free : {"RadioGroupPort", "ComboBoxBoudRate", "ComboBoxTypEngie",
+                             "SpinEditDelay", "ButtonOpenPort"})
+        EXPECT_TRUE(Find(free)->isEnabled()) << free;
+    EXPECT_FALSE(Find("ButtonStop")->isEnabled());
 
-    // A recording opened for playback unlocks "Открыть порт", and Start plays it.
+    // A recording opened for playback: Start plays it.
     dialogs.openAnswers.push_back(QString::fromStdString(WriteRecording("three.bin", 3)));
     Click("SpeedButtonOpenFile");
     EXPECT_TRUE(Find("ButtonOpenPort")->isEnabled());
@@ -117,6 +123,38 @@ TEST_F(StartUp, WithoutAPortReportsWhyAndOnlyAPlaybackFileOpensTheWayOn) {
     EXPECT_TRUE(Find("PanelFoother/Label8")->isVisible() &&
                 Find("PanelFoother/Label1")->isVisible());
     EXPECT_EQ(boxes.boxes.size(), 1u);
+
+    // Another failed opening leaves Start to the armed file; the adapter on COM2 opens.
+    Click("ButtonOpenPort");
+    EXPECT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_TRUE(Find("ButtonOpenPort")->isEnabled());
+    EXPECT_TRUE(Find("BitBtnStart")->isEnabled());
+    StartSim(FastSim(), "COM2");
+    Click("RadioButtonCOM2");
+    Click("ButtonOpenPort");
+    EXPECT_TRUE(w.Ecu().Comm().Connected());
+    EXPECT_EQ(IndicatorColour(), Green);
+    EXPECT_FALSE(Find("RadioGroupPort")->isEnabled());
+    EXPECT_EQ(boxes.boxes.size(), 2u) << boxes.Shown();
+}
+
+// The toolkit's own dialogs and buttons speak the window's language.
+TEST_F(StartUp, TheToolkitsOwnTextsAreRussian) {
+    CreateWindow();
+    QMessageBox question(QMessageBox::Question, QString(), QString(),
+                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    const std::pair<QMessageBox::StandardButton, const char*> buttons[] = {
+        {QMessageBox::Yes, "Да"}, {QMessageBox::No, "Нет"}, {QMessageBox::Cancel, "Отмена"}};
+    for (const auto& [button, text] : buttons)
+        EXPECT_EQ(question.button(button)->text().remove(QLatin1Char('&')),
+                  QString::fromUtf8(text));
+    QFileDialog dialog(nullptr, QString(), QString(), QString());
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    auto* box = dialog.findChild<QDialogButtonBox*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->button(QDialogButtonBox::Open)->text().remove(QLatin1Char('&')),
+              QString::fromUtf8("Открыть"));
 }
 
 // Over SSH there is no display: the information options must not need one.

@@ -1,5 +1,7 @@
 #pragma once
 // Reads the input of ecu-csv in large blocks; "-" is standard input.
+#include "ui/CsvExport.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -37,10 +39,10 @@ private:
 };
 
 // Writes text to a file descriptor, reporting any failure (a full disk, a closed pipe).
-class Sink {
+class Sink : public CsvSink {
 public:
     explicit Sink(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
-    void Write(const std::string& text); // throws IoError
+    void Write(const std::string& text) override; // throws IoError
 
 private:
     int fd_;

@@ -1,8 +1,8 @@
 // ecu-csv: exports a recording (.bin) to CSV on standard output.
-#include "Export.h"
 #include "FileSource.h"
 #include "Options.h"
 #include "common/StandardStreams.h"
+#include "ui/CsvExport.h"
 
 #include <cstdio>
 #include <exception>
@@ -63,9 +63,11 @@ void Count(unsigned long long count, const char* one, const char* many, const ch
 }
 
 // What was not exported, on standard error.
-void ReportSkipped(const RecordCutter& cut) {
+void ReportSkipped(const CsvExporter& exporter) {
+    const RecordCutter& cut = exporter.Cutter();
     Count(cut.Leading(), "byte", "bytes", "before the first echo skipped");
     Count(cut.Damaged(), "damaged record", "damaged records", "skipped");
+    Count(exporter.Undecoded(), "record", "records", "without a well-formed answer not decoded");
     Count(cut.Surplus(), "byte", "bytes", "after whole answers skipped");
     if (const std::uint64_t partial = cut.Trailing()) {
         std::fprintf(stderr, "ecu-csv: trailing partial record of %llu bytes not decoded\n",
@@ -89,7 +91,7 @@ int Run(const Options& options) {
         exporter.Feed(std::span(block).first(n));
     }
     exporter.Finish();
-    ReportSkipped(exporter.Cutter());
+    ReportSkipped(exporter);
     return 0;
 }
 
