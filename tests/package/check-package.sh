@@ -112,7 +112,7 @@ desktop=$root/usr/share/applications/ecuscan.desktop
 if [ -f "$desktop" ]; then
     command -v desktop-file-validate >/dev/null || fail "desktop-file-validate missing (desktop-file-utils)"
     desktop-file-validate "$desktop" || fail "desktop entry does not validate"
-    grep -qx "Exec=ecuscan" "$desktop" || fail "desktop entry does not start ecuscan"
+    grep -qx "Exec=ecuscan %f" "$desktop" || fail "desktop entry does not start ecuscan with the file it is given"
     grep -qx "Icon=ecuscan" "$desktop" || fail "desktop entry names another icon"
 else
     fail "desktop entry missing"
