@@ -6,6 +6,7 @@
 // a direct walk from echo to echo. The pace between records runs on a tick
 // that jumps a whole second at each reading, so playback takes no real time.
 #include "FuzzCheck.h"
+#include "PortMap.h"
 #include "link/Decode.h"
 #include "record/Records.h"
 #include "session/FileHost.h"
@@ -175,7 +176,7 @@ int g_memfd = -1;
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     // Nothing here opens a port; the map still must not lead to the console.
-    setenv("XDG_CONFIG_HOME", "/nonexistent-ecuscan-fuzz", 1);
+    static ecu::test::PortMap ports;
     static QCoreApplication app(*argc, *argv);
     // A regular file in memory, rewritten for each input.
     g_memfd = memfd_create("ecuscan-playback", MFD_CLOEXEC);

@@ -72,12 +72,12 @@ zcat "$root/usr/share/doc/ecuscan/changelog.gz" 2>/dev/null | head -1 |
     grep -q "^ecuscan ($version) " || fail "changelog.gz: no entry for $version on top"
 
 # --- commands run from the unpacked root ---------------------------------------------------
-# A port map whose COM1 and COM2 lead nowhere: nothing here may open a real port. These few
-# lines do what tools/private-ports.sh does, inside this check's own folder.
-export XDG_CONFIG_HOME=$tmp/config XDG_RUNTIME_DIR=$tmp/run QT_QPA_PLATFORM=offscreen
-mkdir -p "$XDG_CONFIG_HOME/ecuscan/ports" && mkdir -m 700 "$XDG_RUNTIME_DIR"
-ln -s "$tmp/nowhere1" "$XDG_CONFIG_HOME/ecuscan/ports/COM1"
-ln -s "$tmp/nowhere2" "$XDG_CONFIG_HOME/ecuscan/ports/COM2"
+# A port map whose COM1 and COM2 lead nowhere, inside this check's own folder: nothing here
+# may open a real port.
+source "$(dirname "$0")/../support/private-ports.sh"
+ecuscan_private_ports "$tmp/config"
+export XDG_RUNTIME_DIR=$tmp/run QT_QPA_PLATFORM=offscreen
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 # Over SSH there is no display: --help and --version must not need one.
 no_display=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
