@@ -80,16 +80,15 @@ void WindowHost::ShowOpenFailed() {
 }
 
 std::optional<QString> WindowHost::ChooseSaveFile() {
-    std::optional<QString> path = dialogs_.ChooseSaveFile(&dialogParent_);
-    if (path) {
-        pages_.graphs->SetRecordingName(*path);
-        pages_.footer->SetChosenFile(*path);
-    }
-    return path;
+    return Chosen(dialogs_.ChooseSaveFile(&dialogParent_));
 }
 
 std::optional<QString> WindowHost::ChooseOpenFile() {
-    std::optional<QString> path = dialogs_.ChooseOpenFile(&dialogParent_);
+    return Chosen(dialogs_.ChooseOpenFile(&dialogParent_));
+}
+
+// The file chosen for recording or playback names the graphs' picture and the footer's label.
+std::optional<QString> WindowHost::Chosen(std::optional<QString> path) {
     if (path) {
         pages_.graphs->SetRecordingName(*path);
         pages_.footer->SetChosenFile(*path);

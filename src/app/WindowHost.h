@@ -57,6 +57,7 @@ public:
 
 private:
     void ShowOpenFailed();
+    std::optional<QString> Chosen(std::optional<QString> path);
 
     FileDialogs& dialogs_;
     QWidget& dialogParent_;
