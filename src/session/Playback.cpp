@@ -96,6 +96,7 @@ void Playback::Begin() {
     index_.reset();
     position_.reset();
     decodedAny_ = false;
+    endedUndecoded_ = false;
     footer_.SetProgressPosition(0);
     footer_.ShowPercentLabels();
     host_.ResetGraphs();
