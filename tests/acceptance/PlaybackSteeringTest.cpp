@@ -324,6 +324,9 @@ TEST_F(Steering, FasterPacesPlayFasterAndTheFastestStillDrawsEveryRecord) {
              PressKey(Qt::Key_Plus);
              PressKey(Qt::Key_Plus); // beyond the fastest stays there
              EXPECT_EQ(Label(), QStringLiteral("Чтение файла trip.bin ×макс"));
+             PressKey(Qt::Key_Minus);
+             EXPECT_EQ(Label(), QStringLiteral("Чтение файла trip.bin ×10"));
+             PressKey(Qt::Key_Plus);
          });
     RunStart(60000);
     // ×4 waits a quarter of ×1; a loaded machine adds the same to both.
