@@ -5,7 +5,7 @@
 #include "WindowHarness.h"
 
 #include "ChildProcess.h"
-#include "ecu-sim/AnswerEncoder.h"
+#include "Trip.h"
 #include "serial/Comm32.h"
 #include "session/FileSession.h"
 #include "session/Playback.h"
@@ -44,26 +44,9 @@ std::string Str(const QString& s) {
 
 class Steering : public wintest::WindowTest {
 protected:
-    // A recording whose every record differs from its neighbours in each value the pages
-    // and the default graphs show.
     std::string WriteTrip(const char* name, int records) {
         const std::string path = TempPath(name);
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        for (int i = 0; i < records; ++i) {
-            SimEngine engine;
-            engine.rpm = 800 + 25 * (i % 200);
-            engine.coolantC = -10 + 0.75 * (i % 150);
-            engine.advanceDeg = 5 + (i % 40);
-            engine.throttlePct = i % 90;
-            engine.tpsVolts = 0.5 + 0.04 * (i % 100);
-            engine.speedKmh = i % 120;
-            engine.runSeconds = i;
-            const auto answer = EncodeDataAnswer(engine, EngineVariant::Sohc);
-            out.write(reinterpret_cast<const char*>(DataRequest.data()), DataRequest.size());
-            out.write(reinterpret_cast<const char*>(answer.data()),
-                      static_cast<std::streamsize>(answer.size()));
-        }
-        out.close();
+        test::WriteTrip(path, records);
         file_ = ReadFileBytes(path);
         return path;
     }
