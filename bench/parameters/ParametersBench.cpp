@@ -48,23 +48,10 @@ std::array<ecu::EngineData, 2> TwoStates() {
     return {Decoded(a), Decoded(b)};
 }
 
-void ShowParametersChanging(benchmark::State& state) {
-    const auto states = TwoStates();
-    ecu::EngineData data;
-    ecu::TFrameParameter page(data);
-    page.show();
-    QApplication::processEvents();
-    std::size_t i = 0;
-    for (auto _ : state) {
-        data = states[i++ & 1];
-        page.ShowParameters();
-    }
-}
-BENCHMARK(ShowParametersChanging);
-
-// The same with the paint that the changed controls ask for, as the event loop runs it
+// paint:1 adds the paint that the changed controls ask for, as the event loop runs it
 // while the poll waits.
-void ShowParametersAndPaint(benchmark::State& state) {
+void ShowParametersChanging(benchmark::State& state) {
+    const bool paint = state.range(0) != 0;
     const auto states = TwoStates();
     ecu::EngineData data;
     ecu::TFrameParameter page(data);
@@ -74,10 +61,11 @@ void ShowParametersAndPaint(benchmark::State& state) {
     for (auto _ : state) {
         data = states[i++ & 1];
         page.ShowParameters();
-        QApplication::processEvents();
+        if (paint)
+            QApplication::processEvents();
     }
 }
-BENCHMARK(ShowParametersAndPaint);
+BENCHMARK(ShowParametersChanging)->ArgName("paint")->Arg(0)->Arg(1);
 
 void ShowParametersSteady(benchmark::State& state) {
     ecu::EngineData data = TwoStates()[1];

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
@@ -219,20 +220,27 @@ bool StopSeen(const pollfd& stop, Wait& result, int& err) {
     return false;
 }
 
+// What poll()'s result says before the other descriptors are looked at: an error, a
+// timeout or the stop; nothing when one of them is ready.
+std::optional<Wait> Settled(int polled, const pollfd& stop, int& err) {
+    if (polled < 0) {
+        err = errno;
+        return Wait::Failed;
+    }
+    if (polled == 0)
+        return Wait::Timeout;
+    Wait result;
+    if (StopSeen(stop, result, err))
+        return result;
+    return std::nullopt;
+}
+
 // poll() skips a negative descriptor, so a missing wake event is simply never seen.
 Wait WaitPort(OsHandle port, OsHandle stop, short events, long timeoutUs, int& err,
               OsHandle wake = kNoHandle) {
     pollfd fds[3] = {{stop, POLLIN, 0}, {port, events, 0}, {wake, POLLIN, 0}};
-    const int r = PollFor(fds, 3, timeoutUs);
-    if (r < 0) {
-        err = errno;
-        return Wait::Failed;
-    }
-    if (r == 0)
-        return Wait::Timeout;
-    Wait result;
-    if (StopSeen(fds[0], result, err))
-        return result;
+    if (const auto settled = Settled(PollFor(fds, 3, timeoutUs), fds[0], err))
+        return *settled;
     if ((fds[1].revents & events) || (fds[2].revents & POLLIN))
         return Wait::Ready;
     if (fds[1].revents & POLLNVAL) {
@@ -255,16 +263,8 @@ Wait WaitWritable(OsHandle port, OsHandle stop, int& err) {
 
 Wait WaitSignal(OsHandle stop, OsHandle wake, int& err, long timeoutUs) {
     pollfd fds[2] = {{stop, POLLIN, 0}, {wake, POLLIN, 0}};
-    const int r = PollFor(fds, 2, timeoutUs);
-    if (r < 0) {
-        err = errno;
-        return Wait::Failed;
-    }
-    if (r == 0)
-        return Wait::Timeout;
-    Wait result;
-    if (StopSeen(fds[0], result, err))
-        return result;
+    if (const auto settled = Settled(PollFor(fds, 2, timeoutUs), fds[0], err))
+        return *settled;
     if (fds[1].revents & POLLIN)
         return Wait::Ready;
     err = EBADF;

@@ -1,6 +1,8 @@
 #include "ui/CsvRow.h"
 #include "link/Decode.h"
 
+#include "SampleEngineData.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -15,42 +17,6 @@ namespace {
 
 using ecu::CsvFormat;
 using ecu::EngineData;
-
-EngineData Sample() {
-    EngineData d;
-    d.PromID = 4660;
-    d.TemperatureWater = -39.25;
-    d.TemperatureWaterRaw = 1;
-    d.TemperatureAir = -0.25;
-    d.TemperatureAirRaw = 53;
-    d.UOZ = 32;
-    d.UOZRaw = 90;
-    d.ThrottleAngle = 100;
-    d.ThrottleAngleRaw = 255;
-    d.ThrottlePosition = 0.1;
-    d.ThrottlePositionRaw = 5;
-    d.MapV = 2.675;
-    d.MAPbar = -83;
-    d.Baro = 104;
-    d.RPMengine = 6375;
-    d.RPMengineRaw = 255;
-    d.RPMsec = 255;
-    d.RPMperiod = 3.90625;
-    d.Speed = 120;
-    d.Acc = 13.8;
-    d.OxygenSensor = 1133.3333333333333;
-    d.ErrorText = "0A5F";
-    d.ErrorByte1 = 10;
-    d.ErrorByte2 = 95;
-    d.INJwidth = 1000;
-    d.AirControlDesired = 30;
-    d.AirControl = 31;
-    d.RPMdesired = 12.5;
-    d.RPMdesiredIDLE = 1593.75;
-    d.Timer = 3661;
-    d.FuelAirRatio = 14.7;
-    return d;
-}
 
 std::vector<std::string> SplitLine(const std::string& line) {
     EXPECT_FALSE(line.empty());
@@ -82,14 +48,14 @@ TEST(CsvRow, ExactRowBeforeAnyDecodeIsAllZeroWithEmptyFaultText) {
 }
 
 TEST(CsvRow, ExactRowPrintsEveryFieldInFullPrecision) {
-    EXPECT_EQ(ecu::CsvRow(12345678901ULL, true, Sample(), CsvFormat::Exact),
+    EXPECT_EQ(ecu::CsvRow(12345678901ULL, true, ecu::test::SampleEngineData(), CsvFormat::Exact),
               "12345678901,1,4660,-39.25,1,-0.25,53,32,90,100,255,0.1,5,2.675,-83,104,6375,255,"
               "255,3.90625,120,13.8,1133.3333333333333,0A5F,10,95,1000,30,31,12.5,1593.75,3661,"
               "14.7\n");
 }
 
 TEST(CsvRow, DisplayRowShowsFieldsAsTheParametersPage) {
-    EXPECT_EQ(ecu::CsvRow(0, true, Sample(), CsvFormat::Display),
+    EXPECT_EQ(ecu::CsvRow(0, true, ecu::test::SampleEngineData(), CsvFormat::Display),
               "0,1,4660,-39.3,1, -0.3,53,32,90,100,255,0.1,5,2.67,-83,104,6375,255,255,3.9,120,"
               "13.8,1133,0A5F,10,95,1000.0,30,31, 13,1594,01:01,14.70\n");
     EXPECT_EQ(ecu::CsvRow(3, false, EngineData{}, CsvFormat::Display),

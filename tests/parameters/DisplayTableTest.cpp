@@ -5,6 +5,8 @@
 #include "ui/DisplayFormat.h"
 #include "ui/TFrameParameter.h"
 
+#include "SampleEngineData.h"
+
 #include <QLineEdit>
 
 #include <gtest/gtest.h>
@@ -15,34 +17,6 @@
 
 namespace ecu::test {
 namespace {
-
-EngineData Sample() {
-    EngineData d;
-    d.PromID = 4660;
-    d.TemperatureWater = -39.25;
-    d.TemperatureAir = 87.65;
-    d.UOZ = 32.5;
-    d.ThrottleAngle = 99.6;
-    d.ThrottlePosition = 0.1;
-    d.MapV = 2.675;
-    d.MAPbar = -83;
-    d.Baro = 104.4;
-    d.RPMengine = 6375;
-    d.RPMsec = 255;
-    d.RPMperiod = 3.90625;
-    d.Speed = 120;
-    d.Acc = 13.85;
-    d.OxygenSensor = 1133.3333333333333;
-    d.ErrorText = "0A5F";
-    d.INJwidth = 1000;
-    d.AirControlDesired = 30;
-    d.AirControl = 31;
-    d.RPMdesired = 12.5;
-    d.RPMdesiredIDLE = 1593.75;
-    d.Timer = 3661;
-    d.FuelAirRatio = 14.7;
-    return d;
-}
 
 // The row's fields after "record,decoded", one per field of the table.
 std::vector<std::string> DisplayColumns(const EngineData& data, const DisplayTable& table) {
@@ -80,7 +54,7 @@ std::string EditText(const TFrameParameter& page, const char* name) {
 }
 
 TEST(DisplayTable, PageAndCsvWriteEveryValueAlike) {
-    ExpectPageAndCsvAgree(kDisplayTable, Sample());
+    ExpectPageAndCsvAgree(kDisplayTable, SampleEngineData());
     ExpectPageAndCsvAgree(kDisplayTable, EngineData{});
 }
 
@@ -93,9 +67,9 @@ TEST(DisplayTable, AChangeInTheTableReachesThePageAndTheCsv) {
         }
     }
     changed[Index(Field::Timer)].format = format::Decimal;
-    ExpectPageAndCsvAgree(changed, Sample());
+    ExpectPageAndCsvAgree(changed, SampleEngineData());
 
-    const EngineData data = Sample();
+    const EngineData data = SampleEngineData();
     TFrameParameter page(data, nullptr, changed);
     page.ShowParameters();
     EXPECT_EQ(EditText(page, "EditTemperatureWater"), " -39.250");
@@ -103,7 +77,7 @@ TEST(DisplayTable, AChangeInTheTableReachesThePageAndTheCsv) {
     const std::vector<std::string> columns = DisplayColumns(data, changed);
     EXPECT_EQ(columns[Index(Field::TemperatureWater)], " -39.250");
     EXPECT_EQ(columns[Index(Field::Timer)], "3661");
-    EXPECT_EQ(columns[Index(Field::TemperatureWaterRaw)], "0"); // raw bytes stay decimal
+    EXPECT_EQ(columns[Index(Field::TemperatureAirRaw)], "53"); // raw bytes stay decimal
 }
 
 } // namespace
