@@ -5,13 +5,9 @@
 #include "serial/Comm32.h"
 #include "session/Session.h"
 
-#include <QAbstractItemView>
-#include <QApplication>
 #include <QComboBox>
 #include <QMessageBox>
-#include <QTest>
 #include <QTimer>
-#include <QWindow>
 
 namespace ecu::wintest {
 namespace {
@@ -25,20 +21,6 @@ protected:
                  started = true;
                  window->Ecu().Comm().CloseComm();
              });
-    }
-    // The graph box's list, opened as a click on its arrow opens it.
-    QWidget* OpenList(const char* box) {
-        auto* combo = Find<QComboBox>(box);
-        combo->setFocus();
-        combo->showPopup();
-        QWidget* popup = combo->view()->window();
-        EXPECT_TRUE(WaitUntil([popup] { return popup->isVisible(); }, 2000));
-        return popup;
-    }
-    // A key as the window system delivers it, to the window that has the input.
-    static void SystemKey(QWidget* window, Qt::Key key) {
-        QTest::keyClick(window->windowHandle(), key);
-        QApplication::processEvents();
     }
     bool started = false;
 };

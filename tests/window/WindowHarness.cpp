@@ -7,6 +7,7 @@
 #include "wire/Frames.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
@@ -16,6 +17,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <asm/termbits.h>
 #include <fcntl.h>
@@ -84,6 +86,20 @@ void WindowTest::Click(const char* name) {
 void WindowTest::PressKey(Qt::Key key) {
     QWidget* target = QApplication::focusWidget();
     QTest::keyClick(target ? target : window.get(), key);
+}
+
+void WindowTest::SystemKey(QWidget* window, Qt::Key key) {
+    QTest::keyClick(window->windowHandle(), key);
+    QApplication::processEvents();
+}
+
+QWidget* WindowTest::OpenList(const char* box) {
+    auto* combo = Find<QComboBox>(box);
+    combo->setFocus();
+    combo->showPopup();
+    QWidget* popup = combo->view()->window();
+    EXPECT_TRUE(WaitUntil([popup] { return popup->isVisible(); }, 2000));
+    return popup;
 }
 
 void WindowTest::ShowPage(int index) {

@@ -83,6 +83,11 @@ protected:
     void Click(const char* name);
     // A key pressed in the window (to the widget with the focus).
     void PressKey(Qt::Key key);
+    // A key as the window system delivers it, to the window that has the input.
+    static void SystemKey(QWidget* window, Qt::Key key);
+    // The named combo box's list, opened as a click on its arrow opens it; returns the
+    // list's own window.
+    QWidget* OpenList(const char* box);
     // Clicks the tab of page index.
     void ShowPage(int index);
     // Replaces the text of an editable control (line edit, editable combo box,
