@@ -1,18 +1,18 @@
 #include "app/PlaybackControls.h"
 
+#include "app/WindowKeys.h"
 #include "session/Playback.h"
 #include "ui/ProgressSeek.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QProgressBar>
-#include <QShortcut>
 
 namespace ecu {
 
-PlaybackControls::PlaybackControls(QWidget& window, QProgressBar& bar, QLabel& fileLabel,
+PlaybackControls::PlaybackControls(WindowKeys& keys, QProgressBar& bar, QLabel& fileLabel,
                                    Playback& playback, std::function<void()> exportCsv)
-    : QObject(&window), playback_(playback) {
+    : QObject(&keys), playback_(playback) {
     auto* seek = new ProgressSeek(bar, [this](int value) { return playback_.RecordTip(value); });
     connect(seek, &ProgressSeek::SeekRequested, this,
             [this](int value) { playback_.SeekToProgress(value); });
@@ -26,28 +26,24 @@ PlaybackControls::PlaybackControls(QWidget& window, QProgressBar& bar, QLabel& f
         target->addAction(export_);
     }
 
-    AddKey(window, QKeySequence(Qt::Key_Space), [this] { playback_.TogglePause(); });
-    AddKey(window, QKeySequence(Qt::Key_Right), [this] { playback_.Step(1); });
-    AddKey(window, QKeySequence(Qt::Key_Left), [this] { playback_.Step(-1); });
-    AddKey(window, QKeySequence(Qt::Key_Home), [this] { playback_.First(); });
-    AddKey(window, QKeySequence(Qt::Key_End), [this] { playback_.Last(); });
-    // "+" is typed with Shift on most layouts; "=" on the same key counts too.
+    BindKeys(keys);
+}
+
+void PlaybackControls::BindKeys(WindowKeys& keys) {
+    const auto bind = [&keys, this](int key, std::function<void()> act) {
+        keys.Bind(
+            key, std::move(act), [this] { return active_; }, WindowKeys::Reach::BeforeButtons);
+    };
+    bind(Qt::Key_Space, [this] { playback_.TogglePause(); });
+    bind(Qt::Key_Right, [this] { playback_.Step(1); });
+    bind(Qt::Key_Left, [this] { playback_.Step(-1); });
+    bind(Qt::Key_Home, [this] { playback_.First(); });
+    bind(Qt::Key_End, [this] { playback_.Last(); });
+    // "+" is typed with Shift on most layouts, which the window keys allow; "=" on the
+    // same key counts too.
     for (const auto key : {Qt::Key_Plus, Qt::Key_Equal})
-        AddKey(window, QKeySequence(key), [this] { playback_.Faster(); });
-    AddKey(window, QKeySequence(Qt::SHIFT | Qt::Key_Plus), [this] { playback_.Faster(); });
-    AddKey(window, QKeySequence(Qt::Key_Minus), [this] { playback_.Slower(); });
-    SetActive(false);
-}
-
-void PlaybackControls::AddKey(QWidget& window, const QKeySequence& key, std::function<void()> act) {
-    auto* shortcut = new QShortcut(key, &window);
-    connect(shortcut, &QShortcut::activated, this, std::move(act));
-    keys_.push_back(shortcut);
-}
-
-void PlaybackControls::SetActive(bool running) {
-    for (QShortcut* key : keys_)
-        key->setEnabled(running);
+        bind(key, [this] { playback_.Faster(); });
+    bind(Qt::Key_Minus, [this] { playback_.Slower(); });
 }
 
 } // namespace ecu

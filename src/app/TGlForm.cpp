@@ -70,9 +70,9 @@ TGlForm::TGlForm(WindowServices services, QWidget* parent)
     session_ = std::make_unique<Session>(host_, gate_, ui_->PanelFoother, &host_);
     host_.Bind(*session_, CreatePages());
     ConnectSetupPage(*host_.Pages().setup);
-    ConnectFooter();
     keys_ = new WindowKeys(*this);
     ui_->PanelFoother->BindKeys(*keys_);
+    ConnectFooter();
     connect(ui_->GlPageControl, &QTabWidget::currentChanged, this, &TGlForm::GlPageControlChange);
     StartUp();
 }
@@ -132,7 +132,7 @@ void TGlForm::ConnectFooter() {
     connect(footer, &TPanelFoother::PortClosedByPlayback, host_.Pages().setup,
             &TFramePort::ShowPortClosedByPlayback);
     playbackControls_ =
-        new PlaybackControls(*this, footer->ProgressBar(), footer->FileNameLabel(),
+        new PlaybackControls(*keys_, footer->ProgressBar(), footer->FileNameLabel(),
                              session_->Files().Player(), [this] { ExportCsvTriggered(); });
     connect(footer, &TPanelFoother::PlaybackRunningChanged, playbackControls_,
             &PlaybackControls::SetActive);

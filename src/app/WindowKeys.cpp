@@ -1,5 +1,6 @@
 #include "app/WindowKeys.h"
 
+#include <QAbstractButton>
 #include <QKeyEvent>
 #include <QWidget>
 
@@ -9,24 +10,72 @@ WindowKeys::WindowKeys(QWidget& window) : QObject(&window), window_(window) {
     window.installEventFilter(this);
 }
 
-void WindowKeys::Bind(int key, std::function<void()> action) {
-    bindings_.push_back({key, std::move(action)});
+void WindowKeys::Bind(int key, std::function<void()> action, std::function<bool()> active,
+                      Reach reach) {
+    bindings_.push_back({key, std::move(action), std::move(active), reach});
+}
+
+const WindowKeys::Binding* WindowKeys::Find(const QKeyEvent& key) const {
+    const Qt::KeyboardModifiers free = Qt::ShiftModifier | Qt::KeypadModifier;
+    if ((key.modifiers() & ~free) != Qt::NoModifier)
+        return nullptr;
+    for (const Binding& binding : bindings_) {
+        if (binding.key == key.key() && (!binding.active || binding.active()))
+            return &binding;
+    }
+    return nullptr;
 }
 
 bool WindowKeys::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != &window_ || event->type() != QEvent::KeyPress)
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride)
         return false;
-    const auto* press = static_cast<const QKeyEvent*>(event);
-    const Qt::KeyboardModifiers free = Qt::ShiftModifier | Qt::KeypadModifier;
-    if ((press->modifiers() & ~free) != Qt::NoModifier)
+    const auto& key = static_cast<const QKeyEvent&>(*event);
+    if (watched == taking_ && type == QEvent::KeyPress)
+        return TakePress(watched, key);
+    if (watched != &window_)
         return false;
-    for (const Binding& binding : bindings_) {
-        if (binding.key == press->key()) {
-            binding.action();
-            return true;
-        }
+    const Binding* binding = Find(key);
+    if (!binding)
+        return false;
+    if (type == QEvent::ShortcutOverride) {
+        // It reached the window, so no control claimed the key; left unclaimed, the press
+        // follows to the focused control.
+        if (binding->reach == Reach::BeforeButtons)
+            TakeNextPress(*binding);
+        return false;
     }
-    return false;
+    binding->action();
+    return true;
+}
+
+void WindowKeys::TakeNextPress(const Binding& binding) {
+    auto* focus = qobject_cast<QAbstractButton*>(window_.focusWidget());
+    Release();
+    if (!focus)
+        return; // the press comes to the window unless the control uses it
+    taking_ = focus;
+    takingKey_ = binding.key;
+    focus->installEventFilter(this);
+}
+
+// Whatever the press, the control is watched no longer; the taken key's action runs if
+// it is still bound and active when the press arrives.
+bool WindowKeys::TakePress(QObject* watched, const QKeyEvent& press) {
+    const bool taken = press.key() == takingKey_;
+    Release();
+    const Binding* binding = taken ? Find(press) : nullptr;
+    if (!binding || watched != window_.focusWidget())
+        return false;
+    binding->action();
+    return true;
+}
+
+void WindowKeys::Release() {
+    if (taking_)
+        taking_->removeEventFilter(this);
+    taking_ = nullptr;
+    takingKey_ = 0;
 }
 
 } // namespace ecu

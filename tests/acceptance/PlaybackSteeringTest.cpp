@@ -13,7 +13,9 @@
 #include "ui/TFrameGraph.h"
 #include "wire/Frames.h"
 
+#include <QAbstractItemView>
 #include <QAction>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -238,6 +240,79 @@ TEST_F(Steering, PausedStepsHomeEndAndBarClicksShowExactlyTheirRecord) {
     RunStart();
     EXPECT_EQ(failures, "");
     EXPECT_EQ(Label(), QStringLiteral("Чтение файла trip.bin"));
+}
+
+// Space pauses and resumes even on the Start button, which keeps the focus after its click;
+// an open list and a text field keep the keys they move with.
+TEST_F(Steering, SpaceOnTheFocusedStartPausesAndListsAndTextFieldsKeepTheirKeys) {
+    StartSim();
+    TGlForm& w = CreateWindow();
+    Open(WriteTrip("trip.bin", 2000));
+    ShowPage(PageSetup);
+    Click("ButtonChange"); // the graph choices' lists can be opened
+    QWidget* start = Find("BitBtnStart");
+    auto* combo = Find<QComboBox>("ComboBoxGraph3");
+    auto* edit = Find<QLineEdit>("FrameManager1/EditIACDesired");
+    // A second Start, or a Home that reached the playback, takes the bar back.
+    std::vector<int> values;
+    QObject::connect(&Bar(), &QProgressBar::valueChanged, [&](int v) { values.push_back(v); });
+
+    QWidget* list = nullptr;
+    const auto row = [&] { return combo->view()->currentIndex().row(); };
+    const int lastRow = combo->count() - 1;
+    struct Case {
+        const char* what;
+        std::function<QWidget*()> target; // the window the key is typed into
+        Qt::Key key;
+        std::function<bool()> done; // what the key did where it belongs
+    };
+    const std::vector<Case> cases = {
+        {"Space on Старт", [&] { return &w; }, Qt::Key_Space, [&] { return Player().Paused(); }},
+        {"↓ in the list", [&] { return list = OpenList("ComboBoxGraph3"); }, Qt::Key_Down,
+         [&] { return row() == combo->currentIndex() + 1; }},
+        {"End in the list", [&] { return list; }, Qt::Key_End, [&] { return row() == lastRow; }},
+        {"Home in the list", [&] { return list; }, Qt::Key_Home, [&] { return row() == 0; }},
+        {"Home in a text field",
+         [&] {
+             SystemKey(list, Qt::Key_Escape);
+             ShowPage(PageControl);
+             edit->setFocus();
+             edit->setText(QStringLiteral("120"));
+             edit->setCursorPosition(1);
+             return &w;
+         },
+         Qt::Key_Home, [&] { return edit->cursorPosition() == 0; }},
+        {"End in a text field", [&] { return &w; }, Qt::Key_End,
+         [&] { return edit->cursorPosition() == 3; }},
+        {"Space on Старт again",
+         [&] {
+             start->setFocus();
+             return &w;
+         },
+         Qt::Key_Space, [&] { return !Player().Paused(); }},
+    };
+    std::string failures;
+    int resumedAt = 0;
+    When([this] { return Bar().value() >= 3; },
+         [&] {
+             EXPECT_TRUE(start->hasFocus()) << "the click on Start left the focus elsewhere";
+             for (const Case& c : cases) {
+                 QWidget* target = c.target();
+                 const auto stood = Player().Position();
+                 SystemKey(target, c.key);
+                 if (!c.done())
+                     failures += std::string(c.what) + " did nothing there; ";
+                 if (stood != Player().Position())
+                     failures += std::string(c.what) + " moved the playback; ";
+             }
+             resumedAt = Bar().value();
+         });
+    // Played on from where it stood, not from the beginning.
+    When([&] { return resumedAt > 0 && Bar().value() >= resumedAt + 3; },
+         [this] { Click("BitBtnStop"); });
+    RunStart();
+    EXPECT_EQ(failures, "");
+    EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
 }
 
 TEST_F(Steering, ASeekOnTheGraphsPageRefillsTheChartsUpToItsRecord) {
