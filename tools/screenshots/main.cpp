@@ -1,17 +1,24 @@
 // Renders every page of the main window into PNG files while it polls the ECU
-// simulator (run in this process, linked as COM1 through a private port map).
+// simulator (run in this process, linked as COM1 through a private port map), then
+// plays a recording of the simulator's engine and pictures the playback paused.
 //
 //   ecu-screenshots DIR        writes DIR/page-0-setup.png ... DIR/page-4-about.png
+//                              and DIR/playback-paused.png
 //
 // Runs offscreen; boxes are printed instead of shown.
 #include "app/Application.h"
 #include "app/TGlForm.h"
+#include "ecu-sim/AnswerEncoder.h"
 #include "ecu-sim/EcuSimulator.h"
+#include "ecu-sim/EngineModel.h"
 #include "record/Records.h"
 #include "serial/Comm32.h"
+#include "session/FileSession.h"
 #include "session/LinkSession.h"
+#include "session/Playback.h"
 #include "session/SessionState.h"
 #include "ui/TFrameGraph.h"
+#include "wire/Frames.h"
 #include "wire/Modes.h"
 
 #include <QAbstractButton>
@@ -25,6 +32,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 
 namespace {
@@ -47,6 +55,38 @@ constexpr int VisitOrder[] = {ecu::PageSetup, ecu::PageParameters, ecu::PageCont
                               ecu::PageGraphs};
 constexpr int GraphPoints = 320;
 constexpr int CursorPosition = 400;
+
+// The paused playback: a trip of TripRecords polls, played on the graphs page at ×4 and
+// paused some way in, with more records behind the pause than a chart shows.
+constexpr const char* PausedPlaybackFile = "playback-paused";
+constexpr int TripRecords = 600;
+constexpr std::size_t PauseAtRecord = 380;
+constexpr ecu::PlaybackPace TripPace = ecu::PlaybackPace::X4;
+
+bool SavePicture(QWidget& window, const QDir& out, const QString& name) {
+    const QString file = out.filePath(name + ".png");
+    if (window.grab().save(file))
+        return true;
+    std::fprintf(stderr, "ecu-screenshots: cannot write %s\n", qPrintable(file));
+    return false;
+}
+
+// The simulator's engine from its default start, polled at the start-up's delay and
+// recorded as the window records a live session: each request's echo, then the answer.
+QString WriteTrip(const QDir& dir) {
+    const QString path = dir.filePath(QStringLiteral("trip.bin"));
+    std::ofstream out(path.toStdString(), std::ios::binary | std::ios::trunc);
+    const ecu::SimOptions sim;
+    ecu::EngineModel engine(sim.seed, sim.ambientC, sim.promId);
+    for (int i = 0; i < TripRecords; ++i) {
+        engine.Advance(ecu::StartUpPollDelayMs / 1000.0);
+        const auto answer = ecu::EncodeDataAnswer(engine.State(), sim.variant);
+        out.write(reinterpret_cast<const char*>(ecu::DataRequest.data()), ecu::DataRequest.size());
+        out.write(reinterpret_cast<const char*>(answer.data()),
+                  static_cast<std::streamsize>(answer.size()));
+    }
+    return out.good() ? path : QString();
+}
 
 // Visits every page while the session polls and grabs it, then stops the session.
 // Each step runs from a timer and returns, so that the live loop keeps cycling
@@ -111,11 +151,8 @@ private:
     }
 
     void Grab() {
-        const QString file = out_.filePath(QString::fromLatin1(PageFiles[page_]) + ".png");
-        if (!window_.grab().save(file)) {
-            std::fprintf(stderr, "ecu-screenshots: cannot write %s\n", qPrintable(file));
+        if (!SavePicture(window_, out_, QString::fromLatin1(PageFiles[page_])))
             ok_ = false;
-        }
     }
 
     // Stop once the running cycle's answer is in, so the session ends quietly.
@@ -135,6 +172,51 @@ private:
     int step_ = 0;
     int page_ = ecu::PageSetup;
     bool ok_ = true;
+};
+
+// Opens a recording as the command line would, plays it on the graphs page at ×4 and
+// pauses it as Space would, then grabs the window and stops the playback.
+class PausedPlaybackShooter {
+public:
+    PausedPlaybackShooter(ecu::TGlForm& window, const QDir& out)
+        : window_(window), out_(out), player_(window.Ecu().Files().Player()) {}
+
+    // Returns when the playback has ended.
+    void Run(const QString& recording) {
+        window_.OpenRecording(recording);
+        window_.findChild<QTabWidget*>(QStringLiteral("GlPageControl"))
+            ->setCurrentIndex(ecu::PageGraphs);
+        while (player_.Pace() < TripPace)
+            player_.Faster();
+        QTimer::singleShot(0, &window_, [this] { PauseFarEnoughIn(); });
+        window_.BitBtnStartClick();
+        if (!shot_)
+            std::fprintf(stderr, "ecu-screenshots: the playback ended before its pause\n");
+    }
+    bool Ok() const { return shot_ && saved_; }
+
+private:
+    void PauseFarEnoughIn() {
+        if (!player_.Running())
+            return;
+        if (player_.Position().value_or(0) < PauseAtRecord) {
+            QTimer::singleShot(2, &window_, [this] { PauseFarEnoughIn(); });
+            return;
+        }
+        player_.TogglePause();
+        window_.findChild<ecu::TFrameGraph*>(QStringLiteral("FrameGraph1"))->ReplotNow();
+        QTimer::singleShot(SettleMs, &window_, [this] {
+            shot_ = true;
+            saved_ = SavePicture(window_, out_, QString::fromLatin1(PausedPlaybackFile));
+            window_.BitBtnStopClick();
+        });
+    }
+
+    ecu::TGlForm& window_;
+    QDir out_;
+    ecu::Playback& player_;
+    bool shot_ = false;
+    bool saved_ = false;
 };
 
 } // namespace
@@ -166,14 +248,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ecu-screenshots: the simulator's port did not open\n");
         return 1;
     }
+    const QString trip = WriteTrip(QDir(config.path()));
+    if (trip.isEmpty()) {
+        std::fprintf(stderr, "ecu-screenshots: cannot write the recording to play\n");
+        return 1;
+    }
     PageShooter shooter(window, out);
+    PausedPlaybackShooter playback(window, out);
     QTimer::singleShot(0, &window, [&] {
         auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("GlPageControl"));
         tabs->setCurrentIndex(ecu::PageParameters);
         shooter.Start(ecu::StartUpPollDelayMs * PollCyclesBeforeShots);
         window.BitBtnStartClick();
+        playback.Run(trip);
         QApplication::quit();
     });
     QApplication::exec();
-    return shooter.Ok() ? 0 : 1;
+    return shooter.Ok() && playback.Ok() ? 0 : 1;
 }
