@@ -4,7 +4,6 @@
 // the data request's echo, then the answer the simulator gives for that moment (link
 // ecu_sim).
 #include "ecu-sim/AnswerEncoder.h"
-#include "wire/Frames.h"
 
 #include <fstream>
 #include <string>
@@ -23,10 +22,7 @@ inline void WriteTrip(const std::string& path, int records,
         engine.tpsVolts = 0.5 + 0.04 * (i % 100);
         engine.speedKmh = i % 120;
         engine.runSeconds = i;
-        const auto answer = EncodeDataAnswer(engine, variant);
-        out.write(reinterpret_cast<const char*>(DataRequest.data()), DataRequest.size());
-        out.write(reinterpret_cast<const char*>(answer.data()),
-                  static_cast<std::streamsize>(answer.size()));
+        WriteDataRecord(out, engine, variant);
     }
 }
 

@@ -179,12 +179,8 @@ std::string WindowTest::WriteRecording(const char* name, int records, const SimE
                                        EngineVariant variant) const {
     std::string path = TempPath(name);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    const std::vector<std::uint8_t> answer = EncodeDataAnswer(engine, variant);
-    for (int i = 0; i < records; ++i) {
-        out.write(reinterpret_cast<const char*>(DataRequest.data()), DataRequest.size());
-        out.write(reinterpret_cast<const char*>(answer.data()),
-                  static_cast<std::streamsize>(answer.size()));
-    }
+    for (int i = 0; i < records; ++i)
+        WriteDataRecord(out, engine, variant);
     return path;
 }
 

@@ -1,6 +1,7 @@
 #include "ecu-sim/AnswerEncoder.h"
 
 #include "ecu-sim/LinkBytes.h"
+#include "wire/Frames.h"
 
 #include <algorithm>
 #include <cmath>
@@ -120,6 +121,13 @@ std::vector<std::uint8_t> EncodeDataAnswer(const SimEngine& engine, EngineVarian
 
 std::size_t DataAnswerSize(EngineVariant variant) {
     return (variant == EngineVariant::Dohc ? kDohcData : kSohcData) + 4;
+}
+
+void WriteDataRecord(std::ostream& out, const SimEngine& engine, EngineVariant variant) {
+    const auto answer = EncodeDataAnswer(engine, variant);
+    out.write(reinterpret_cast<const char*>(DataRequest.data()), DataRequest.size());
+    out.write(reinterpret_cast<const char*>(answer.data()),
+              static_cast<std::streamsize>(answer.size()));
 }
 
 } // namespace ecu

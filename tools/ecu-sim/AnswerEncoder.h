@@ -5,6 +5,7 @@
 #include "ecu-sim/SimOptions.h"
 
 #include <cstdint>
+#include <ostream>
 #include <vector>
 
 namespace ecu {
@@ -14,5 +15,9 @@ std::vector<std::uint8_t> EncodeDataAnswer(const SimEngine& engine, EngineVarian
 
 // Answer size including header and checksum.
 std::size_t DataAnswerSize(EngineVariant variant);
+
+// One record of a recording, as the scanner records a poll cycle: the data request's echo,
+// then the answer for `engine`.
+void WriteDataRecord(std::ostream& out, const SimEngine& engine, EngineVariant variant);
 
 } // namespace ecu

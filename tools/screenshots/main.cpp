@@ -18,7 +18,6 @@
 #include "session/Playback.h"
 #include "session/SessionState.h"
 #include "ui/TFrameGraph.h"
-#include "wire/Frames.h"
 #include "wire/Modes.h"
 
 #include <QAbstractButton>
@@ -80,10 +79,7 @@ QString WriteTrip(const QDir& dir) {
     ecu::EngineModel engine(sim.seed, sim.ambientC, sim.promId);
     for (int i = 0; i < TripRecords; ++i) {
         engine.Advance(ecu::StartUpPollDelayMs / 1000.0);
-        const auto answer = ecu::EncodeDataAnswer(engine.State(), sim.variant);
-        out.write(reinterpret_cast<const char*>(ecu::DataRequest.data()), ecu::DataRequest.size());
-        out.write(reinterpret_cast<const char*>(answer.data()),
-                  static_cast<std::streamsize>(answer.size()));
+        ecu::WriteDataRecord(out, engine.State(), sim.variant);
     }
     return out.good() ? path : QString();
 }
