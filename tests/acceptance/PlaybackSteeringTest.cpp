@@ -13,6 +13,7 @@
 #include "ui/TFrameGraph.h"
 #include "wire/Frames.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
@@ -21,6 +22,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolTip>
 #include <qcustomplot.h>
@@ -313,6 +315,14 @@ TEST_F(Steering, SpaceOnTheFocusedStartPausesAndListsAndTextFieldsKeepTheirKeys)
     RunStart();
     EXPECT_EQ(failures, "");
     EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
+
+    // With no playback running, a focused button has its Space back.
+    ShowPage(PageSetup);
+    auto* change = Find<QAbstractButton>("ButtonChange");
+    change->setFocus();
+    QSignalSpy clicked(change, &QAbstractButton::clicked);
+    SystemKey(&w, Qt::Key_Space);
+    EXPECT_EQ(clicked.count(), 1);
 }
 
 TEST_F(Steering, ASeekOnTheGraphsPageRefillsTheChartsUpToItsRecord) {
